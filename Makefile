@@ -1,0 +1,49 @@
+# Sequora — the README's commands. Every target installs what is missing first.
+SHELL := /bin/bash
+JOBS  ?= $(shell nproc)
+BIN   := build/bin
+
+.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui clean
+
+deps:
+	@bash scripts/deps.sh
+
+configure: deps
+	@cmake --preset default >/dev/null
+
+build: configure
+	@cmake --build --preset default -j $(JOBS)
+
+test: test-normal test-asan test-tsan
+
+test-normal: build
+	@ctest --preset default -j $(JOBS)
+
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@ctest --preset asan -j $(JOBS)
+
+test-tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS)
+	@ctest --preset tsan -j $(JOBS)
+
+# Runs every fuzz target for FUZZ_SECONDS each (the test run gives them a few seconds only).
+FUZZ_SECONDS ?= 300
+fuzz: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@for f in build-asan/bin/fuzz_*; do echo "== $$f"; "$$f" -max_total_time=$(FUZZ_SECONDS) || exit 1; done
+
+bench: build
+	@bash scripts/bench.sh
+
+demo: build
+	@bash scripts/demo.sh
+
+gui: build
+	@bash scripts/gui.sh
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,2 @@
+// placeholder until the runner lands
+namespace sequora::cli {}
