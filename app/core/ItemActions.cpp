@@ -1,0 +1,93 @@
+#include "ItemActions.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace sequora::item_actions {
+
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int ParseDecimal(const std::string& text, std::size_t pos) {
+    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    // Accumulate the magnitude in 64 bits and stop growing once it cannot fit any more.
+    std::int64_t magnitude = 0;
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+        if (magnitude <= std::int64_t{INT_MAX} + 1) magnitude = magnitude * 10 + (text[pos] - '0');
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+int DecimalValue(const std::string& text) { return ParseDecimal(text, 0); }
+
+std::string PostEventCommand(const std::string& eventText) {
+    return " -PostEvent \"" + eventText + "\" 0 0";
+}
+
+int BitMask(int bitNumber) {
+    if (bitNumber < 0) return 0;
+    // 2^31 and beyond do not fit a signed 32-bit value; the cut yields the lowest value.
+    if (bitNumber > 30) return INT_MIN;
+    return 1 << bitNumber;
+}
+
+std::string BitCommand(bool setBit, int mask) {
+    return std::string(setBit ? "-SetDIOPortBits" : "-ResetDIOPortBits") + " AcqSystem1 0 " +
+           std::to_string(mask);
+}
+
+std::vector<std::string> CommandPieces(const std::string& command) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t bar = command.find('|', start);
+        if (bar == std::string::npos) {
+            pieces.push_back(command.substr(start));
+            return pieces;
+        }
+        pieces.push_back(command.substr(start, bar - start));
+        start = bar + 1;
+    }
+}
+
+std::optional<DelayRange> RandomDelayRange(const std::string& delayCell) {
+    if (delayCell.find("Random:") == std::string::npos) return std::nullopt;
+    const std::size_t blank = delayCell.find(' ');
+    const std::string bounds = blank == std::string::npos ? delayCell : delayCell.substr(blank + 1);
+    // The minimum is read from before the first "-", so a negative minimum reads as 0
+    // and its digits become the maximum.
+    const std::size_t dash = bounds.find('-');
+    DelayRange range;
+    range.minimum = DecimalValue(bounds.substr(0, dash));
+    range.maximum = dash == std::string::npos ? 0 : ParseDecimal(bounds, dash + 1);
+    return range;
+}
+
+long long RandomDelay(const DelayRange& range, int draw) {
+    const long long span = static_cast<long long>(range.maximum) - range.minimum;
+    long long delay = range.minimum;
+    if (span != 0) delay += (11LL * draw) % span;
+    return delay < 0 ? 0 : delay;
+}
+
+long long FixedDelay(const std::string& delayCell) {
+    const int delay = DecimalValue(delayCell);
+    return delay < 0 ? 0 : delay;
+}
+
+}  // namespace sequora::item_actions

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+namespace sequora {
+
+/// The time sources of a trial run: a monotonic clock the worker sleeps on, and the
+/// calendar seconds that seed the random draws. The program uses SteadyRunClock; tests
+/// substitute a virtual clock so that delays cost no real time.
+class RunClock {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    /// Tells a waiter to stop waiting early; read while the clock's lock is held.
+    using WakeCondition = std::function<bool()>;
+
+    virtual ~RunClock() = default;
+
+    /// The monotonic time now.
+    virtual TimePoint Now() = 0;
+    /// Seconds since 1970-01-01 UTC.
+    virtual std::int64_t CalendarSeconds() = 0;
+    /// Blocks until `deadline` has passed or `wake` returns true; returns wake()'s last
+    /// value. `wake` is checked on entry and after every Interrupt().
+    virtual bool WaitUntil(TimePoint deadline, const WakeCondition& wake) = 0;
+    /// Makes every current WaitUntil check its wake condition again; call it after
+    /// changing anything a wake condition reads.
+    virtual void Interrupt() = 0;
+};
+
+}  // namespace sequora

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+#include "RunClock.h"
+
+namespace sequora {
+
+/// The real clocks: steady_clock for waits, the system clock for calendar seconds.
+/// A wait is one wait_until on the monotonic deadline, cut short by Interrupt().
+class SteadyRunClock : public RunClock {
+public:
+    /// steady_clock::now().
+    TimePoint Now() override;
+    /// The system clock in whole seconds since 1970-01-01 UTC.
+    std::int64_t CalendarSeconds() override;
+    /// Waits on the condition variable until the deadline or until `wake` holds.
+    bool WaitUntil(TimePoint deadline, const WakeCondition& wake) override;
+    /// Wakes every waiter to check its condition.
+    void Interrupt() override;
+
+private:
+    std::mutex mLock;  // pairs with mWakeUp; held while a wake condition is checked
+    std::condition_variable mWakeUp;
+};
+
+}  // namespace sequora
