@@ -50,6 +50,7 @@ private:
     bool ProcessCommandLine(std::string& line) const;
     bool ProcessVariableLine(const std::string& line);
     bool Delivers(LineKind kind) const;
+    int Stop();
 
     std::unique_ptr<std::FILE, FileCloser> mFile;
     std::vector<char> mBuffer;

@@ -1,2 +1,0 @@
-// placeholder until the runner lands
-namespace sequora::cli {}
