@@ -97,7 +97,6 @@ private:
     bool StartReceiveThread();
     bool AcceptClientSocket();
     bool RecieveData();
-    bool ReceiveRestOfRecord(int fd, int received);
     void ProcessRecieveError(int errorCode);
     void ProcessCloseError(int errorCode);
     void ReportSocketError(const ListenerErrorTable& table, int errorCode);
@@ -107,8 +106,8 @@ private:
     void MarkThreadFinished();
     void RequestStop(bool report);
     bool WaitForThreadEnd();
-    void JoinAndCloseSockets(bool report);
-    void CloseSocket(Socket& socket, bool report);
+    bool JoinThread(bool evenIfBusy);
+    void CloseSockets(bool report);
 
     const int mRecordSize;
     const std::string mStreamType;
