@@ -98,7 +98,8 @@ private:
     bool ConnectThroughHandout(const std::string& serverName);
     bool ConnectAndInitializeStreams(const std::string& serverName, int port);
     bool SendAndReadReply(const std::string& command, std::string& answer);
-    bool RequestStatusValues(const std::string& command, std::vector<int*> values);
+    bool SetComputerNameLocked();
+    bool RequestStatusValues(const std::string& command, int* first, int* second);
 
     std::mutex mLock;  // serialises every operation that uses the channel
     std::unique_ptr<NetworkNodeClient> mNetworkNode;
