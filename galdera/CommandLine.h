@@ -1,0 +1,23 @@
+#pragma once
+
+#include "GalderaServer.h"
+
+#include <string>
+#include <vector>
+
+namespace galdera {
+
+/// What the galdera-sim command line asks for.
+struct CommandLine {
+    ServerOptions options;  ///< echo left unset; the caller decides where commands go
+    bool quiet = false;     ///< --quiet: print nothing per command
+    bool help = false;      ///< --help: print the usage and exit
+};
+
+/// The usage text of galdera-sim.
+std::string UsageText();
+/// Parses the arguments after the program name; false with `error` set on bad usage or an
+/// unreadable objects file.
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& result, std::string& error);
+
+}  // namespace galdera

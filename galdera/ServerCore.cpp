@@ -1,0 +1,184 @@
+#include "ServerCore.h"
+
+#include "Session.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+
+namespace galdera {
+
+namespace {
+
+// A client that asked the hand-out port for a command port has this long to connect to it.
+constexpr int kHandedOutPortWaitMs = 60000;
+
+}  // namespace
+
+ServerCore::ServerCore(ServerOptions options) : mOptions(std::move(options)) {}
+
+ServerCore::~ServerCore() { Stop(); }
+
+bool ServerCore::Start()
+{
+    if (mStarted.exchange(true) || mStopping.IsRaised()) return false;
+    mEpoch = std::chrono::steady_clock::now();
+    auto handout = std::make_shared<Socket>(ListenOn(mOptions.bindAddress, mOptions.handoutPort, SOMAXCONN));
+    auto command = std::make_shared<Socket>(ListenOn(mOptions.bindAddress, mOptions.commandPort, SOMAXCONN));
+    if (!handout->IsValid() || !command->IsValid()) return false;
+    mHandoutPort = handout->LocalPort();
+    mCommandPort = command->LocalPort();
+    SpawnWorker([this, handout] { AcceptLoop(handout, true); });
+    SpawnWorker([this, command] { AcceptLoop(command, false); });
+    return true;
+}
+
+void ServerCore::Stop()
+{
+    std::list<Worker> workers;
+    {
+        std::lock_guard lock(mWorkerMutex);
+        mRefuseWorkers = true;
+        mStopping.Raise();
+        for (const auto& weak : mConnections) {
+            if (const auto connection = weak.lock()) connection->Shutdown();
+        }
+        mConnections.clear();
+        workers.swap(mWorkers);
+    }
+    for (Worker& worker : workers) worker.thread.join();
+}
+
+std::vector<ReceivedCommand> ServerCore::Received() const
+{
+    std::lock_guard lock(mRecordMutex);
+    return mReceived;
+}
+
+bool ServerCore::WaitForCommands(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(mRecordMutex);
+    return mReceivedChanged.wait_for(lock, timeout, [&] { return mReceived.size() >= count; });
+}
+
+void ServerCore::SetFault(Fault fault, int count)
+{
+    std::lock_guard lock(mAnswerMutex);
+    mFault = count == 0 ? Fault::None : fault;
+    mFaultCount = count;
+}
+
+void ServerCore::SetAnswerOverride(std::function<std::optional<std::string>(const std::string&)> fn)
+{
+    std::lock_guard lock(mAnswerMutex);
+    mOverride = std::move(fn);
+}
+
+void ServerCore::Record(std::chrono::steady_clock::time_point when, int connection, const std::string& text)
+{
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(when - mEpoch).count();
+    {
+        std::lock_guard lock(mRecordMutex);
+        mReceived.push_back({micros, connection, text});
+        if (mOptions.echo != nullptr) {
+            *mOptions.echo << micros << ' ' << connection << ' ' << text << '\n';
+            mOptions.echo->flush();
+        }
+    }
+    mReceivedChanged.notify_all();
+}
+
+Fault ServerCore::TakeFault()
+{
+    std::lock_guard lock(mAnswerMutex);
+    const Fault fault = mFault;
+    if (mFaultCount > 0 && --mFaultCount == 0) mFault = Fault::None;
+    return fault;
+}
+
+std::optional<std::string> ServerCore::OverrideFor(const std::string& command) const
+{
+    std::function<std::optional<std::string>(const std::string&)> fn;
+    {
+        std::lock_guard lock(mAnswerMutex);
+        fn = mOverride;
+    }
+    // Called unlocked so that the script may itself change faults or overrides.
+    return fn ? fn(command) : std::nullopt;
+}
+
+int ServerCore::OpenHandedOutPort()
+{
+    auto listener = std::make_shared<Socket>(ListenOn(mOptions.bindAddress, 0, 1));
+    const int port = listener->LocalPort();
+    if (port == 0) return 0;
+    return SpawnWorker([this, listener] { AcceptOne(listener); }) ? port : 0;
+}
+
+void ServerCore::Register(const std::shared_ptr<Socket>& connection)
+{
+    std::lock_guard lock(mWorkerMutex);
+    if (mRefuseWorkers) {
+        connection->Shutdown();
+        return;
+    }
+    std::erase_if(mConnections, [](const std::weak_ptr<Socket>& weak) { return weak.expired(); });
+    mConnections.push_back(connection);
+}
+
+void ServerCore::AcceptLoop(const std::shared_ptr<Socket>& listener, bool handout)
+{
+    for (;;) {
+        const IoResult ready = WaitReadable(listener->Fd(), mStopping.Fd(), -1);
+        if (ready == IoResult::Stopped || ready == IoResult::Failed) return;
+        Socket connection(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!connection.IsValid()) {
+            // The peer gave up before we took it, or descriptors ran out: do not spin.
+            if (mStopping.SleepFor(std::chrono::milliseconds(10))) return;
+            continue;
+        }
+        const int id = mNextConnectionId.fetch_add(1);
+        auto shared = std::make_shared<Socket>(std::move(connection));
+        SpawnWorker([this, shared, id, handout] { Serve(shared, id, handout); });
+    }
+}
+
+void ServerCore::AcceptOne(const std::shared_ptr<Socket>& listener)
+{
+    if (WaitReadable(listener->Fd(), mStopping.Fd(), kHandedOutPortWaitMs) != IoResult::Ok) return;
+    auto connection = std::make_shared<Socket>(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+    listener->Close();
+    if (connection->IsValid()) Serve(connection, mNextConnectionId.fetch_add(1), false);
+}
+
+void ServerCore::Serve(const std::shared_ptr<Socket>& connection, int id, bool handout)
+{
+    SetNoDelay(connection->Fd());
+    Register(connection);
+    Session session(*this, connection, id, handout);
+    session.Run();
+}
+
+bool ServerCore::SpawnWorker(std::function<void()> work)
+{
+    std::lock_guard lock(mWorkerMutex);
+    if (mRefuseWorkers) return false;
+    // Join the threads that have ended, so a long-running server does not pile them up.
+    for (auto worker = mWorkers.begin(); worker != mWorkers.end();) {
+        if (worker->finished->load()) {
+            worker->thread.join();
+            worker = mWorkers.erase(worker);
+        } else {
+            ++worker;
+        }
+    }
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([work = std::move(work), finished] {
+        work();
+        finished->store(true);
+    });
+    mWorkers.push_back({std::move(thread), finished});
+    return true;
+}
+
+}  // namespace galdera
