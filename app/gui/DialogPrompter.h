@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include "Prompter.h"
+
+class QMessageBox;
+
+namespace sequora::gui {
+
+/// Shows real message boxes and file dialogs over a parent window.
+class DialogPrompter : public Prompter {
+public:
+    /// The parent must outlive the prompter (the window owns it).
+    explicit DialogPrompter(QWidget* parent);
+
+    /// Application-modal warning box with only OK.
+    void ShowMessage(const QString& text) override;
+    /// Non-modal warning box with only OK; deleted when closed.
+    void ShowMessageModeless(const QString& text, std::function<void()> dismissed) override;
+    /// Closes the boxes still open.
+    void CloseModelessMessages() override;
+    /// The platform's open dialog; the file need not exist.
+    QString OpenFileName(const QString& title, const QString& filter) override;
+    /// The platform's save dialog; replaces an existing file without asking.
+    QString SaveFileName(const QString& title, const QString& filter) override;
+
+private:
+    QWidget* mParent;
+    QList<QPointer<QMessageBox>> mModeless;
+};
+
+}  // namespace sequora::gui
