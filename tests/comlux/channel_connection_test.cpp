@@ -1,0 +1,293 @@
+// The command channel against a scripted loopback peer: connecting, framing, corrupt answers,
+// lost connections and the log lines that explain them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "NetworkNodeClient.h"
+#include "ScriptedPeer.h"
+#include "TempDir.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testsupport::Frame;
+using testsupport::ScriptedPeer;
+using testsupport::TextFrame;
+
+// The message part of every entry line of a log file (what follows the time stamp).
+std::vector<std::string> LogMessages(const std::string& path) {
+    const std::string text = testsupport::ReadFile(path);
+    std::vector<std::string> messages;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(at, end - at);
+        const auto dash = line.find(" - ");
+        if (line.rfind("-* ", 0) == 0 && dash != std::string::npos) messages.push_back(line.substr(dash + 3));
+        at = end + 2;
+    }
+    return messages;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+class ChannelTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(client.OpenLogFile(dir.File("log.txt")));
+        client.SetMessageHandler([this](const std::string& text) { shown.push_back(text); });
+    }
+
+    std::vector<std::string> Log() { return LogMessages(dir.File("log.txt")); }
+
+    testsupport::TempDir dir;
+    comlux::NetworkNodeClient client;
+    std::vector<std::string> shown;
+};
+
+TEST_F(ChannelTest, ConnectSendsOneExactFrameAndKeepsTheWordAfterTheFirstBlank) {
+    ScriptedPeer peer;
+    peer.Answer("Galdera Sim App").Answer("0 done");
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    EXPECT_TRUE(client.IsInitialized());
+    EXPECT_EQ(client.GetServerApplicationName(), "Sim App");
+    EXPECT_EQ(client.GetServerIPAddress(), "127.0.0.1");
+    EXPECT_EQ(client.GetServerName(), "127.0.0.1");
+    std::string reply;
+    ASSERT_TRUE(client.SendCommand("-StartAcquisition"));
+    ASSERT_TRUE(client.GetReply(reply));
+    EXPECT_EQ(reply, "0 done");
+    ASSERT_TRUE(peer.Finish());
+
+    const std::string expected = std::string("\x01\x00\x00\x00\xA5\xA5\xA5\xA5\x14\x00\x00\x00", 12) +
+                                 "-GetApplicationName" + std::string(1, '\0');
+    ASSERT_EQ(expected.size(), 32u);
+    EXPECT_EQ(peer.Frames().at(0), expected);
+    EXPECT_THAT(peer.Commands(), ElementsAre("-GetApplicationName", "-StartAcquisition"));
+
+    const auto log = Log();
+    const std::string op = "NetworkNodeClient::InitializeClient() - ";
+    EXPECT_THAT(log, ElementsAre(
+        op + "Attempting to initialize Message Client connection.  serverName: 127.0.0.1, portNumber: " +
+            std::to_string(peer.Port()),
+        op + "Attempting to create Client Socket", op + "Client Socket created successfully",
+        op + "Attempting to request information about our connection.",
+        op + "Request for information was successful.",
+        op + "Attempting to establish a connection to our server.", op + "Connection successfully established",
+        op + "Message Client successfully initialized"));
+}
+
+TEST_F(ChannelTest, ApplicationNameWithoutBlankIsTakenWholeAndSecondInitializeIsRefused) {
+    ScriptedPeer peer;
+    peer.Answer("Galdera").ExpectClose();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    EXPECT_EQ(client.GetServerApplicationName(), "Galdera");
+
+    EXPECT_FALSE(client.InitializeClient("localhost", 1));
+    EXPECT_TRUE(client.IsInitialized());
+    EXPECT_EQ(client.GetServerName(), "127.0.0.1");
+    EXPECT_TRUE(Contains(Log(), "NetworkNodeClient::InitializeClient() - Attempting to initialize Message Client "
+                                "that has already been initialized, unable to re-initialize"));
+    EXPECT_TRUE(client.ShutdownClient());
+    ASSERT_TRUE(peer.Finish());
+    EXPECT_EQ(peer.Commands().size(), 1u);
+    EXPECT_EQ(client.GetServerName(), "Not Connected");
+    EXPECT_EQ(client.GetServerIPAddress(), "Not Connected");
+    EXPECT_EQ(client.GetServerApplicationName(), "Galdera");
+}
+
+TEST_F(ChannelTest, AnswerArrivingInManySmallSegmentsIsReadWhole) {
+    const std::string answer = "0 " + std::string(300, 'x');
+    ScriptedPeer peer;
+    peer.Answer("G A").ReadFrame().Send(TextFrame(answer), 1);
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-RequestGalderaObjects"));
+    std::string reply;
+    EXPECT_TRUE(client.GetReply(reply));
+    EXPECT_EQ(reply, answer);
+    EXPECT_TRUE(peer.Finish());
+}
+
+TEST_F(ChannelTest, RawPayloadIsHandedOverWholeIncludingBytesAfterANul) {
+    const std::string payload("ab\0cd\xff", 6);
+    ScriptedPeer peer;
+    peer.Answer("G A").ReadFrame().Send(Frame(payload));
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-RequestRingBuffer x"));
+    std::vector<unsigned char> block(3, 7);
+    int length = 0;
+    ASSERT_TRUE(client.RecieveMessage(block, length));
+    EXPECT_EQ(length, 6);
+    EXPECT_EQ(std::string(block.begin(), block.end()), payload);
+    EXPECT_TRUE(peer.Finish());
+}
+
+struct CorruptHeader {
+    std::string name;
+    std::string bytes;
+    std::string shown;   // message shown to the user, empty for none
+    std::string logged;  // log line, empty for none
+};
+
+class CorruptAnswerTest : public ChannelTest, public testing::WithParamInterface<CorruptHeader> {};
+
+TEST_P(CorruptAnswerTest, FailsWithItsMessageAndLeavesTheConnectionUp) {
+    const CorruptHeader& c = GetParam();
+    ScriptedPeer peer;
+    peer.Answer("G A").ReadFrame().Send(c.bytes).ExpectClose();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-GetSomething"));
+    std::string reply = "unchanged";
+    EXPECT_FALSE(client.GetReply(reply));
+    EXPECT_EQ(reply, "-1");
+    EXPECT_TRUE(client.IsInitialized());
+    if (c.shown.empty()) {
+        EXPECT_TRUE(shown.empty());
+    } else {
+        EXPECT_THAT(shown, ElementsAre(c.shown));
+    }
+    if (!c.logged.empty()) {
+        EXPECT_EQ(Log().back(), c.logged);
+    }
+    EXPECT_TRUE(client.ShutdownClient());
+    EXPECT_TRUE(peer.Finish());
+}
+
+const std::string kInvalidVersion = "Error, invalid version number, data has been corrupted or improperly formatted";
+const std::string kUnsupported =
+    "Error, this Version of Brontavix Network Communication is not Supported, please update to the latest version "
+    "of the software.  Version #";
+const std::string kBadCode = "Error, invalid validation code, data has been corrupted or improperly formatted";
+const std::string kBadSize = "NetworkNodeClient::RecieveMessage() - Invalid message size for recieving message, messageSize: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, CorruptAnswerTest,
+    testing::Values(CorruptHeader{"VersionZero", Frame(std::string("x\0", 2), 0), kInvalidVersion, ""},
+                    CorruptHeader{"VersionNegative", Frame(std::string("x\0", 2), -3), kInvalidVersion, ""},
+                    CorruptHeader{"VersionTwo", Frame(std::string("x\0", 2), 2), kUnsupported + "2", ""},
+                    CorruptHeader{"BadValidation", Frame(std::string("x\0", 2), 1, 0xA5A5A5A4u), kBadCode, ""},
+                    CorruptHeader{"LengthZero", Frame("", 1, 0xA5A5A5A5u, 0), "", kBadSize + "0"},
+                    CorruptHeader{"LengthNegative", Frame("", 1, 0xA5A5A5A5u, -5), "", kBadSize + "-5"},
+                    CorruptHeader{"LengthOverBound", Frame("abc", 1, 0xA5A5A5A5u, 16 * 1024 * 1024 + 1), "",
+                                  kBadSize + "16777217"}),
+    [](const testing::TestParamInfo<CorruptHeader>& info) { return info.param.name; });
+
+TEST_F(ChannelTest, PeerClosingMidAnswerClosesTheChannel) {
+    ScriptedPeer peer;
+    peer.Answer("Galdera Sim").ReadFrame().Send(Frame("0 partial").substr(0, 10)).Close();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-GetSomething"));
+    std::string reply;
+    EXPECT_FALSE(client.GetReply(reply));
+    EXPECT_EQ(reply, "-1");
+    EXPECT_FALSE(client.IsInitialized());
+    EXPECT_EQ(client.GetServerName(), "Not Connected");
+    EXPECT_EQ(client.GetServerApplicationName(), "Sim");
+    EXPECT_FALSE(client.SendCommand("-Next"));
+    EXPECT_TRUE(peer.Finish());
+
+    const auto log = Log();
+    const auto closed = std::find(log.begin(), log.end(),
+                                  "NetworkNodeClient::GetBuffer() - Attempting to recieve data has failed, socket has "
+                                  "been closed gracefully");
+    ASSERT_NE(closed, log.end());
+    EXPECT_THAT(std::vector<std::string>(closed + 1, log.end()),
+                ElementsAre("NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
+                            "NetworkNodeClient::ShutdownClient() - Attempting to Close Message Client Socket",
+                            "NetworkNodeClient::ShutdownClient() - Attempt to Close Message Client Socket was "
+                            "successful"));
+}
+
+TEST_F(ChannelTest, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
+    ScriptedPeer peer;
+    peer.Answer("G A").Close();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(peer.Finish());
+    // The first send may still be taken by the kernel; the reset then fails a later one.
+    bool sent = true;
+    for (int i = 0; i < 50 && sent; ++i) sent = client.SendCommand("-PostEvent \"x\" 0 0");
+    EXPECT_FALSE(sent);
+    EXPECT_FALSE(client.IsInitialized());
+    const auto log = Log();
+    const auto failed = std::find(log.begin(), log.end(),
+                                  "NetworkNodeClient::SendMessage() - Unable to send data, call to send() failed, we "
+                                  "must have lost our socket.  message: -PostEvent \"x\" 0 0");
+    ASSERT_NE(failed, log.end());
+    ASSERT_NE(failed, log.begin());
+    EXPECT_THAT(*(failed - 1), HasSubstr("NetworkNodeClient::ProcessSendError() - Error sending data, error code: "));
+    EXPECT_EQ(*(failed + 1), "NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client");
+}
+
+TEST_F(ChannelTest, UnansweredCommandTimesOutAndGivesTheConnectionUp) {
+    client.SetAnswerTimeout(std::chrono::milliseconds(200));
+    ScriptedPeer peer;
+    peer.Answer("G A").ReadFrame().ExpectClose();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-NeverAnswered"));
+    std::string reply;
+    EXPECT_FALSE(client.GetReply(reply));
+    EXPECT_EQ(reply, "-1");
+    EXPECT_FALSE(client.IsInitialized());
+    ASSERT_TRUE(peer.Finish());
+    EXPECT_TRUE(peer.SawClose());
+    EXPECT_TRUE(Contains(Log(), "NetworkNodeClient::ProcessRecieveError() - Error recieving data, error code: "
+                                "WSAETIMEDOUT - The connection has been dropped, because of a network failure or "
+                                "because the system on the other end went down without notice."));
+}
+
+TEST_F(ChannelTest, RefusedConnectionIsExplainedAndLeavesTheChannelClosed) {
+    const int port = testsupport::UnusedLoopbackPort();
+    EXPECT_FALSE(client.InitializeClient("127.0.0.1", port));
+    EXPECT_FALSE(client.IsInitialized());
+    const auto log = Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "NetworkNodeClient::ConnectToServer() - Error Connecting To Server, error code: "
+                                   "WSAECONNREFUSED - The attempt to connect was forcefully rejected.");
+    EXPECT_EQ(log.back(), "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
+
+    // A failed attempt leaves nothing behind: the next one connects normally.
+    ScriptedPeer peer;
+    peer.Answer("G A");
+    peer.Start();
+    EXPECT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    EXPECT_TRUE(peer.Finish());
+}
+
+TEST_F(ChannelTest, UnresolvableHostIsExplained) {
+    EXPECT_FALSE(client.InitializeClient("no-such-host.invalid", 26100));
+    const auto log = Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "NetworkNodeClient::GetServerInfo() - Error Getting Server Name, error code: "
+                                   "WSAHOST_NOT_FOUND - Authoritative answer host not found.");
+    EXPECT_EQ(log.back(), "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
+}
+
+TEST_F(ChannelTest, OperationsOnAClosedChannelFailQuietly) {
+    std::string reply = "kept";
+    EXPECT_FALSE(client.SendCommand("-Anything"));
+    EXPECT_FALSE(client.GetReply(reply));
+    EXPECT_EQ(reply, "-1");
+    EXPECT_FALSE(client.ShutdownClient());
+    EXPECT_THAT(Log(), ElementsAre("NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
+                                   "NetworkNodeClient::ShutdownClient() - Unable to Close Message Client, Client has "
+                                   "not yet been initialized"));
+}
+
+}  // namespace
