@@ -12,12 +12,15 @@ bool IsWhite(char c) {
 }
 
 // Folds only A to Z, so that 8-bit characters compare byte for byte in any locale.
-std::string FoldAscii(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether the folded keyword begins with the word, folded.
+bool KeywordBeginsWith(std::string_view keyword, std::string_view word) {
+    if (word.size() > keyword.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (keyword[i] != FoldAscii(word[i])) return false;
     }
-    return folded;
+    return true;
 }
 
 std::string_view FirstWord(std::string_view line) {
@@ -31,15 +34,17 @@ std::string_view FirstWord(std::string_view line) {
 }  // namespace
 
 CmdInterface::CmdInterface(std::vector<Entry> table) : mTable(std::move(table)) {
-    for (Entry& entry : mTable) entry.keyword = FoldAscii(entry.keyword);
+    for (Entry& entry : mTable) {
+        for (char& c : entry.keyword) c = FoldAscii(c);
+    }
 }
 
 int CmdInterface::Dispatch(const std::string& line) const {
-    const std::string word = FoldAscii(FirstWord(line));
+    const std::string_view word = FirstWord(line);
     const Entry* match = nullptr;
     int matches = 0;
     for (const Entry& entry : mTable) {
-        if (entry.keyword.starts_with(word)) {
+        if (KeywordBeginsWith(entry.keyword, word)) {
             match = &entry;
             ++matches;
         }
