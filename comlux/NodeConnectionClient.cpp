@@ -172,7 +172,7 @@ bool NodeConnectionClient::AcceptClientSocket() {
     if (fd < 0) {
         const int code = LastSocketError();
         // A stop wakes accept with an error of its own making: nothing to report.
-        if (!StopRequested()) ReportSocketError(kAcceptClientSocketErrors, code);
+        if (!mStopRequested) ReportSocketError(kAcceptClientSocketErrors, code);
         return false;
     }
     Socket accepted(fd);
@@ -197,7 +197,7 @@ bool NodeConnectionClient::RecieveData() {
         }
         if (got < 0 && errno == EINTR) continue;
         const int code = got < 0 ? LastSocketError() : 0;
-        if (StopRequested()) return false;
+        if (mStopRequested) return false;
         if (got == 0) {
             Report(Notice,
                    "NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has been "
@@ -208,13 +208,10 @@ bool NodeConnectionClient::RecieveData() {
         }
         return false;
     }
+    // Records already buffered when the owner stopped the stream are not delivered any more.
+    if (mStopRequested) return false;
     ExecuteCallback();
     return true;
-}
-
-bool NodeConnectionClient::StopRequested() {
-    std::lock_guard lock(mThreadLock);
-    return mStopRequested;
 }
 
 void NodeConnectionClient::MarkThreadFinished() {

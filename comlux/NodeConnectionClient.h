@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -102,7 +103,6 @@ private:
     void ReportSocketError(const ListenerErrorTable& table, int errorCode);
     static int ServerStreamThread(NodeConnectionClient* listener);
 
-    bool StopRequested();
     void MarkThreadFinished();
     void RequestStop(bool report);
     bool WaitForThreadEnd();
@@ -126,9 +126,11 @@ private:
     std::vector<int> mStreamObjectCounts;     // parallel to mStreamObjects, each at least 1
 
     std::thread mDmaProcessor;
-    std::mutex mThreadLock;  // guards the three flags and the hand-over of mClientSocket
+    std::mutex mThreadLock;  // guards mThreadFinished and the hand-over of mClientSocket
     std::condition_variable mThreadEnded;
-    bool mStopRequested = false;   // set by the owner's thread: failures now are our own doing
+    // Written by the owner's thread (under mThreadLock, so that an accept racing a stop sees it),
+    // read by the receive thread: no more deliveries, and failures are now our own doing.
+    std::atomic<bool> mStopRequested{false};
     bool mThreadFinished = false;  // set by the receive thread as its last act
     bool mThreadLingering = false; // owner's thread: a stopped thread not yet joined
 };
