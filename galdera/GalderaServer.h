@@ -17,6 +17,8 @@ namespace galdera {
 struct ServerObject {
     std::string name;  ///< may contain blanks; quoted in object-list answers
     std::string type;  ///< e.g. "SEScAcqEnt", "CscAcqEnt", "EventAcqEnt"
+    /// Same name and same type.
+    bool operator==(const ServerObject&) const = default;
 };
 
 /// A few objects of each data type, one of them with a blank in its name.
