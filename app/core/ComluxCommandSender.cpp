@@ -1,0 +1,11 @@
+#include "ComluxCommandSender.h"
+
+#include "ComluxClient.h"
+
+namespace sequora {
+
+bool ComluxCommandSender::SendCommand(const std::string& command, std::string& answer) {
+    return mClient.SendCommand(command, answer);
+}
+
+}  // namespace sequora
