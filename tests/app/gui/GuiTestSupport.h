@@ -1,0 +1,199 @@
+#pragma once
+
+// Shared by the window tests: a QApplication on the offscreen platform, a prompter that
+// answers instead of the user, and a fixture holding one shown window.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTreeView>
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "DialogTemplate.h"
+#include "Prompter.h"
+#include "SequoraDlg.h"
+#include "TempDir.h"
+
+namespace guitest {
+
+using namespace sequora::gui;
+
+/// Creates the one QApplication of the test process on the offscreen platform.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "sequora_gui_test";
+        static char* argv[] = {name, nullptr};
+        mApplication = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { mApplication.reset(); }
+
+private:
+    std::unique_ptr<QApplication> mApplication;
+};
+
+inline ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+/// Answers the window's boxes and file dialogs and records what it was shown. Every call
+/// must arrive on the window thread; a call from another thread is recorded as a fault.
+class TestPrompter : public Prompter {
+public:
+    void ShowMessage(const QString& text) override {
+        NoteThread();
+        std::lock_guard guard(mLock);
+        mMessages.push_back(text.toStdString());
+    }
+    void ShowMessageModeless(const QString& text, std::function<void()> dismissed) override {
+        NoteThread();
+        {
+            std::lock_guard guard(mLock);
+            mMessages.push_back(text.toStdString());
+        }
+        if (autoDismiss) {
+            dismissed();
+        } else {
+            mOpenBoxes.push_back(std::move(dismissed));
+        }
+    }
+    void CloseModelessMessages() override {
+        NoteThread();
+        DismissOpenBoxes();
+    }
+    QString OpenFileName(const QString& title, const QString& filter) override {
+        return NextFile(title, filter);
+    }
+    QString SaveFileName(const QString& title, const QString& filter) override {
+        return NextFile(title, filter);
+    }
+
+    /// Closes the modeless boxes still open, as the user's OK would.
+    void DismissOpenBoxes() {
+        auto boxes = std::move(mOpenBoxes);
+        mOpenBoxes.clear();
+        for (auto& dismissed : boxes) dismissed();
+    }
+    /// Number of modeless boxes still open.
+    std::size_t OpenBoxes() const { return mOpenBoxes.size(); }
+    /// Every message shown so far.
+    std::vector<std::string> Messages() const {
+        std::lock_guard guard(mLock);
+        return mMessages;
+    }
+    /// The answer of the next file dialog ("" cancels).
+    void QueueFile(const QString& path) { mFiles.push_back(path); }
+
+    /// The title and filter of the last file dialog.
+    QString lastTitle, lastFilter;
+    /// Closes modeless boxes at once when set.
+    bool autoDismiss = true;
+    /// Set when any call came from a thread other than the window's.
+    std::atomic<bool> calledOffWindowThread{false};
+
+private:
+    void NoteThread() {
+        if (QThread::currentThread() != qApp->thread()) calledOffWindowThread = true;
+    }
+    QString NextFile(const QString& title, const QString& filter) {
+        NoteThread();
+        lastTitle = title;
+        lastFilter = filter;
+        if (mFiles.empty()) return {};
+        QString path = mFiles.front();
+        mFiles.pop_front();
+        return path;
+    }
+
+    mutable std::mutex mLock;
+    std::vector<std::string> mMessages;
+    std::vector<std::function<void()>> mOpenBoxes;
+    std::deque<QString> mFiles;
+};
+
+/// One shown main window with a test prompter and a log file in a temporary directory.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { MakeWindow(); }
+    void TearDown() override {
+        const bool offThread = prompter->calledOffWindowThread;
+        window.reset();
+        EXPECT_FALSE(offThread) << "a box or dialog was opened off the window thread";
+    }
+
+    void MakeWindow(sequora::RunClock* clock = nullptr) {
+        auto owned = std::make_unique<TestPrompter>();
+        prompter = owned.get();
+        SequoraDlgOptions options;
+        options.prompter = std::move(owned);
+        options.logFilePath = LogPath();
+        options.clock = clock;
+        window = std::make_unique<SequoraDlg>(std::move(options));
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    std::string LogPath() const { return dir.File("client.log"); }
+
+    QLineEdit* Edit(int id) const { return window->ControlAs<QLineEdit>(id); }
+    QCheckBox* Box(int id) const { return window->ControlAs<QCheckBox>(id); }
+    QComboBox* Combo(int id) const { return window->ControlAs<QComboBox>(id); }
+    QPushButton* Button(int id) const { return window->ControlAs<QPushButton>(id); }
+    QTreeView* List() const { return window->ControlAs<QTreeView>(kIdItemList); }
+
+    /// Clicks a control in its middle, as the user would.
+    void Click(int id) const { QTest::mouseClick(window->Control(id), Qt::LeftButton); }
+    /// Replaces an edit's text by typing.
+    void Type(int id, const QString& text) const {
+        Edit(id)->selectAll();
+        Edit(id)->clear();
+        QTest::keyClicks(Edit(id), text);
+    }
+    /// Chooses an entry of a combo's drop-down list with the mouse.
+    void Choose(int id, int entry) const {
+        QComboBox* combo = Combo(id);
+        combo->showPopup();
+        QAbstractItemView* popup = combo->view();
+        QTest::mouseClick(popup->viewport(), Qt::LeftButton, {},
+                          popup->visualRect(popup->model()->index(entry, 0)).center());
+    }
+    /// Clicks the given row of the item list.
+    void ClickRow(int row) const {
+        QTreeView* view = List();
+        const QRect rect = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    /// The "#" texts of the list as the view shows them.
+    std::vector<std::string> ShownNumbers() const {
+        std::vector<std::string> numbers;
+        const QAbstractItemModel* model = List()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            numbers.push_back(model->index(row, 0).data().toString().toStdString());
+        }
+        return numbers;
+    }
+    /// The row the view highlights, -1 for none.
+    int HighlightedRow() const {
+        const QModelIndexList rows = List()->selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.front().row() : -1;
+    }
+
+    testsupport::TempDir dir;
+    TestPrompter* prompter = nullptr;
+    std::unique_ptr<SequoraDlg> window;
+};
+
+}  // namespace guitest

@@ -1,0 +1,240 @@
+#include <unistd.h>
+
+#include <QKeyEvent>
+#include <algorithm>
+
+#include "GuiTestSupport.h"
+
+namespace guitest {
+namespace {
+
+using ::testing::ElementsAre;
+
+std::string HostName() {
+    char name[128] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
+}
+
+std::vector<std::string> ComboEntries(QComboBox* combo) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < combo->count(); ++i) entries.push_back(combo->itemText(i).toStdString());
+    return entries;
+}
+
+using WindowFormTest = WindowTest;
+
+TEST_F(WindowFormTest, StartsWithComputerNameDefaultsAndLockedFields) {
+    EXPECT_EQ(window->windowTitle(), "Sequora Utility Version 2.00");
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_EQ(Edit(kIdServerName)->text().toStdString(), HostName());
+    EXPECT_EQ(Edit(kIdBitNumber)->text(), "0");
+    EXPECT_EQ(Edit(kIdDelay)->text(), "0");
+    EXPECT_EQ(Edit(kIdDelayMin)->text(), "0");
+    EXPECT_EQ(Edit(kIdDelayMax)->text(), "0");
+    EXPECT_EQ(Edit(kIdTrialCount)->text(), "1");
+
+    // Read-only edits stay enabled; combos and the range edits are disabled instead.
+    for (int id : {kIdEventString, kIdBitNumber, kIdCommand}) {
+        EXPECT_TRUE(Edit(id)->isReadOnly()) << id;
+        EXPECT_TRUE(Edit(id)->isEnabled()) << id;
+    }
+    EXPECT_FALSE(Combo(kIdBitState)->isEnabled());
+    EXPECT_FALSE(Combo(kIdCommandOptions)->isEnabled());
+    EXPECT_FALSE(Edit(kIdDelayMin)->isEnabled());
+    EXPECT_FALSE(Edit(kIdDelayMax)->isEnabled());
+    EXPECT_TRUE(Edit(kIdDelay)->isEnabled());
+    EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
+
+    EXPECT_THAT(ComboEntries(Combo(kIdBitState)), ElementsAre("On", "Off"));
+    EXPECT_EQ(Combo(kIdBitState)->currentText(), "Off");
+    EXPECT_THAT(ComboEntries(Combo(kIdCommandOptions)),
+                ElementsAre("No Selection", "-StartAcquisition", "-StopAcquisition",
+                            "-StartRecording", "-StopRecording"));
+    EXPECT_EQ(Combo(kIdCommandOptions)->currentText(), "No Selection");
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+    EXPECT_EQ(Button(kIdPause)->text(), "Pause");
+}
+
+TEST_F(WindowFormTest, EveryControlExistsInsideTheWindowWithoutOverlapAndTabsByID) {
+    std::vector<QWidget*> controls;
+    for (const ControlTemplate& control : MainWindowTemplate()) {
+        if (control.id < 0) continue;
+        QWidget* widget = window->Control(control.id);
+        ASSERT_NE(widget, nullptr) << control.id;
+        EXPECT_EQ(widget->objectName(), QString::number(control.id));
+        EXPECT_TRUE(window->rect().contains(widget->geometry())) << control.id;
+        controls.push_back(widget);
+    }
+    for (std::size_t a = 0; a < controls.size(); ++a) {
+        for (std::size_t b = a + 1; b < controls.size(); ++b) {
+            EXPECT_FALSE(controls[a]->geometry().intersects(controls[b]->geometry()))
+                << controls[a]->objectName().toStdString() << " overlaps "
+                << controls[b]->objectName().toStdString();
+        }
+    }
+
+    // Walking the focus chain from the first control meets the IDs in ascending order.
+    std::vector<int> order;
+    QWidget* widget = window->Control(kIdServerName);
+    do {
+        bool numbered = false;
+        const int id = widget->objectName().toInt(&numbered);
+        if (numbered && window->Control(id) == widget) order.push_back(id);
+        widget = widget->nextInFocusChain();
+    } while (widget != window->Control(kIdServerName) && order.size() < 40);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    EXPECT_EQ(order.size(), 27u);
+}
+
+TEST_F(WindowFormTest, CheckBoxesUnlockTheirFieldsAndLockThemAgain) {
+    Click(kIdSendEvent);
+    EXPECT_FALSE(Edit(kIdEventString)->isReadOnly());
+    Click(kIdSetBit);
+    EXPECT_FALSE(Edit(kIdBitNumber)->isReadOnly());
+    EXPECT_TRUE(Combo(kIdBitState)->isEnabled());
+    Click(kIdSendCommand);
+    EXPECT_FALSE(Edit(kIdCommand)->isReadOnly());
+    EXPECT_TRUE(Combo(kIdCommandOptions)->isEnabled());
+    Click(kIdRandomDelay);
+    EXPECT_TRUE(Edit(kIdDelayMin)->isEnabled());
+    EXPECT_TRUE(Edit(kIdDelayMax)->isEnabled());
+    EXPECT_FALSE(Edit(kIdDelay)->isEnabled());
+
+    for (int id : {kIdSendEvent, kIdSetBit, kIdSendCommand, kIdRandomDelay}) Click(id);
+    EXPECT_TRUE(Edit(kIdEventString)->isReadOnly());
+    EXPECT_TRUE(Edit(kIdBitNumber)->isReadOnly());
+    EXPECT_FALSE(Combo(kIdBitState)->isEnabled());
+    EXPECT_TRUE(Edit(kIdCommand)->isReadOnly());
+    EXPECT_FALSE(Combo(kIdCommandOptions)->isEnabled());
+    EXPECT_FALSE(Edit(kIdDelayMin)->isEnabled());
+    EXPECT_TRUE(Edit(kIdDelay)->isEnabled());
+    EXPECT_TRUE(prompter->Messages().empty());
+}
+
+TEST_F(WindowFormTest, CommandPresetIsCopiedEvenWhenAnEarlierFieldIsNoNumber) {
+    Click(kIdSendCommand);
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "abc");
+    Type(kIdDelay, "75");
+    Choose(kIdCommandOptions, 4);
+
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
+    EXPECT_EQ(Edit(kIdCommand)->text(), "-StopRecording");
+    // Showing the form puts the kept values back: the bad field and the one after it.
+    EXPECT_EQ(Edit(kIdBitNumber)->text(), "0");
+    EXPECT_EQ(Edit(kIdDelay)->text(), "0");
+
+    Type(kIdBitNumber, "4");
+    Choose(kIdCommandOptions, 0);
+    EXPECT_EQ(Edit(kIdCommand)->text(), "No Selection");
+    EXPECT_EQ(window->Form().bitNumber, 4);
+    EXPECT_EQ(prompter->Messages().size(), 1u);
+}
+
+TEST_F(WindowFormTest, AddItemWithBadNumberWarnsFocusesFieldAndAddsWithOldValues) {
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "abc");
+    Type(kIdDelay, "250");
+    Click(kIdAddItem);
+
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
+    EXPECT_TRUE(Edit(kIdBitNumber)->hasFocus());
+    EXPECT_EQ(Edit(kIdBitNumber)->selectedText(), "abc");
+    ASSERT_EQ(window->Items().RowCount(), 1);
+    EXPECT_EQ(window->Items().Rows()[0],
+              (sequora::ItemRow{"1", "No", "NA", "Yes", "0", "Off", "No", "NA", "0"}));
+}
+
+TEST_F(WindowFormTest, AddItemBuildsRowsFromCheckedBoxesOnly) {
+    Type(kIdEventString, "ignored");  // read-only: typing does nothing
+    Click(kIdAddItem);
+
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "3");
+    Choose(kIdBitState, 0);
+    Click(kIdSendEvent);
+    Type(kIdEventString, "Tone on");
+    Click(kIdAddItem);
+
+    Click(kIdSetBit);
+    Click(kIdSendEvent);
+    Click(kIdRandomDelay);
+    Type(kIdDelayMin, "-5");
+    Type(kIdDelayMax, "10");
+    Click(kIdAddItem);
+    Type(kIdDelayMin, "100");
+    Type(kIdDelayMax, "100");
+    Click(kIdAddItem);
+
+    const auto rows = window->Items().Rows();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], (sequora::ItemRow{"1", "No", "NA", "No", "NA", "NA", "No", "NA", "0"}));
+    EXPECT_EQ(rows[1], (sequora::ItemRow{"2", "Yes", "Tone on", "Yes", "3", "On", "No", "NA", "0"}));
+    EXPECT_EQ(rows[2][sequora::kColDelay], "Random: -5-10");
+    EXPECT_EQ(rows[3][sequora::kColDelay], "Random: 100-100");
+    EXPECT_TRUE(prompter->Messages().empty());
+    // The view shows what the list holds.
+    EXPECT_EQ(List()->model()->index(1, sequora::kColEventString).data().toString(), "Tone on");
+
+    Type(kIdDelayMin, "200");
+    Click(kIdAddItem);
+    EXPECT_THAT(prompter->Messages(),
+                ElementsAre("Error, unable to add item, the delay range min value is greater "
+                            "than the max value"));
+    EXPECT_EQ(window->Items().RowCount(), 4);
+}
+
+TEST_F(WindowFormTest, RemoveAndMoveKeepNumbersWithTheirItems) {
+    for (int i = 0; i < 3; ++i) Click(kIdAddItem);
+
+    // Nothing remembered yet: the buttons do nothing.
+    Click(kIdMoveUp);
+    Click(kIdRemoveCurrent);
+    EXPECT_THAT(ShownNumbers(), ElementsAre("1", "2", "3"));
+
+    ClickRow(1);
+    EXPECT_EQ(window->SelectedRow(), 1);
+    Click(kIdMoveUp);
+    EXPECT_THAT(ShownNumbers(), ElementsAre("2", "1", "3"));
+    EXPECT_EQ(HighlightedRow(), 0);
+    Click(kIdMoveUp);  // already the top row
+    EXPECT_THAT(ShownNumbers(), ElementsAre("2", "1", "3"));
+    Click(kIdMoveDown);
+    Click(kIdMoveDown);
+    EXPECT_THAT(ShownNumbers(), ElementsAre("1", "3", "2"));
+    EXPECT_EQ(HighlightedRow(), 2);
+    Click(kIdMoveDown);  // already the bottom row
+    EXPECT_THAT(ShownNumbers(), ElementsAre("1", "3", "2"));
+
+    ClickRow(0);
+    Click(kIdRemoveCurrent);
+    Click(kIdRemoveCurrent);  // the remembered row is gone: nothing more is removed
+    EXPECT_THAT(ShownNumbers(), ElementsAre("3", "2"));
+    EXPECT_EQ(HighlightedRow(), -1);
+    Click(kIdAddItem);
+    EXPECT_THAT(ShownNumbers(), ElementsAre("3", "2", "3"));
+
+    // A click below the last row forgets the remembered row.
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
+                      QPoint(10, List()->viewport()->height() - 5));
+    EXPECT_EQ(window->SelectedRow(), -1);
+
+    Click(kIdRemoveAll);
+    EXPECT_TRUE(ShownNumbers().empty());
+}
+
+TEST_F(WindowFormTest, EnterChangesNothingAndEscapeCloses) {
+    Click(kIdSendEvent);
+    Type(kIdEventString, "x");
+    QTest::keyClick(Edit(kIdEventString), Qt::Key_Return);
+    QTest::keyClick(Button(kIdAddItem), Qt::Key_Enter);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->Items().RowCount(), 0);
+
+    QTest::keyClick(Edit(kIdEventString), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace guitest
