@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace sequora::cli {
+
+/// Turns Ctrl-C (SIGINT) and SIGTERM into a call on an ordinary thread, so that nothing
+/// but the kernel runs in signal context. The first signal calls the installed action;
+/// a second one ends the process at once (for a run stuck waiting on a dead server).
+///
+/// BlockSignals() must run in main before any thread starts, so that every thread
+/// inherits the blocked mask and the signals are only ever read from the signalfd.
+class InterruptWatcher {
+public:
+    /// Blocks SIGINT and SIGTERM in the calling thread (and the threads it creates later).
+    static void BlockSignals();
+
+    /// Starts the watching thread.
+    InterruptWatcher();
+    /// Ends and joins the watching thread.
+    ~InterruptWatcher();
+    InterruptWatcher(const InterruptWatcher&) = delete;
+    InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+
+    /// Installs the action for the first signal (called on the watching thread); when a
+    /// signal came before, the action runs at once on the calling thread.
+    void OnInterrupt(std::function<void()> action);
+    /// Whether a signal has arrived.
+    bool Interrupted() const { return mInterrupted.load(); }
+    /// False when the signalfd could not be set up (signals then keep their defaults).
+    bool Watching() const { return mSignalFd >= 0; }
+
+private:
+    void Watch();
+
+    int mSignalFd = -1;
+    int mWakeFd = -1;                       // an eventfd that ends Watch()
+    std::atomic<bool> mInterrupted{false};  // written by the watching thread
+    std::mutex mLock;                       // guards mAction
+    std::function<void()> mAction;
+    std::thread mThread;
+};
+
+}  // namespace sequora::cli

@@ -1,0 +1,103 @@
+#include "SequoraRun.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <fstream>
+#include <memory>
+#include <ostream>
+
+#include "CfgSetup.h"
+#include "ComluxClient.h"
+#include "ComluxCommandSender.h"
+#include "CommandLine.h"
+#include "ConsoleObserver.h"
+#include "InterruptWatcher.h"
+#include "ItemList.h"
+#include "ListSave.h"
+#include "ServerSession.h"
+#include "SteadyRunClock.h"
+#include "TrialRunner.h"
+
+namespace sequora::cli {
+
+namespace {
+
+std::string ComputerName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return "localhost";
+    return name;
+}
+
+bool Readable(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return file.good();
+}
+
+// Plays the loaded list over a connected client; returns the exit status.
+int PlayTrials(ItemList& items, comlux::ComluxClient& client, const Options& options,
+               ConsoleObserver& console, InterruptWatcher* watcher) {
+    ComluxCommandSender sender(client);
+    SteadyRunClock clock;
+    TrialRunner runner(items, sender, console, clock);
+    runner.SetTrialCount(options.trials);
+    runner.SetRunContinuously(options.continuous);
+    if (!runner.Start()) return kExitInterrupted;
+    if (watcher) watcher->OnInterrupt([&runner] { runner.Stop(); });
+    runner.WaitForWorkers();
+    // The runner is about to go: a late Ctrl-C must not reach it any more.
+    if (watcher) watcher->OnInterrupt({});
+    return console.Completed() ? kExitDone : kExitInterrupted;
+}
+
+int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* watcher) {
+    if (!Readable(options.cfgPath)) {
+        err << "sequora-run: cannot read " << options.cfgPath << '\n';
+        return kExitBadUsage;
+    }
+    ItemList items;
+    CfgSetup(items, std::chrono::milliseconds(0)).Load(options.cfgPath);
+
+    ConsoleObserver console(err);
+    comlux::ComluxClient client;
+    client.SetMessageHandler([&console](const std::string& text) { console.Print(text); });
+    client.OpenLogFile(options.logPath.empty() ? ServerSession::LogFilePathBesideExecutable() : options.logPath);
+
+    ServerSession session(client);
+    const std::string server = options.server.empty() ? ComputerName() : options.server;
+    const auto show = [&console](const std::string& text) { console.Print(text); };
+    int status = kExitConnectionFailed;
+    if (session.Connect(server, show)) {
+        status = watcher && watcher->Interrupted() ? kExitInterrupted
+                                                   : PlayTrials(items, client, options, console, watcher);
+    }
+    session.Disconnect();
+    return status;
+}
+
+}  // namespace
+
+int SequoraRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               InterruptWatcher* watcher) {
+    const ParseResult parsed = ParseCommandLine(args);
+    if (!parsed.ok) {
+        err << "sequora-run: " << parsed.error << '\n' << UsageText();
+        return kExitBadUsage;
+    }
+    const Options& options = parsed.options;
+    switch (options.mode) {
+        case Mode::Help:
+            out << UsageText();
+            return kExitDone;
+        case Mode::List:
+            return ListItems(options.cfgPath, out, err);
+        case Mode::Save:
+            return SaveItems(options.outPath, options.cfgPath, err);
+        case Mode::Run:
+            break;
+    }
+    return RunItemList(options, err, watcher);
+}
+
+}  // namespace sequora::cli
