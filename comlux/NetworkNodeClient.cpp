@@ -1,6 +1,7 @@
 #include "NetworkNodeClient.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -8,8 +9,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <new>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include "CommandFrame.h"
 #include "SocketErrors.h"
@@ -88,6 +89,7 @@ bool NetworkNodeClient::InitializeClient(const std::string& serverName, int port
         mSocket.Close();
         return false;
     }
+    ApplyAnswerTimeout();
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Connection successfully established");
     SetServerTexts(serverName, DottedAddress(address));
     mInitialized = true;
@@ -180,30 +182,15 @@ bool NetworkNodeClient::SendMessage(const unsigned char* payload, int length) {
     return true;
 }
 
-bool NetworkNodeClient::WaitReadable() {
-    for (;;) {
-        const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
-            mAnswerDeadline - std::chrono::steady_clock::now());
-        pollfd watch{mSocket.Fd(), POLLIN, 0};
-        const int ready = ::poll(&watch, 1, remaining.count() > 0 ? static_cast<int>(remaining.count()) : 0);
-        if (ready > 0) return true;
-        if (ready == 0) {
-            // The answer may still come, but it would be taken for the next one: give the connection up.
-            ProcessRecieveError(WSAETIMEDOUT);
-            ShutdownClient();
-            return false;
-        }
-        if (errno != EINTR) {
-            ProcessRecieveError(LastSocketError());
-            return false;
-        }
-    }
-}
-
 bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size) {
     int received = 0;
-    while (received < size) {
-        if (!WaitReadable()) return false;
+    return GetBuffer(buffer, size, size, received);
+}
+
+// Reads until at least `enough` of the `size` bytes are in; takes more only if they are already
+// there, so a header is fetched in one call without ever reading into the next message.
+bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, int& received) {
+    while (received < enough) {
         const ssize_t got = ::recv(mSocket.Fd(), buffer + received, static_cast<std::size_t>(size - received), 0);
         if (got == 0) {
             mClientLog.WriteEntry(Notice, "NetworkNodeClient::GetBuffer() - Attempting to recieve data has failed, "
@@ -211,21 +198,38 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size) {
             ShutdownClient();
             return false;
         }
-        if (got < 0) {
-            if (errno == EINTR) continue;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             ProcessRecieveError(LastSocketError());
             return false;
         }
-        received += static_cast<int>(got);
+        if (got > 0) received += static_cast<int>(got);
+        if (got < 0 || (received < enough && std::chrono::steady_clock::now() >= mAnswerDeadline)) {
+            // The answer may still come, but it would be taken for the next one: give the connection up.
+            ProcessRecieveError(WSAETIMEDOUT);
+            ShutdownClient();
+            return false;
+        }
     }
     return true;
+}
+
+// The socket's receive time-out bounds each wait; the deadline bounds the whole answer.
+void NetworkNodeClient::ApplyAnswerTimeout() {
+    const auto micros = std::max<long long>(1000, std::chrono::duration_cast<std::chrono::microseconds>(
+                                                      mAnswerTimeout).count());
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(micros / 1000000);
+    limit.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+    ::setsockopt(mSocket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
 bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& length) {
     if (!mInitialized) return false;
     mAnswerDeadline = std::chrono::steady_clock::now() + mAnswerTimeout;
-    unsigned char header[8];
-    if (!GetBuffer(header, sizeof header)) return false;
+    unsigned char header[CommandFrame::kHeaderSize];
+    int received = 0;
+    if (!GetBuffer(header, sizeof header, 8, received)) return false;
     const auto version = static_cast<std::int32_t>(CommandFrame::ReadField(header));
     if (version < 1) {
         ShowMessage("Error, invalid version number, data has been corrupted or improperly formatted");
@@ -240,9 +244,8 @@ bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& l
         ShowMessage("Error, invalid validation code, data has been corrupted or improperly formatted");
         return false;
     }
-    unsigned char sizeField[4];
-    if (!GetBuffer(sizeField, sizeof sizeField)) return false;
-    const auto size = static_cast<std::int32_t>(CommandFrame::ReadField(sizeField));
+    if (!GetBuffer(header, sizeof header, sizeof header, received)) return false;
+    const auto size = static_cast<std::int32_t>(CommandFrame::ReadField(header + 8));
     if (size <= 0 || size > CommandFrame::kMaxPayloadLength) {
         mClientLog.WriteEntry(Error, Format("NetworkNodeClient::RecieveMessage() - Invalid message size for recieving "
                                             "message, messageSize: %i", size));
@@ -355,7 +358,10 @@ void NetworkNodeClient::SetMessageHandler(MessageHandler handler) {
     mMessageHandler = std::move(handler);
 }
 
-void NetworkNodeClient::SetAnswerTimeout(std::chrono::milliseconds timeout) { mAnswerTimeout = timeout; }
+void NetworkNodeClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
+    mAnswerTimeout = timeout;
+    if (mInitialized) ApplyAnswerTimeout();
+}
 
 void NetworkNodeClient::InterruptPendingAnswer() {
     std::lock_guard guard(mSharedLock);

@@ -105,7 +105,8 @@ private:
     int GetServerInfo(const std::string& serverName, unsigned char address[4]);
     int ConnectToServer(const unsigned char address[4], int portNumber);
     bool GetBuffer(unsigned char* buffer, int size);
-    bool WaitReadable();
+    bool GetBuffer(unsigned char* buffer, int size, int enough, int& received);
+    void ApplyAnswerTimeout();
     void ProcessSendError(int errorCode);
     void ProcessRecieveError(int errorCode);
     void ProcessCloseError(int errorCode);
