@@ -43,6 +43,16 @@ std::int32_t ReadAtoi(std::string_view text) {
     return static_cast<std::int32_t>(negative ? 0u - value : value);
 }
 
+// The operators of a variable line; '=' assigns, the others compute.
+constexpr std::string_view kOperators[] = {"=", "+=", "-=", "*=", "/="};
+
+bool IsOperator(std::string_view word) {
+    for (const std::string_view op : kOperators) {
+        if (word == op) return true;
+    }
+    return false;
+}
+
 // The arithmetic of the compound operators, wrapping modulo 2^32; nullopt where the
 // quotient is undefined (division by zero, smallest value by -1).
 std::optional<std::int32_t> Combine(char op, std::int32_t current, std::int32_t given) {
@@ -185,7 +195,7 @@ bool FormatCmdLine::ProcessVariableLine(const std::string& line) {
     const std::string_view op = words[1];
     std::string_view value = words[2];
 
-    if (op != "=" && op != "+=" && op != "-=" && op != "*=" && op != "/=") return false;
+    if (!IsOperator(op)) return false;
 
     auto find = [this](std::string_view wanted) -> std::string* {
         for (auto& [n, v] : mVariables) {
