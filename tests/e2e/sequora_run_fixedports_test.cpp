@@ -1,0 +1,198 @@
+// sequora-run as a user runs it: the executable against the stand-in server on the fixed
+// ports 26200/26100, with its exit statuses, its messages and Ctrl-C.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "GalderaServer.h"
+#include "TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using namespace std::chrono_literals;
+
+const std::string kRunner = std::string(SEQUORA_BIN_DIR) + "/sequora-run";
+
+// A started sequora-run whose stdout and stderr go to files.
+class RunnerProcess {
+public:
+    RunnerProcess(const testsupport::TempDir& dir, const std::vector<std::string>& args)
+        : mOutPath(dir.File("out.txt")), mErrPath(dir.File("err.txt")) {
+        std::vector<std::string> argv{kRunner};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> pointers;
+        for (std::string& arg : argv) pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, mOutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, mErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&mPid, kRunner.c_str(), &actions, nullptr, pointers.data(), environ) != 0) mPid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~RunnerProcess() {
+        if (mPid > 0 && !mReaped) {
+            kill(mPid, SIGKILL);
+            waitpid(mPid, nullptr, 0);
+        }
+    }
+
+    bool Started() const { return mPid > 0; }
+    void Signal(int signal) const { kill(mPid, signal); }
+    // The exit status, or -1 when the process did not end within a minute (it is killed).
+    int Wait() {
+        for (int i = 0; i < 6000; ++i) {
+            int status = 0;
+            if (waitpid(mPid, &status, WNOHANG) == mPid) {
+                mReaped = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return -1;
+    }
+    std::string Out() const { return testsupport::ReadFile(mOutPath); }
+    std::vector<std::string> ErrLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(testsupport::ReadFile(mErrPath));
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+private:
+    std::string mOutPath, mErrPath;
+    pid_t mPid = -1;
+    bool mReaped = false;
+};
+
+// An item list in the layout the .cfg writer produces.
+std::string CfgText(const std::vector<std::vector<std::string>>& items) {
+    std::string text = "\r\n\r\n";
+    for (const auto& lines : items) {
+        text += "-CreateTrialItem\r\n";
+        for (const std::string& line : lines) text += "\t" + line + "\r\n";
+        text += "\r\n\r\n";
+    }
+    return text;
+}
+
+class SequoraRunTest : public ::testing::Test {
+protected:
+    void StartServer() {
+        server = std::make_unique<galdera::GalderaServer>(galdera::ServerOptions{});
+        ASSERT_TRUE(server->Start()) << "ports 26200/26100 are in use";
+    }
+    // The commands received after the connection procedure's last request.
+    std::vector<std::string> TrialCommands() const {
+        std::vector<std::string> texts;
+        for (const auto& command : server->Received()) texts.push_back(command.text);
+        const auto last = std::find(texts.begin(), texts.end(), "-RequestGalderaTypes");
+        if (last == texts.end()) return {};
+        return std::vector<std::string>(last + 1, texts.end());
+    }
+
+    testsupport::TempDir dir;
+    std::unique_ptr<galdera::GalderaServer> server;
+};
+
+TEST_F(SequoraRunTest, PlaysTheListAndTheServerReceivesExactlyItsCommands) {
+    StartServer();
+    const std::string cfg = dir.File("protocol.cfg");
+    testsupport::WriteFile(cfg, CfgText({{"-SendEventString \"Tone on\"", "-SendTTLBit 3 On", "-SetDelay 5"},
+                                         {"-SendCommand \"-StartRecording\"", "-SetDelay 0"},
+                                         {"-SendEventString \"\"", "-SendTTLBit 3 Off", "-SetDelay Random: 2-4"}}));
+    const std::string log = dir.File("client log.txt");
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--trials", "2", "--log", log, cfg});
+    ASSERT_TRUE(run.Started());
+    EXPECT_EQ(run.Wait(), 0);
+    EXPECT_THAT(run.ErrLines(), ElementsAre("trial 1/2", "trial 2/2", "Trials Completed"));
+
+    const std::vector<std::string> trial = {" -PostEvent \"Tone on\" 0 0", "-SetDIOPortBits AcqSystem1 0 8",
+                                            "-StartRecording", " -PostEvent \"\" 0 0",
+                                            "-ResetDIOPortBits AcqSystem1 0 8"};
+    std::vector<std::string> expected = trial;
+    expected.insert(expected.end(), trial.begin(), trial.end());
+    EXPECT_EQ(TrialCommands(), expected);
+
+    std::vector<std::string> all;
+    for (const auto& command : server->Received()) all.push_back(command.text);
+    EXPECT_NE(std::find(all.begin(), all.end(), "-SetApplicationName \"Sequora\""), all.end());
+    EXPECT_THAT(testsupport::ReadFile(log), HasSubstr("NetworkNodeClient"));
+}
+
+TEST_F(SequoraRunTest, NoServerEndsWithTheConnectionMessageAndStatusOne) {
+    const std::string cfg = dir.File("protocol.cfg");
+    testsupport::WriteFile(cfg, CfgText({{"-SendEventString \"x\"", "-SetDelay 0"}}));
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--log", dir.File("log.txt"), cfg});
+    ASSERT_TRUE(run.Started());
+    EXPECT_EQ(run.Wait(), 1);
+    EXPECT_THAT(run.ErrLines(), ElementsAre("Connection Failed, Please check log file for details"));
+}
+
+TEST_F(SequoraRunTest, BadUsageAndUnreadableFilesEndWithStatusTwo) {
+    const std::string cfg = dir.File("protocol.cfg");
+    testsupport::WriteFile(cfg, CfgText({{"-SetDelay 0"}}));
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--trials", "2"},
+        {"--trials", "two", cfg},
+        {"--trials", "2", "--continuous", cfg},
+        {"--server"},
+        {"--bogus", cfg},
+        {cfg, cfg},
+        {"--list", "--trials", "3", cfg},
+        {"--save", cfg},
+        {dir.File("missing.cfg")},
+    };
+    for (const auto& args : bad) {
+        RunnerProcess run(dir, args);
+        ASSERT_TRUE(run.Started());
+        EXPECT_EQ(run.Wait(), 2) << ::testing::PrintToString(args);
+        EXPECT_THAT(run.ErrLines(), Not(::testing::IsEmpty())) << ::testing::PrintToString(args);
+    }
+}
+
+TEST_F(SequoraRunTest, ListPrintsOneLinePerRowWithoutConnecting) {
+    const std::string cfg = dir.File("protocol.cfg");
+    testsupport::WriteFile(cfg, CfgText({{"-SendEventString \"Tone on\"", "-SetDelay 5"}, {"-SetDelay 7"}}));
+    RunnerProcess run(dir, {"--list", cfg});
+    ASSERT_TRUE(run.Started());
+    EXPECT_EQ(run.Wait(), 0);
+    const std::string out = run.Out();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+    EXPECT_THAT(out, HasSubstr("\"Tone on\""));
+}
+
+TEST_F(SequoraRunTest, CtrlCStopsAContinuousRunWithoutCompletionMessage) {
+    StartServer();
+    const std::string cfg = dir.File("protocol.cfg");
+    testsupport::WriteFile(cfg, CfgText({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}}));
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", dir.File("log.txt"), cfg});
+    ASSERT_TRUE(run.Started());
+    for (int i = 0; i < 2000 && TrialCommands().size() < 3; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_GE(TrialCommands().size(), 3u);
+    run.Signal(SIGINT);
+    EXPECT_EQ(run.Wait(), 130);
+    for (const std::string& text : TrialCommands()) EXPECT_EQ(text, "-LogMessage tick 1");
+    EXPECT_THAT(run.ErrLines(), Not(::testing::Contains("Trials Completed")));
+}
+
+}  // namespace
