@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DialogTemplate.h"
@@ -29,6 +31,18 @@
 namespace guitest {
 
 using namespace sequora::gui;
+
+/// Runs the event loop until `condition` holds; false if it still fails after the
+/// patience (generous: it only bounds a hang, it measures nothing).
+template <typename Condition>
+bool WaitUntil(Condition condition, int patienceMs = 20000) {
+    QDeadlineTimer deadline(patienceMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
 
 /// Creates the one QApplication of the test process on the offscreen platform.
 class QtEnvironment : public ::testing::Environment {
@@ -161,6 +175,16 @@ protected:
         Edit(id)->selectAll();
         Edit(id)->clear();
         QTest::keyClicks(Edit(id), text);
+    }
+    /// Waits for every trial worker to end while the window keeps serving their calls.
+    void JoinWorkers() const {
+        std::atomic<bool> joined{false};
+        std::thread joiner([&] {
+            window->Runner().WaitForWorkers();
+            joined = true;
+        });
+        EXPECT_TRUE(WaitUntil([&] { return joined.load(); })) << "a trial worker does not end";
+        joiner.join();
     }
     /// Chooses an entry of a combo's drop-down list with the mouse.
     void Choose(int id, int entry) const {

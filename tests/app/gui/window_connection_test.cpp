@@ -1,0 +1,171 @@
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "GalderaServer.h"
+#include "GuiTestSupport.h"
+
+namespace guitest {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using namespace std::chrono_literals;
+
+const char kTrialsCompleted[] = "Trials Completed";
+
+std::vector<std::string> ReceivedTexts(const galdera::GalderaServer& server) {
+    std::vector<std::string> texts;
+    for (const galdera::ReceivedCommand& command : server.Received()) texts.push_back(command.text);
+    return texts;
+}
+
+// A loopback port on which nothing listens: bound, then released again.
+int UnusedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+class WindowConnectionTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        galdera::ServerOptions options;
+        options.handoutPort = 0;
+        options.commandPort = 0;
+        server = std::make_unique<galdera::GalderaServer>(options);
+        ASSERT_TRUE(server->Start());
+        window->Client().SetPorts(server->HandoutPort(), server->CommandPort());
+        window->Client().SetAnswerTimeout(5s);
+        Type(kIdServerName, "127.0.0.1");
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        server.reset();
+    }
+
+    bool MessageShown(const std::string& text) const {
+        const auto messages = prompter->Messages();
+        return std::find(messages.begin(), messages.end(), text) != messages.end();
+    }
+
+    std::unique_ptr<galdera::GalderaServer> server;
+};
+
+TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
+    // A bad integer field is reported but does not stop the connect.
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "abc");
+    Click(kIdConnect);
+
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
+    ASSERT_TRUE(window->Connected());
+    EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
+    EXPECT_TRUE(Edit(kIdServerName)->isReadOnly());
+    EXPECT_EQ(Edit(kIdServerName)->text(), "127.0.0.1");
+    EXPECT_EQ(Edit(kIdBitNumber)->text(), "0");
+    EXPECT_THAT(ReceivedTexts(*server), Contains("-SetApplicationName \"Sequora\""));
+    const auto objects = galdera::DefaultObjects();
+    ASSERT_EQ(window->ObjectNames().size(), objects.size());
+    EXPECT_EQ(window->ObjectNames().front(), objects.front().name);
+    EXPECT_EQ(window->ObjectTypes().back(), objects.back().type);
+
+    Click(kIdConnect);
+    EXPECT_FALSE(window->Connected());
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+    EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
+}
+
+TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {
+    const int port = UnusedPort();
+    window->Client().SetPorts(port, port);
+    Click(kIdConnect);
+    EXPECT_THAT(prompter->Messages(),
+                ElementsAre("Connection Failed, Please check log file for details"));
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+    EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
+
+    window->Client().SetPorts(server->HandoutPort(), server->CommandPort());
+    Click(kIdConnect);
+    EXPECT_TRUE(window->Connected());
+    EXPECT_EQ(prompter->Messages().size(), 1u);
+}
+
+TEST_F(WindowConnectionTest, FailedObjectListLeavesTheWindowConnected) {
+    server->SetAnswerOverride([](const std::string& command) -> std::optional<std::string> {
+        if (command.rfind("-RequestGalderaObjects", 0) == 0) return "-1";
+        return std::nullopt;
+    });
+    Click(kIdConnect);
+    EXPECT_THAT(prompter->Messages(),
+                ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
+    EXPECT_TRUE(window->Connected());
+    EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
+
+    Click(kIdConnect);
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+}
+
+TEST_F(WindowConnectionTest, RunSendsTheRowsAndShowsTheCorruptAnswerBoxOnTheWindowThread) {
+    Click(kIdConnect);
+    ASSERT_TRUE(window->Connected());
+    Click(kIdSendEvent);
+    Type(kIdEventString, "Tone on");
+    Click(kIdAddItem);
+    const std::size_t before = server->Received().size();
+
+    // The worker reads the broken answer; its box must still open on the window thread.
+    server->SetFault(galdera::Fault::BadValidation, 1);
+    Click(kIdStart);
+    ASSERT_TRUE(WaitUntil([&] { return MessageShown(kTrialsCompleted); }));
+    JoinWorkers();
+
+    EXPECT_THAT(prompter->Messages(),
+                Contains("Error, invalid validation code, data has been corrupted or improperly "
+                         "formatted"));
+    const auto texts = ReceivedTexts(*server);
+    ASSERT_GT(texts.size(), before);
+    EXPECT_EQ(texts[before], " -PostEvent \"Tone on\" 0 0");
+}
+
+TEST_F(WindowConnectionTest, ClosingDuringARunDisconnectsAndEndsTheWorker) {
+    Click(kIdConnect);
+    ASSERT_TRUE(window->Connected());
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    Click(kIdRunContinuously);
+    Click(kIdStart);
+    ASSERT_TRUE(window->Runner().Running());
+
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Runner().Running());
+    EXPECT_FALSE(window->Connected());
+    JoinWorkers();  // would hang for the whole delay if not woken
+}
+
+TEST_F(WindowConnectionTest, EscapeEndsTheRunButSkipsTheDisconnect) {
+    Click(kIdConnect);
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    Click(kIdStart);
+    ASSERT_TRUE(window->Runner().Running());
+
+    QTest::keyClick(Edit(kIdDelay), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Runner().Running());
+    EXPECT_TRUE(window->Connected());
+    JoinWorkers();
+}
+
+}  // namespace
+}  // namespace guitest
