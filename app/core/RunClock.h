@@ -22,7 +22,7 @@ public:
     /// Seconds since 1970-01-01 UTC.
     virtual std::int64_t CalendarSeconds() = 0;
     /// Blocks until `deadline` has passed or `wake` returns true; returns wake()'s last
-    /// value. `wake` is checked on entry and after every Interrupt().
+    /// value. `wake` is checked on entry, after every Interrupt() and possibly more often.
     virtual bool WaitUntil(TimePoint deadline, const WakeCondition& wake) = 0;
     /// Makes every current WaitUntil check its wake condition again; call it after
     /// changing anything a wake condition reads.

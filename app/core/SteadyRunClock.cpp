@@ -1,6 +1,17 @@
 #include "SteadyRunClock.h"
 
+#include <thread>
+
 namespace sequora {
+
+namespace {
+
+// A thread woken from a timed sleep often runs a tenth of a millisecond or more after its
+// deadline. The last stretch before the deadline is therefore waited for awake, yielding
+// the processor between looks at the clock.
+constexpr std::chrono::microseconds kAwakeStretch{500};
+
+}  // namespace
 
 RunClock::TimePoint SteadyRunClock::Now() { return std::chrono::steady_clock::now(); }
 
@@ -11,8 +22,19 @@ std::int64_t SteadyRunClock::CalendarSeconds() {
 }
 
 bool SteadyRunClock::WaitUntil(TimePoint deadline, const WakeCondition& wake) {
-    std::unique_lock lock(mLock);
-    return mWakeUp.wait_until(lock, deadline, wake);
+    {
+        std::unique_lock lock(mLock);
+        if (mWakeUp.wait_until(lock, deadline - kAwakeStretch, wake)) return true;
+    }
+    while (Now() < deadline) {
+        {
+            std::lock_guard guard(mLock);
+            if (wake()) return true;
+        }
+        std::this_thread::yield();
+    }
+    std::lock_guard guard(mLock);
+    return wake();
 }
 
 void SteadyRunClock::Interrupt() {
