@@ -23,8 +23,8 @@ bool ServerCore::Start()
 {
     if (mStarted.exchange(true) || mStopping.IsRaised()) return false;
     mEpoch = std::chrono::steady_clock::now();
-    auto handout = std::make_shared<Socket>(ListenOn(mOptions.bindAddress, mOptions.handoutPort, SOMAXCONN));
-    auto command = std::make_shared<Socket>(ListenOn(mOptions.bindAddress, mOptions.commandPort, SOMAXCONN));
+    auto handout = std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, mOptions.handoutPort, SOMAXCONN));
+    auto command = std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, mOptions.commandPort, SOMAXCONN));
     if (!handout->IsValid() || !command->IsValid()) return false;
     mHandoutPort = handout->LocalPort();
     mCommandPort = command->LocalPort();
@@ -109,49 +109,49 @@ std::optional<std::string> ServerCore::OverrideFor(const std::string& command) c
 
 int ServerCore::OpenHandedOutPort()
 {
-    auto listener = std::make_shared<Socket>(ListenOn(mOptions.bindAddress, 0, 1));
+    auto listener = std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, 0, 1));
     const int port = listener->LocalPort();
     if (port == 0) return 0;
     return SpawnWorker([this, listener] { AcceptOne(listener); }) ? port : 0;
 }
 
-void ServerCore::Register(const std::shared_ptr<Socket>& connection)
+void ServerCore::Register(const std::shared_ptr<TcpSocket>& connection)
 {
     std::lock_guard lock(mWorkerMutex);
     if (mRefuseWorkers) {
         connection->Shutdown();
         return;
     }
-    std::erase_if(mConnections, [](const std::weak_ptr<Socket>& weak) { return weak.expired(); });
+    std::erase_if(mConnections, [](const std::weak_ptr<TcpSocket>& weak) { return weak.expired(); });
     mConnections.push_back(connection);
 }
 
-void ServerCore::AcceptLoop(const std::shared_ptr<Socket>& listener, bool handout)
+void ServerCore::AcceptLoop(const std::shared_ptr<TcpSocket>& listener, bool handout)
 {
     for (;;) {
         const IoResult ready = WaitReadable(listener->Fd(), mStopping.Fd(), -1);
         if (ready == IoResult::Stopped || ready == IoResult::Failed) return;
-        Socket connection(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+        TcpSocket connection(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!connection.IsValid()) {
             // The peer gave up before we took it, or descriptors ran out: do not spin.
             if (mStopping.SleepFor(std::chrono::milliseconds(10))) return;
             continue;
         }
         const int id = mNextConnectionId.fetch_add(1);
-        auto shared = std::make_shared<Socket>(std::move(connection));
+        auto shared = std::make_shared<TcpSocket>(std::move(connection));
         SpawnWorker([this, shared, id, handout] { Serve(shared, id, handout); });
     }
 }
 
-void ServerCore::AcceptOne(const std::shared_ptr<Socket>& listener)
+void ServerCore::AcceptOne(const std::shared_ptr<TcpSocket>& listener)
 {
     if (WaitReadable(listener->Fd(), mStopping.Fd(), kHandedOutPortWaitMs) != IoResult::Ok) return;
-    auto connection = std::make_shared<Socket>(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+    auto connection = std::make_shared<TcpSocket>(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
     listener->Close();
     if (connection->IsValid()) Serve(connection, mNextConnectionId.fetch_add(1), false);
 }
 
-void ServerCore::Serve(const std::shared_ptr<Socket>& connection, int id, bool handout)
+void ServerCore::Serve(const std::shared_ptr<TcpSocket>& connection, int id, bool handout)
 {
     SetNoDelay(connection->Fd());
     Register(connection);

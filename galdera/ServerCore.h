@@ -1,7 +1,7 @@
 #pragma once
 
 #include "GalderaServer.h"
-#include "Socket.h"
+#include "TcpSocket.h"
 #include "StopSignal.h"
 
 #include <atomic>
@@ -62,7 +62,7 @@ public:
     /// Listens on a fresh port for one command connection; the port, or 0 on failure.
     int OpenHandedOutPort();
     /// Lists a connection for shutdown when the server stops (kept only while it lives).
-    void Register(const std::shared_ptr<Socket>& connection);
+    void Register(const std::shared_ptr<TcpSocket>& connection);
 
 private:
     struct Worker {
@@ -70,9 +70,9 @@ private:
         std::shared_ptr<std::atomic<bool>> finished;  // written by the worker thread as it ends
     };
 
-    void AcceptLoop(const std::shared_ptr<Socket>& listener, bool handout);
-    void AcceptOne(const std::shared_ptr<Socket>& listener);
-    void Serve(const std::shared_ptr<Socket>& connection, int id, bool handout);
+    void AcceptLoop(const std::shared_ptr<TcpSocket>& listener, bool handout);
+    void AcceptOne(const std::shared_ptr<TcpSocket>& listener);
+    void Serve(const std::shared_ptr<TcpSocket>& connection, int id, bool handout);
     /// Runs `work` on a new thread unless the server is stopping; joins finished workers first.
     bool SpawnWorker(std::function<void()> work);
 
@@ -95,7 +95,7 @@ private:
 
     std::mutex mWorkerMutex;  // guards mWorkers, mConnections, mRefuseWorkers
     std::list<Worker> mWorkers;
-    std::vector<std::weak_ptr<Socket>> mConnections;
+    std::vector<std::weak_ptr<TcpSocket>> mConnections;
     bool mRefuseWorkers = false;
 };
 

@@ -14,7 +14,7 @@ constexpr std::chrono::milliseconds kPiecePause{1};
 
 }  // namespace
 
-Session::Session(ServerCore& core, std::shared_ptr<Socket> connection, int id, bool handout)
+Session::Session(ServerCore& core, std::shared_ptr<TcpSocket> connection, int id, bool handout)
     : mCore(core), mConnection(std::move(connection)), mId(id), mHandout(handout)
 {
 }
@@ -80,7 +80,7 @@ bool Session::CreateStream(const std::string& address, int port, const std::stri
     // must not reach out to another interface, so it connects back over loopback instead.
     const std::string& bound = mCore.Options().bindAddress;
     const std::string target = IsLoopbackAddress(bound) && !IsLoopbackAddress(address) ? "127.0.0.1" : address;
-    auto connection = std::make_shared<Socket>(ConnectTo(target, port, kStreamConnectTimeout));
+    auto connection = std::make_shared<TcpSocket>(ConnectTo(target, port, kStreamConnectTimeout));
     if (!connection->IsValid()) return false;
     mCore.Register(connection);
     mStreams.erase(*kind);

@@ -2,7 +2,7 @@
 
 #include "CommandTable.h"
 #include "Records.h"
-#include "Socket.h"
+#include "TcpSocket.h"
 #include "StreamSender.h"
 
 #include <map>
@@ -20,7 +20,7 @@ class ServerCore;
 class Session : public CommandContext {
 public:
     /// `core` outlives the session; `handout` marks a connection to the hand-out port.
-    Session(ServerCore& core, std::shared_ptr<Socket> connection, int id, bool handout);
+    Session(ServerCore& core, std::shared_ptr<TcpSocket> connection, int id, bool handout);
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -44,7 +44,7 @@ private:
     std::set<int>& OpenNumbers(StreamKind kind) { return mOpenNumbers[kind]; }
 
     ServerCore& mCore;
-    const std::shared_ptr<Socket> mConnection;
+    const std::shared_ptr<TcpSocket> mConnection;
     const int mId;
     const bool mHandout;
     std::map<StreamKind, std::set<int>> mOpenNumbers;

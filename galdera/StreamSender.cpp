@@ -11,7 +11,7 @@ constexpr std::uint64_t kMaxRecordsPerObjectAndWake = 256;
 
 }  // namespace
 
-StreamSender::StreamSender(std::shared_ptr<Socket> connection, StreamKind kind, double recordsPerSecond,
+StreamSender::StreamSender(std::shared_ptr<TcpSocket> connection, StreamKind kind, double recordsPerSecond,
                            std::chrono::steady_clock::time_point epoch)
     : mConnection(std::move(connection)), mKind(kind), mRecordsPerSecond(recordsPerSecond), mEpoch(epoch),
       mThread([this] { Run(); })

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Records.h"
-#include "Socket.h"
+#include "TcpSocket.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -19,7 +19,7 @@ namespace galdera {
 class StreamSender {
 public:
     /// Starts the sending thread on `connection` (shared with the server's shutdown list).
-    StreamSender(std::shared_ptr<Socket> connection, StreamKind kind, double recordsPerSecond,
+    StreamSender(std::shared_ptr<TcpSocket> connection, StreamKind kind, double recordsPerSecond,
                  std::chrono::steady_clock::time_point epoch);
     /// Stops and joins the thread.
     ~StreamSender();
@@ -46,7 +46,7 @@ private:
     std::chrono::steady_clock::time_point CollectDue(std::chrono::steady_clock::time_point now,
                                                      std::vector<unsigned char>& batch);
 
-    const std::shared_ptr<Socket> mConnection;
+    const std::shared_ptr<TcpSocket> mConnection;
     const StreamKind mKind;
     const double mRecordsPerSecond;
     const std::chrono::steady_clock::time_point mEpoch;

@@ -1,5 +1,5 @@
 // galdera-sim: a stand-in acquisition server for demos, tests and benchmarks.
-#include "CommandLine.h"
+#include "SimCommandLine.h"
 #include "GalderaServer.h"
 
 #include <csignal>
@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv)
 {
-    galdera::CommandLine commandLine;
+    galdera::SimCommandLine commandLine;
     std::string error;
     if (!galdera::ParseCommandLine({argv + 1, argv + argc}, commandLine, error)) {
         std::cerr << "galdera-sim: " << error << '\n' << galdera::UsageText();

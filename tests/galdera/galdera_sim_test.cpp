@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "SimCommandLine.h"
 #include "ObjectsFile.h"
 #include "RawPeer.h"
 #include "TempDir.h"
@@ -54,9 +54,9 @@ TEST(ObjectsFile, MalformedLinesAreRefusedWithTheirLineNumber)
     }
 }
 
-TEST(CommandLine, ParsesEveryOptionAndRefusesBadValues)
+TEST(SimCommandLine, ParsesEveryOptionAndRefusesBadValues)
 {
-    galdera::CommandLine line;
+    galdera::SimCommandLine line;
     std::string error;
     ASSERT_TRUE(galdera::ParseCommandLine({"--bind", "127.0.0.2", "--handout-port", "0", "--command-port", "4100",
                                            "--rate", "12.5", "--quiet"},
@@ -74,7 +74,7 @@ TEST(CommandLine, ParsesEveryOptionAndRefusesBadValues)
         {"--handout-port", "4000", "--command-port", "4000"}, {"--objects", "/nonexistent/objects.txt"},
     };
     for (const auto& arguments : bad) {
-        galdera::CommandLine refused;
+        galdera::SimCommandLine refused;
         std::string message;
         EXPECT_FALSE(galdera::ParseCommandLine(arguments, refused, message)) << arguments[0];
         EXPECT_FALSE(message.empty()) << arguments[0];

@@ -8,7 +8,7 @@
 namespace galdera {
 
 /// What the galdera-sim command line asks for.
-struct CommandLine {
+struct SimCommandLine {
     ServerOptions options;  ///< echo left unset; the caller decides where commands go
     bool quiet = false;     ///< --quiet: print nothing per command
     bool help = false;      ///< --help: print the usage and exit
@@ -18,6 +18,6 @@ struct CommandLine {
 std::string UsageText();
 /// Parses the arguments after the program name; false with `error` set on bad usage or an
 /// unreadable objects file.
-bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& result, std::string& error);
+bool ParseCommandLine(const std::vector<std::string>& arguments, SimCommandLine& result, std::string& error);
 
 }  // namespace galdera

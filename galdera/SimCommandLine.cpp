@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "SimCommandLine.h"
 
 #include "ObjectsFile.h"
 
@@ -44,7 +44,7 @@ std::string UsageText()
            "                   [--objects FILE] [--rate RECORDS_PER_S] [--quiet]\n";
 }
 
-bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& result, std::string& error)
+bool ParseCommandLine(const std::vector<std::string>& arguments, SimCommandLine& result, std::string& error)
 {
     std::optional<std::string> objectsFile;
     for (std::size_t i = 0; i < arguments.size(); ++i) {

@@ -9,16 +9,16 @@ namespace galdera {
 /// Owns one TCP socket descriptor and closes it on destruction. Shutdown() may be called
 /// from another thread while the object lives, to wake a thread blocked on it; the
 /// descriptor itself is only closed by the owner (destruction, Close()).
-class Socket {
+class TcpSocket {
 public:
-    Socket() = default;
+    TcpSocket() = default;
     /// Takes ownership of `fd` (may be -1).
-    explicit Socket(int fd) : mFd(fd) {}
-    ~Socket();
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    Socket(Socket&& other) noexcept;
-    Socket& operator=(Socket&& other) noexcept;
+    explicit TcpSocket(int fd) : mFd(fd) {}
+    ~TcpSocket();
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+    TcpSocket(TcpSocket&& other) noexcept;
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
 
     /// The descriptor, -1 when none.
     int Fd() const { return mFd; }
@@ -38,9 +38,9 @@ private:
 };
 
 /// A listening socket bound to `address`:`port` (port 0: any free port); invalid on failure.
-Socket ListenOn(const std::string& address, int port, int backlog);
+TcpSocket ListenOn(const std::string& address, int port, int backlog);
 /// A connected socket to `address`:`port`, giving up after `timeout`; invalid on failure.
-Socket ConnectTo(const std::string& address, int port, std::chrono::milliseconds timeout);
+TcpSocket ConnectTo(const std::string& address, int port, std::chrono::milliseconds timeout);
 /// A port that is free on every local interface right now (0 if none could be found).
 int FindFreePort();
 /// Sends small writes at once instead of waiting to coalesce them.

@@ -1,4 +1,4 @@
-#include "Socket.h"
+#include "TcpSocket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -13,11 +13,11 @@
 
 namespace galdera {
 
-Socket::~Socket() { Close(); }
+TcpSocket::~TcpSocket() { Close(); }
 
-Socket::Socket(Socket&& other) noexcept : mFd(std::exchange(other.mFd, -1)) {}
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : mFd(std::exchange(other.mFd, -1)) {}
 
-Socket& Socket::operator=(Socket&& other) noexcept
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
 {
     if (this != &other) {
         Close();
@@ -26,17 +26,17 @@ Socket& Socket::operator=(Socket&& other) noexcept
     return *this;
 }
 
-void Socket::Shutdown() const
+void TcpSocket::Shutdown() const
 {
     if (mFd >= 0) shutdown(mFd, SHUT_RDWR);
 }
 
-void Socket::Close()
+void TcpSocket::Close()
 {
     if (mFd >= 0) close(std::exchange(mFd, -1));
 }
 
-int Socket::LocalPort() const
+int TcpSocket::LocalPort() const
 {
     sockaddr_in address{};
     socklen_t length = sizeof address;
@@ -44,7 +44,7 @@ int Socket::LocalPort() const
     return ntohs(address.sin_port);
 }
 
-bool Socket::SendAll(const void* data, std::size_t size) const
+bool TcpSocket::SendAll(const void* data, std::size_t size) const
 {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
@@ -68,18 +68,18 @@ bool ToAddress(const std::string& text, int port, sockaddr_in& address)
     return inet_pton(AF_INET, text.c_str(), &address.sin_addr) == 1;
 }
 
-Socket NewTcpSocket()
+TcpSocket NewTcpSocket()
 {
-    return Socket(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+    return TcpSocket(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
 }
 
 }  // namespace
 
-Socket ListenOn(const std::string& addressText, int port, int backlog)
+TcpSocket ListenOn(const std::string& addressText, int port, int backlog)
 {
     sockaddr_in address{};
     if (!ToAddress(addressText, port, address)) return {};
-    Socket listener = NewTcpSocket();
+    TcpSocket listener = NewTcpSocket();
     if (!listener.IsValid()) return {};
     const int yes = 1;
     // Lets the fixed ports be bound again right after a previous run ended.
@@ -89,11 +89,11 @@ Socket ListenOn(const std::string& addressText, int port, int backlog)
     return listener;
 }
 
-Socket ConnectTo(const std::string& addressText, int port, std::chrono::milliseconds timeout)
+TcpSocket ConnectTo(const std::string& addressText, int port, std::chrono::milliseconds timeout)
 {
     sockaddr_in address{};
     if (!ToAddress(addressText, port, address)) return {};
-    Socket connection = NewTcpSocket();
+    TcpSocket connection = NewTcpSocket();
     if (!connection.IsValid()) return {};
     // A non-blocking connect bounds the wait for an unreachable peer.
     const int flags = fcntl(connection.Fd(), F_GETFL);
@@ -113,7 +113,7 @@ Socket ConnectTo(const std::string& addressText, int port, std::chrono::millisec
 
 int FindFreePort()
 {
-    Socket probe = ListenOn("0.0.0.0", 0, 1);
+    TcpSocket probe = ListenOn("0.0.0.0", 0, 1);
     return probe.LocalPort();
 }
 
