@@ -120,21 +120,6 @@ TEST_F(ChannelTest, AnswerArrivingInManySmallSegmentsIsReadWhole) {
     EXPECT_TRUE(peer.Finish());
 }
 
-TEST_F(ChannelTest, RawPayloadIsHandedOverWholeIncludingBytesAfterANul) {
-    const std::string payload("ab\0cd\xff", 6);
-    ScriptedPeer peer;
-    peer.Answer("G A").ReadFrame().Send(Frame(payload));
-    peer.Start();
-    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
-    ASSERT_TRUE(client.SendCommand("-RequestRingBuffer x"));
-    std::vector<unsigned char> block(3, 7);
-    int length = 0;
-    ASSERT_TRUE(client.RecieveMessage(block, length));
-    EXPECT_EQ(length, 6);
-    EXPECT_EQ(std::string(block.begin(), block.end()), payload);
-    EXPECT_TRUE(peer.Finish());
-}
-
 struct CorruptHeader {
     std::string name;
     std::string bytes;

@@ -88,7 +88,7 @@ TEST_F(ChannelServerTest, ConnectAndShutdownWriteTheirLinesInOrder) {
 }
 
 TEST_F(ChannelServerTest, StreamSetUpFailingHalfWayCanBeRepeatedAfterReconnecting) {
-    std::atomic<int> portRequests = 0;
+    std::atomic<int> portRequests = 0;  // written by the server's session thread
     server->SetAnswerOverride([&](const std::string& command) -> std::optional<std::string> {
         if (command == "-GetNextAvailablePortNumber" && ++portRequests == 4) return "-1";
         return std::nullopt;
@@ -164,6 +164,30 @@ TEST_F(ChannelServerTest, StatusOtherThanZeroFailsTheListRequest) {
     EXPECT_FALSE(client.RequestObjectsAndTypes(objects, types));
     EXPECT_THAT(objects, ElementsAre("SE1", "Video Tracker", "Events"));
     EXPECT_TRUE(types.empty());
+}
+
+TEST_F(ChannelServerTest, ConnectionLostWhileClosingStreamsIsClosedOnlyOnce) {
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", server->CommandPort()));
+    ASSERT_EQ(client.InitializeConnectionNodes(), 0);
+    std::vector<std::string> objects;
+    std::vector<std::string> types;
+    ASSERT_TRUE(client.RequestObjectsAndTypes(objects, types));
+    ASSERT_TRUE(client.OpenStream("SE1", "SEScAcqEnt"));
+    ASSERT_TRUE(client.OpenStream("Events", "EventAcqEnt"));
+    // The server drops the connection instead of answering the first "-CloseStream".
+    server->SetFault(galdera::Fault::CloseInsteadOfAnswer);
+    EXPECT_TRUE(client.ShutdownClient());
+    EXPECT_FALSE(client.IsInitialized());
+    EXPECT_FALSE(client.StreamsInitialized());
+
+    const auto lines = EntryLines(dir.File("log.txt"));
+    const auto count = [&](const std::string& text) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(count("Attempt to Close Message Client Socket was successful"), 1);
+    EXPECT_EQ(count("Unable to Close Message Client Socket"), 0);
+    EXPECT_EQ(CountStartingWith(CommandsOn(*server, 1), "-CloseStream "), 1u);
 }
 
 }  // namespace

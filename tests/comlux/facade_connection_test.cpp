@@ -114,11 +114,18 @@ TEST_F(FacadeTest, FallsBackToTheCommandPortWhenNoPortIsHandedOut) {
     EXPECT_THAT(LogText(), HasSubstr("error code: WSAECONNREFUSED - The attempt to connect was forcefully rejected."));
 }
 
-TEST_F(FacadeTest, ConnectsStraightToTheCommandPortWithoutPortRequest) {
+TEST_F(FacadeTest, ObjectListsStayParallelWhenTheServerSendsTooFewTypes) {
+    Answer("-RequestGalderaObjects", "0 SE1 \"SE Ref\" CSC1");
+    Answer("-RequestGalderaTypes", "0 SEScAcqEnt");
     ASSERT_TRUE(client.OpenConnection("127.0.0.1", false));
-    const auto commands = CommandsOn(1);
-    EXPECT_EQ(commands.size(), 14u);
-    EXPECT_EQ(std::count(commands.begin(), commands.end(), "-GetNextAvailablePortNumber"), 6);
+    std::vector<std::string> objects;
+    std::vector<std::string> types;
+    ASSERT_TRUE(client.GetObjectsAndTypes(objects, types));
+    EXPECT_THAT(objects, ElementsAre("SE1", "SE Ref", "CSC1"));
+    EXPECT_THAT(types, ElementsAre("SEScAcqEnt", "", ""));
+    // An object without a type cannot be opened, and closing everything does not stumble on it.
+    EXPECT_FALSE(client.OpenStream("CSC1", "CscAcqEnt"));
+    EXPECT_TRUE(client.CloseConnection());
 }
 
 TEST_F(FacadeTest, RefusedPortRequestClosesTheHandOutConnection) {
@@ -216,7 +223,7 @@ TEST_F(FacadeTest, DisconnectCutsShortAnotherThreadsWaitForAnAnswer) {
     client.SetAnswerTimeout(std::chrono::seconds(100));
     server->SetFault(galdera::Fault::NoAnswer);
     const std::size_t before = server->Received().size();
-    std::atomic<bool> workerResult = true;
+    std::atomic<bool> workerResult = true;  // written by the worker thread
     std::thread worker([&] {
         std::string answer;
         workerResult = client.SendCommand("-PostEvent \"stim\" 0 0", answer);
