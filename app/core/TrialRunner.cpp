@@ -176,7 +176,7 @@ void TrialRunner::PlayTrials(RunToken& run) {
     }
     long long trialsDone = 0;
     while (trialsDone < mTrialCount || mRunContinuously) {
-        mObserver.TrialStarting(trialsDone + 1, mRunContinuously ? 0 : mTrialCount.load());
+        if (!mClosing) mObserver.TrialStarting(trialsDone + 1, mRunContinuously ? 0 : mTrialCount.load());
         if (rows == 0) WaitWhileNothingToPlay(run);
         for (int row = 0; row < rows && !run.stopped; ++row) {
             ProcessItem(row, run);
