@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -31,6 +32,9 @@ std::string ComputerName() {
 }
 
 bool Readable(const std::string& path) {
+    // A directory opens like a file but reads as nothing, which would run an empty list.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return false;
     std::ifstream file(path, std::ios::binary);
     return file.good();
 }

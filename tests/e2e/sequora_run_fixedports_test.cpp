@@ -161,6 +161,7 @@ TEST_F(SequoraRunTest, BadUsageAndUnreadableFilesEndWithStatusTwo) {
         {"--list", "--trials", "3", cfg},
         {"--save", cfg},
         {dir.File("missing.cfg")},
+        {dir.Path()},
     };
     for (const auto& args : bad) {
         RunnerProcess run(dir, args);
