@@ -87,7 +87,6 @@ bool NodeConnectionClient::InitServerStream(int portNumber) {
         mThreadFinished = false;
     }
     if (!CreateSocket() || !BindSocket(portNumber) || !ListenToSocket() || !CreateRecieveBuffer()) return false;
-    mPortNumber = portNumber;
     return StartReceiveThread();
 }
 

@@ -119,9 +119,8 @@ private:
     ClientLogFile* mLogFile = nullptr;
     Socket mClientSocket;  // written by the receive thread under mThreadLock after accept
     Socket mListenSocket;
-    int mPortNumber = 0;
     int mRecvBufferSize = 0;
-    int mBoundPort = 0;
+    int mBoundPort = 0;  // the port bound by the last start, 0 when not listening
     std::vector<std::string> mStreamObjects;  // owner's thread only
     std::vector<int> mStreamObjectCounts;     // parallel to mStreamObjects, each at least 1
 
