@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
+#include <algorithm>
 
 namespace sequora::gui {
 
@@ -76,22 +77,41 @@ void ItemListModel::Refresh() {
     std::vector<ItemRow> rows = mList.Rows();
     const int oldCount = static_cast<int>(mRows.size());
     const int newCount = static_cast<int>(rows.size());
-    // Rows only ever come and go as a whole list or one at a time, and the view's
-    // highlight is managed by the window; announcing the difference at the end keeps
-    // the current highlight where it is when the row count stays the same (a swap).
-    if (newCount > oldCount) {
-        beginInsertRows(QModelIndex(), oldCount, newCount - 1);
-        mRows = std::move(rows);
-        endInsertRows();
-    } else if (newCount < oldCount) {
-        beginRemoveRows(QModelIndex(), newCount, oldCount - 1);
-        mRows = std::move(rows);
-        endRemoveRows();
-    } else {
-        mRows = std::move(rows);
+
+    // The rows that differ lie between an unchanged head and an unchanged tail. Rows are
+    // inserted or removed at the end of that stretch first, while every other row still
+    // shows its old texts, and only then does the stretch get its new texts: views then
+    // keep their highlight and scroll position on the rows that did not change.
+    const int shorter = std::min(oldCount, newCount);
+    int head = 0;
+    while (head < shorter && mRows[static_cast<std::size_t>(head)] == rows[static_cast<std::size_t>(head)]) {
+        ++head;
     }
-    if (newCount > 0) {
-        emit dataChanged(index(0, 0), index(newCount - 1, kColumnCount - 1));
+    int tail = 0;
+    while (tail < shorter - head &&
+           mRows[static_cast<std::size_t>(oldCount - 1 - tail)] ==
+               rows[static_cast<std::size_t>(newCount - 1 - tail)]) {
+        ++tail;
+    }
+    const int oldMiddle = oldCount - head - tail;
+    const int newMiddle = newCount - head - tail;
+    const auto at = [](int index) { return static_cast<std::ptrdiff_t>(index); };
+
+    if (newMiddle > oldMiddle) {
+        const int first = head + oldMiddle;
+        beginInsertRows(QModelIndex(), first, first + newMiddle - oldMiddle - 1);
+        mRows.insert(mRows.begin() + at(first), rows.begin() + at(first),
+                     rows.begin() + at(head + newMiddle));
+        endInsertRows();
+    } else if (newMiddle < oldMiddle) {
+        const int first = head + newMiddle;
+        beginRemoveRows(QModelIndex(), first, head + oldMiddle - 1);
+        mRows.erase(mRows.begin() + at(first), mRows.begin() + at(head + oldMiddle));
+        endRemoveRows();
+    }
+    mRows = std::move(rows);
+    if (newMiddle > 0) {
+        emit dataChanged(index(head, 0), index(head + newMiddle - 1, kColumnCount - 1));
     }
 }
 

@@ -1,0 +1,117 @@
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <atomic>
+#include <thread>
+
+#include "GuiTestSupport.h"
+#include "ItemListModel.h"
+#include "WindowThreadInvoker.h"
+
+namespace guitest {
+namespace {
+
+sequora::ItemCells Cells(const std::string& event) {
+    return {"Yes", event, "No", "NA", "NA", "No", "NA", "0"};
+}
+
+class PlumbingTest : public ::testing::Test {
+protected:
+    QObject context;
+};
+
+TEST_F(PlumbingTest, ModelFollowsChangesOfTheListAndKeepsTheModelContract) {
+    sequora::ItemList list;
+    ItemListModel model(list);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    for (const char* event : {"a", "b", "c"}) list.AddItemRow(Cells(event));
+    EXPECT_EQ(model.rowCount(), 3);
+    list.SwapRows(0, 2);
+    EXPECT_EQ(model.index(0, sequora::kColNumber).data().toString(), "3");
+    EXPECT_EQ(model.index(2, sequora::kColEventString).data().toString(), "a");
+    list.SetCellText(1, sequora::kColDelay, "Random: 1-2");
+    EXPECT_EQ(model.index(1, sequora::kColDelay).data().toString(), "Random: 1-2");
+    list.RemoveRow(1);
+    EXPECT_EQ(model.rowCount(), 2);
+    list.RemoveAll();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.headerData(4, Qt::Horizontal).toString(), "Bit #");
+}
+
+TEST_F(PlumbingTest, ChangesFromAnotherThreadReachTheModelOnItsOwnThreadOnly) {
+    sequora::ItemList list;
+    ItemListModel model(list);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+
+    std::thread writer([&] {
+        for (int i = 0; i < 50; ++i) list.AddItemRow(Cells(std::to_string(i)));
+    });
+    writer.join();
+    // Nothing has reached the model yet: the view must never be changed off its thread.
+    EXPECT_EQ(model.rowCount(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return model.rowCount() == 50; }));
+    EXPECT_EQ(model.index(49, sequora::kColEventString).data().toString(), "49");
+    // Changes made before the refresh ran are taken in one go.
+    EXPECT_LT(inserted.count(), 50);
+}
+
+TEST_F(PlumbingTest, InvokerRunsWorkOnTheWindowThreadAndWaitsForItsFinish) {
+    WindowThreadInvoker invoker(&context);
+    WindowThreadInvoker::Finish pendingFinish;
+    std::atomic<bool> ranOnWindowThread{false};
+    std::atomic<bool> returned{false};
+    bool result = false;
+
+    std::thread caller([&] {
+        result = invoker.Call([&](WindowThreadInvoker::Finish finish) {
+            ranOnWindowThread = QThread::currentThread() == context.thread();
+            pendingFinish = std::move(finish);  // finished later, as a closing box would
+        });
+        returned = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return static_cast<bool>(pendingFinish); }));
+    QTest::qWait(100);
+    EXPECT_FALSE(returned) << "the caller went on before the work had finished";
+    pendingFinish();
+    ASSERT_TRUE(WaitUntil([&] { return returned.load(); }));
+    caller.join();
+    EXPECT_TRUE(result);
+    EXPECT_TRUE(ranOnWindowThread);
+}
+
+TEST_F(PlumbingTest, ShutdownReleasesWaitersAndWithdrawnWorkNeverRuns) {
+    WindowThreadInvoker invoker(&context);
+    std::atomic<int> runs{0};
+
+    // Given up before the window thread got to it: the work is withdrawn for good.
+    bool withdrawnResult = true;
+    std::thread impatient([&] {
+        withdrawnResult = invoker.Call([&](WindowThreadInvoker::Finish finish) {
+            ++runs;
+            finish();
+        }, [] { return true; });
+    });
+    impatient.join();  // returns without the window thread's help
+    EXPECT_FALSE(withdrawnResult);
+    QTest::qWait(50);
+    EXPECT_EQ(runs, 0);
+
+    // Begun but never finished: only the shutdown lets the caller go.
+    std::atomic<bool> begun{false};
+    bool stuckResult = true;
+    std::thread stuck([&] {
+        stuckResult = invoker.Call([&](WindowThreadInvoker::Finish) { begun = true; });
+    });
+    ASSERT_TRUE(WaitUntil([&] { return begun.load(); }));
+    invoker.Shutdown();
+    stuck.join();
+    EXPECT_FALSE(stuckResult);
+    EXPECT_FALSE(invoker.Call([&](WindowThreadInvoker::Finish finish) {
+        ++runs;
+        finish();
+    }));
+    EXPECT_EQ(runs, 0);
+}
+
+}  // namespace
+}  // namespace guitest
