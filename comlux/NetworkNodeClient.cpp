@@ -154,11 +154,14 @@ bool NetworkNodeClient::SendCommand(const std::string& command) {
 bool NetworkNodeClient::SendMessage(const unsigned char* payload, int length) {
     if (!mInitialized) return false;
     const long long bufferLength = static_cast<long long>(CommandFrame::kHeaderSize) + length;
+    const bool valid = length >= 0 && (length == 0 || payload != nullptr) && bufferLength <= INT32_MAX;
     std::vector<unsigned char> frame;
     try {
-        if (length < 0 || (length > 0 && payload == nullptr) || bufferLength > INT32_MAX) throw std::bad_alloc();
-        frame = CommandFrame::Encode(payload, length);
+        if (valid) frame = CommandFrame::Encode(payload, length);
     } catch (const std::bad_alloc&) {
+        frame.clear();
+    }
+    if (frame.empty()) {
         mClientLog.WriteEntry(Error, Format("NetworkNodeClient::SendMessage() - Error allocating memory to passed "
                                             "message to server, pointer returned a NULL value.  bufferLength: %lld",
                                             bufferLength));
