@@ -6,7 +6,6 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <ostream>
 
 #include "CfgSetup.h"
@@ -66,7 +65,12 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
     ConsoleObserver console(err);
     comlux::ComluxClient client;
     client.SetMessageHandler([&console](const std::string& text) { console.Print(text); });
-    client.OpenLogFile(options.logPath.empty() ? ServerSession::LogFilePathBesideExecutable() : options.logPath);
+    // The window runs on silently without a log; a path asked for explicitly deserves a word.
+    if (options.logPath.empty()) {
+        client.OpenLogFile(ServerSession::LogFilePathBesideExecutable());
+    } else if (!client.OpenLogFile(options.logPath)) {
+        console.Print("sequora-run: cannot open the log file " + options.logPath + "; running without it");
+    }
 
     ServerSession session(client);
     const std::string server = options.server.empty() ? ComputerName() : options.server;
