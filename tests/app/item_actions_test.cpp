@@ -23,15 +23,6 @@ TEST(ItemActionsTest, DecimalValueReadsLikeTheCellsAreWritten) {
     EXPECT_EQ(DecimalValue("-99999999999"), INT_MIN);
 }
 
-TEST(ItemActionsTest, BitMaskCoversTheWholeIntegerRange) {
-    EXPECT_EQ(BitMask(0), 1);
-    EXPECT_EQ(BitMask(30), 1 << 30);
-    EXPECT_EQ(BitMask(31), INT_MIN);
-    EXPECT_EQ(BitMask(INT_MAX), INT_MIN);
-    EXPECT_EQ(BitMask(-1), 0);
-    EXPECT_EQ(BitMask(INT_MIN), 0);
-}
-
 TEST(ItemActionsTest, CommandPiecesKeepEmptyPieces) {
     EXPECT_THAT(CommandPieces("a|b"), ElementsAre("a", "b"));
     EXPECT_THAT(CommandPieces("|a||b|"), ElementsAre("", "a", "", "b", ""));
