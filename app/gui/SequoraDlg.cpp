@@ -22,7 +22,6 @@
 #include "ControlFactory.h"
 #include "DialogPrompter.h"
 #include "DialogUnits.h"
-#include "IntegerField.h"
 #include "ItemListModel.h"
 #include "SteadyRunClock.h"
 
@@ -42,25 +41,6 @@ constexpr std::array kBitStates{"On", "Off"};
 constexpr int kBitStateAtStart = 1;
 constexpr std::array kCommandPresets{"No Selection", "-StartAcquisition", "-StopAcquisition",
                                      "-StartRecording", "-StopRecording"};
-
-// The form's fields in the order they are read and shown; each is either a text or an
-// integer member.
-struct FormField {
-    int id;
-    std::string FormMembers::*text;
-    int FormMembers::*number;
-};
-
-constexpr std::array kFormFields{
-    FormField{kIdServerName, &FormMembers::serverName, nullptr},
-    FormField{kIdEventString, &FormMembers::eventString, nullptr},
-    FormField{kIdBitNumber, nullptr, &FormMembers::bitNumber},
-    FormField{kIdCommand, &FormMembers::command, nullptr},
-    FormField{kIdDelay, nullptr, &FormMembers::delayMs},
-    FormField{kIdTrialCount, nullptr, &FormMembers::trialCount},
-    FormField{kIdDelayMin, nullptr, &FormMembers::delayMin},
-    FormField{kIdDelayMax, nullptr, &FormMembers::delayMax},
-};
 
 constexpr std::array kListButtons{kIdAddItem, kIdRemoveAll, kIdRemoveCurrent, kIdMoveUp,
                                   kIdMoveDown};
@@ -96,6 +76,8 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                   Qt::WindowCloseButtonHint),
+      mFormBinding([this](int id) { return ControlAs<QLineEdit>(id); },
+                   [this](const std::string& message) { ShowMessage(message); }),
       mPrompter(std::move(options.prompter)),
       mClock(options.clock) {
     InitSequoraResources();
@@ -217,32 +199,9 @@ void SequoraDlg::ConnectSignals() {
 
 // ---- form ---------------------------------------------------------------------------
 
-bool SequoraDlg::ReadForm() {
-    for (const FormField& field : kFormFields) {
-        auto* edit = ControlAs<QLineEdit>(field.id);
-        if (field.text) {
-            mForm.*field.text = ToLocal(edit->text());
-            continue;
-        }
-        const std::optional<int> value = ReadIntegerField(ToLocal(edit->text()));
-        if (!value) {
-            ShowMessage(kEnterIntegerMessage);
-            edit->setFocus();
-            edit->selectAll();
-            return false;
-        }
-        mForm.*field.number = *value;
-    }
-    return true;
-}
+bool SequoraDlg::ReadForm() { return mFormBinding.Read(mForm); }
 
-void SequoraDlg::ShowForm() {
-    for (const FormField& field : kFormFields) {
-        auto* edit = ControlAs<QLineEdit>(field.id);
-        edit->setText(field.text ? FromLocal(mForm.*field.text)
-                                 : QString::number(mForm.*field.number));
-    }
-}
+void SequoraDlg::ShowForm() { mFormBinding.Show(mForm); }
 
 void SequoraDlg::ShowMessage(const std::string& text) { mPrompter->ShowMessage(FromLocal(text)); }
 

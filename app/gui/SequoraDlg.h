@@ -10,6 +10,7 @@
 
 #include "ComluxClient.h"
 #include "ComluxCommandSender.h"
+#include "FormBinding.h"
 #include "ItemList.h"
 #include "ItemSelection.h"
 #include "Prompter.h"
@@ -33,18 +34,6 @@ struct SequoraDlgOptions {
     std::string logFilePath;
     /// The clock the trial runs wait on; null for the real clock. Must outlive the window.
     RunClock* clock = nullptr;
-};
-
-/// The values of the form, copied from and to the controls by reading and showing it.
-struct FormMembers {
-    std::string serverName = "LocalHost";  ///< edit 1000
-    std::string eventString;               ///< edit 1005
-    int bitNumber = 0;                     ///< edit 1008
-    std::string command;                   ///< edit 1006
-    int delayMs = 0;                       ///< edit 1009
-    int trialCount = 1;                    ///< edit 1016
-    int delayMin = 0;                      ///< edit 1025
-    int delayMax = 0;                      ///< edit 1026
 };
 
 /// The Sequora main window: the connection controls, the item form and list, the run
@@ -135,6 +124,7 @@ private:
 
     QIcon mIcon;
     FormMembers mForm;
+    FormBinding mFormBinding;
     std::map<int, QWidget*> mControls;
     QTreeView* mListView = nullptr;
 

@@ -229,8 +229,12 @@ TEST_F(WindowFormTest, EnterChangesNothingAndEscapeCloses) {
     Type(kIdEventString, "x");
     QTest::keyClick(Edit(kIdEventString), Qt::Key_Return);
     QTest::keyClick(Button(kIdAddItem), Qt::Key_Enter);
+    Click(kIdSendCommand);
+    QTest::keyClick(Combo(kIdCommandOptions), Qt::Key_Return);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->Items().RowCount(), 0);
+    EXPECT_EQ(Edit(kIdCommand)->text(), "");
+    EXPECT_EQ(Combo(kIdCommandOptions)->count(), 5);
 
     QTest::keyClick(Edit(kIdEventString), Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
