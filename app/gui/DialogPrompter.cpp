@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <utility>
 
 namespace sequora::gui {
 
@@ -24,9 +25,11 @@ void DialogPrompter::ShowMessageModeless(const QString& text, std::function<void
     auto* box = new QMessageBox(QMessageBox::Warning, Caption(), text, QMessageBox::Ok, mParent);
     box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // A box closed by the user and then again by CloseModelessMessages finishes twice;
+    // the caller hears of it once.
     QObject::connect(box, &QMessageBox::finished, box,
-                     [dismissed = std::move(dismissed)](int) {
-                         if (dismissed) dismissed();
+                     [dismissed = std::move(dismissed)](int) mutable {
+                         if (auto once = std::exchange(dismissed, nullptr)) once();
                      });
     mModeless.removeAll(nullptr);
     mModeless.append(box);
@@ -37,7 +40,7 @@ void DialogPrompter::CloseModelessMessages() {
     const auto boxes = mModeless;
     mModeless.clear();
     for (const QPointer<QMessageBox>& box : boxes) {
-        if (box) box->done(QMessageBox::Ok);
+        if (box && box->isVisible()) box->done(QMessageBox::Ok);
     }
 }
 
@@ -46,8 +49,14 @@ QString DialogPrompter::OpenFileName(const QString& title, const QString& filter
 }
 
 QString DialogPrompter::SaveFileName(const QString& title, const QString& filter) {
-    return QFileDialog::getSaveFileName(mParent, title, QString(), filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    QFileDialog dialog(mParent, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // A name typed without an extension becomes a .cfg file.
+    dialog.setDefaultSuffix(QStringLiteral("cfg"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
 }
 
 }  // namespace sequora::gui

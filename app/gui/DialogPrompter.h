@@ -24,7 +24,8 @@ public:
     void CloseModelessMessages() override;
     /// The platform's open dialog; the file need not exist.
     QString OpenFileName(const QString& title, const QString& filter) override;
-    /// The platform's save dialog; replaces an existing file without asking.
+    /// The platform's save dialog; replaces an existing file without asking and adds
+    /// ".cfg" to a name typed without an extension.
     QString SaveFileName(const QString& title, const QString& filter) override;
 
 private:

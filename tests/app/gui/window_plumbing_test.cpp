@@ -1,8 +1,10 @@
 #include <QAbstractItemModelTester>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <atomic>
 #include <thread>
 
+#include "DialogPrompter.h"
 #include "GuiTestSupport.h"
 #include "ItemListModel.h"
 #include "WindowThreadInvoker.h"
@@ -111,6 +113,37 @@ TEST_F(PlumbingTest, ShutdownReleasesWaitersAndWithdrawnWorkNeverRuns) {
         finish();
     }));
     EXPECT_EQ(runs, 0);
+}
+
+QList<QMessageBox*> OpenMessageBoxes() {
+    QList<QMessageBox*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->isVisible()) boxes.append(box);
+    }
+    return boxes;
+}
+
+TEST_F(PlumbingTest, ModelessBoxesLeaveTheWindowFreeAndReportTheirClosing) {
+    QWidget parent;
+    parent.show();
+    DialogPrompter prompter(&parent);
+    int dismissed = 0;
+    prompter.ShowMessageModeless("Trials Completed", [&] { ++dismissed; });
+    prompter.ShowMessageModeless("Trials Completed", [&] { ++dismissed; });
+
+    const QList<QMessageBox*> boxes = OpenMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[0]->text(), "Trials Completed");
+    EXPECT_EQ(boxes[0]->standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(boxes[0]->icon(), QMessageBox::Warning);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    QTest::mouseClick(boxes[0]->button(QMessageBox::Ok), Qt::LeftButton);
+    EXPECT_EQ(dismissed, 1);
+    prompter.CloseModelessMessages();
+    EXPECT_EQ(dismissed, 2);
+    EXPECT_TRUE(WaitUntil([] { return OpenMessageBoxes().isEmpty(); }));
 }
 
 }  // namespace
