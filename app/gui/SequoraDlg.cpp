@@ -94,7 +94,9 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     BuildControls();
     InitialiseControls();
     ConnectSignals();
-    mClient.OpenLogFile(options.logFilePath.empty() ? ServerSession::LogFilePathBesideExecutable() : options.logFilePath);
+    // A log that cannot be opened is not reported: the program runs on without one.
+    mClient.OpenLogFile(options.logFilePath.empty() ? ServerSession::LogFilePathBesideExecutable()
+                                                    : options.logFilePath);
     ReadComputerName();
     ShowForm();
 }
@@ -338,7 +340,8 @@ void SequoraDlg::HighlightRow(int row) {
 
 bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mListView->viewport() && event->type() == QEvent::MouseButtonPress) {
-        OnListClicked(static_cast<QMouseEvent*>(event)->position().toPoint());
+        const auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() == Qt::LeftButton) OnListClicked(press->position().toPoint());
     }
     return QDialog::eventFilter(watched, event);
 }
