@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -21,18 +20,14 @@ public:
     void Print(const std::string& text);
     /// The message, verbatim, on a line of its own.
     void ShowMessage(const std::string& text) override { Print(text); }
-    /// The worker ended the run after its last trial.
-    void ControlsChanged() override { mCompleted = true; }
+    /// The worker ended the run after its last trial; there are no controls to change.
+    void ControlsChanged() override {}
     /// "trial 2/5", or "trial 7" when running continuously.
     void TrialStarting(long long trial, int count) override;
 
-    /// Whether the worker played every trial (as opposed to being stopped).
-    bool Completed() const { return mCompleted.load(); }
-
 private:
     std::ostream& mErr;
-    std::mutex mLock;                     // keeps lines whole
-    std::atomic<bool> mCompleted{false};  // written by the worker thread
+    std::mutex mLock;  // keeps lines whole
 };
 
 }  // namespace sequora::cli

@@ -46,12 +46,13 @@ int PlayTrials(ItemList& items, comlux::ComluxClient& client, const Options& opt
     TrialRunner runner(items, sender, console, clock);
     runner.SetTrialCount(options.trials);
     runner.SetRunContinuously(options.continuous);
-    if (!runner.Start()) return kExitInterrupted;
+    if (!runner.Start()) return kExitConnectionFailed;
     if (watcher) watcher->OnInterrupt([&runner] { runner.Stop(); });
     runner.WaitForWorkers();
     // The runner is about to go: a late Ctrl-C must not reach it any more.
     if (watcher) watcher->OnInterrupt({});
-    return console.Completed() ? kExitDone : kExitInterrupted;
+    // Ctrl-C is Stop, the ordinary end of a continuous run, not a failure.
+    return kExitDone;
 }
 
 int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* watcher) {
@@ -77,7 +78,7 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
     const auto show = [&console](const std::string& text) { console.Print(text); };
     int status = kExitConnectionFailed;
     if (session.Connect(server, show)) {
-        status = watcher && watcher->Interrupted() ? kExitInterrupted
+        status = watcher && watcher->Interrupted() ? kExitDone
                                                    : PlayTrials(items, client, options, console, watcher);
     }
     session.Disconnect();

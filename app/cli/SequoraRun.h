@@ -10,10 +10,9 @@ class InterruptWatcher;
 
 /// Exit statuses of sequora-run.
 enum ExitStatus : int {
-    kExitDone = 0,             ///< trials completed, or list/save done
-    kExitConnectionFailed = 1,
-    kExitBadUsage = 2,         ///< also: FILE.cfg cannot be read
-    kExitInterrupted = 130     ///< Ctrl-C stopped the run before its trials were done
+    kExitDone = 0,              ///< trials completed or stopped by Ctrl-C, or list/save done
+    kExitConnectionFailed = 1,  ///< also: the worker could not be started
+    kExitBadUsage = 2           ///< also: FILE.cfg cannot be read
 };
 
 /// sequora-run as a whole: parses `args` (without the program name), then lists, saves
