@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "Socket.h"
+#include "RecordCallback.h"
 
 namespace comlux {
 
 class ClientLogFile;
 struct ListenerErrorTable;
-
-/// Receives one record: context given at registration, address of the record's first byte,
-/// record count (always 1), the server object's name (the callee's own copy).
-using RecordCallback = void (*)(void* context, const unsigned char* record, int count,
-                                std::string objectName);
 
 /// Listens on one port for the server's data connection of one stream type and reads it as
 /// a plain run of fixed-size records on a receive thread of its own, handing each whole record
