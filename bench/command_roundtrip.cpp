@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ComluxClient.h"
-#include "GalderaServer.h"
+#include "LoopbackSession.h"
 
 namespace {
 
@@ -101,20 +100,10 @@ double Total(const std::vector<double>& values) {
 }  // namespace
 
 int main() {
-    galdera::ServerOptions options;
-    options.handoutPort = 0;
-    options.commandPort = 0;
-    galdera::GalderaServer server(options);
-    if (!server.Start()) {
-        std::fprintf(stderr, "command_roundtrip: the stand-in server did not start\n");
-        return 1;
-    }
-    comlux::ComluxClient client;
-    client.SetPorts(server.HandoutPort(), server.CommandPort());
-    if (!client.OpenConnection("127.0.0.1", false)) {
-        std::fprintf(stderr, "command_roundtrip: the client did not connect\n");
-        return 1;
-    }
+    bench::LoopbackSession session;
+    if (!session.Connect("command_roundtrip", false)) return 1;
+    galdera::GalderaServer& server = session.server;
+    comlux::ComluxClient& client = session.client;
 
     // Rounds alternate so that drifts of the machine hit both sides alike.
     double bestClient = 1e300;

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "ComluxClient.h"
 #include "ComluxCommandSender.h"
-#include "GalderaServer.h"
+#include "LoopbackSession.h"
 #include "ItemList.h"
 #include "RunObserver.h"
 #include "SteadyRunClock.h"
@@ -70,20 +69,10 @@ RunResult PlayList(comlux::ComluxClient& client, galdera::GalderaServer& server,
 }  // namespace
 
 int main() {
-    galdera::ServerOptions options;
-    options.handoutPort = 0;
-    options.commandPort = 0;
-    galdera::GalderaServer server(options);
-    if (!server.Start()) {
-        std::fprintf(stderr, "trial_timing: the server could not listen on loopback\n");
-        return 1;
-    }
-    comlux::ComluxClient client;
-    client.SetPorts(server.HandoutPort(), server.CommandPort());
-    if (!client.OpenConnection("127.0.0.1", true)) {
-        std::fprintf(stderr, "trial_timing: could not connect to the server\n");
-        return 1;
-    }
+    bench::LoopbackSession session;
+    if (!session.Connect("trial_timing", true)) return 1;
+    galdera::GalderaServer& server = session.server;
+    comlux::ComluxClient& client = session.client;
 
     // Baseline: the same list without delays gives the round trip between two events.
     const RunResult baseline = PlayList(client, server, "baseline", 0);
