@@ -11,6 +11,7 @@
 #include "AnswerNumbers.h"
 #include "NetworkNodeClient.h"
 #include "ParseCommandString.h"
+#include "StreamAddress.h"
 
 namespace comlux {
 
@@ -77,17 +78,15 @@ int NetworkNodeClient::InitializeConnectionNodes() {
     return 0;
 }
 
-// The address the server connects back to. A server reached over loopback is on this machine
-// and is given the command connection's own loopback address; otherwise the host name's address.
+// The address the server connects back to (see ChooseStreamAddress).
 std::string NetworkNodeClient::GetLocalIPAddress() {
     sockaddr_in local{};
     socklen_t length = sizeof local;
-    if (::getsockname(mSocket.Fd(), reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
-        local.sin_family == AF_INET && (ntohl(local.sin_addr.s_addr) >> 24) == 127) {
-        return Dotted(local.sin_addr);
-    }
-    const std::string address = HostNameAddress();
-    return address.empty() ? "127.0.0.1" : address;
+    std::string commandLocalAddress;
+    if (::getsockname(mSocket.Fd(), reinterpret_cast<sockaddr*>(&local), &length) == 0 && local.sin_family == AF_INET)
+        commandLocalAddress = Dotted(local.sin_addr);
+    if (IsLoopbackAddress(commandLocalAddress)) return commandLocalAddress;
+    return ChooseStreamAddress(commandLocalAddress, HostNameAddress());
 }
 
 bool NetworkNodeClient::OpenStream(const std::string& objectName, const std::string& dataType) {
