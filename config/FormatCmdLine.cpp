@@ -1,5 +1,6 @@
 #include "FormatCmdLine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -167,23 +168,19 @@ bool FormatCmdLine::ProcessCommandLine(std::string& line) const {
     if (const auto slashes = line.find("//"); slashes != std::string::npos) line.resize(slashes);
     if (const auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
 
-    // The search resumes behind each inserted value, so a value holding its own variable's
-    // name is inserted once instead of being expanded forever.
-    std::string substituted;
     for (const auto& [name, value] : mVariables) {
-        std::size_t found = line.find(name);
-        if (found == std::string::npos) continue;
-        substituted.clear();
-        std::size_t copied = 0;
-        for (; found != std::string::npos; found = line.find(name, copied)) {
-            substituted.append(line, copied, found - copied);
-            substituted += value;
-            copied = found + name.size();
-            if (substituted.size() > kMaxSubstitutedLength) return false;
+        // After a replacement the search starts again where a new occurrence could begin:
+        // just before the inserted text, whose ends may join the text around them into the
+        // name. A value holding its own name would be found again in each inserted copy
+        // without end, so for such a value the search resumes behind the insertion.
+        const bool holdsOwnName = value.find(name) != std::string::npos;
+        std::size_t from = 0;
+        std::size_t replacements = 0;
+        for (std::size_t found = line.find(name); found != std::string::npos; found = line.find(name, from)) {
+            line.replace(found, name.size(), value);
+            if (line.size() > kMaxSubstitutedLength || ++replacements > kMaxSubstitutedLength) return false;
+            from = holdsOwnName ? found + value.size() : found - std::min(found, name.size() - 1);
         }
-        substituted.append(line, copied, std::string::npos);
-        if (substituted.size() > kMaxSubstitutedLength) return false;
-        line.swap(substituted);
     }
     return true;
 }

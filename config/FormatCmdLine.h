@@ -19,8 +19,9 @@ public:
 
     /// The longest line, in characters without its line end, that can be read.
     static constexpr std::size_t kMaxLineLength = 999;
-    /// The longest command line that variable substitution may produce; a longer result
-    /// ends the reading, so that chained variables cannot grow a line without bound.
+    /// The longest command line that variable substitution may produce, and the most
+    /// replacements of one variable in one line; more ends the reading, so that chained
+    /// variables can neither grow a line without bound nor rewrite it without end.
     static constexpr std::size_t kMaxSubstitutedLength = 64 * 1024;
 
     FormatCmdLine();

@@ -108,7 +108,13 @@ TEST(FormatCmdLine, FaultyVariableLinesEndTheReading) {
     EXPECT_EQ(CommandLines("%x = 1\n%y = %x2\n-b\n"), Lines{});
 }
 
-TEST(FormatCmdLine, ValueHoldingItsOwnNameIsInsertedOnce) {
+TEST(FormatCmdLine, SearchStartsAgainSoThatNamesFormedByAnInsertionAreReplaced) {
+    // The value's end and the following text form the name again.
+    EXPECT_EQ(CommandLines("%p = x%\n-a %pp\n"), Lines{"-a xx%"});
+    // The preceding text and the value's start form the name again.
+    EXPECT_EQ(CommandLines("%ab = b\n-a %a%ab\n"), Lines{"-a b"});
+    EXPECT_EQ(CommandLines("%ab = b\n-a %a%a%abb\n"), Lines{"-a bb"});
+    // A value holding its own name is inserted once instead of being expanded forever.
     EXPECT_EQ(CommandLines("%a = x%a\n-e %a and %a\n"), Lines{"-e x%a and x%a"});
 }
 
