@@ -134,6 +134,11 @@ int NetworkNodeClient::GetServerInfo(const std::string& serverName, unsigned cha
 }
 
 int NetworkNodeClient::ConnectToServer(const unsigned char address[4], int portNumber) {
+    if (portNumber < 1 || portNumber > 0xFFFF) {
+        // Cut to 16 bits it would name some other port, and commands would go to whatever listens there.
+        Report(ChannelReporter::ConnectToServer, WSAEADDRNOTAVAIL);
+        return -1;
+    }
     sockaddr_in server{};
     server.sin_family = AF_INET;
     server.sin_port = htons(static_cast<std::uint16_t>(portNumber));

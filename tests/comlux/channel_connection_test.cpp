@@ -255,6 +255,20 @@ TEST_F(ChannelTest, RefusedConnectionIsExplainedAndLeavesTheChannelClosed) {
     EXPECT_TRUE(peer.Finish());
 }
 
+TEST_F(ChannelTest, PortOutsideSixteenBitsIsRefusedInsteadOfCutToAnotherPort) {
+    ScriptedPeer peer;  // never started: a connection to it would succeed unnoticed
+    for (const int port : {peer.Port() + 65536, -peer.Port(), 0}) {
+        EXPECT_FALSE(client.InitializeClient("127.0.0.1", port)) << port;
+        EXPECT_FALSE(client.IsInitialized());
+        const auto log = Log();
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log[log.size() - 2], "NetworkNodeClient::ConnectToServer() - Error Connecting To Server, error code: "
+                                       "WSAEADDRNOTAVAIL - The remote address is not a valid address (such as "
+                                       "ADDR_ANY).");
+        EXPECT_EQ(log.back(), "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
+    }
+}
+
 TEST_F(ChannelTest, UnresolvableHostIsExplained) {
     EXPECT_FALSE(client.InitializeClient("no-such-host.invalid", 26100));
     const auto log = Log();
