@@ -1,4 +1,6 @@
+#include <QFile>
 #include <QImage>
+#include <cstdio>
 #include <QProcess>
 
 #include "GuiTestSupport.h"
@@ -8,8 +10,10 @@ namespace {
 
 const QString kSequora = QStringLiteral(SEQUORA_BIN_DIR "/sequora");
 
-int RunSequora(const QStringList& arguments, QString* errors = nullptr) {
+int RunSequora(const QStringList& arguments, QString* errors = nullptr,
+               const QString& workingDirectory = {}) {
     QProcess process;
+    if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
@@ -26,7 +30,15 @@ int RunSequora(const QStringList& arguments, QString* errors = nullptr) {
 TEST(SequoraExecutableTest, ScreenshotRendersTheStartUpWindowAndExits) {
     testsupport::TempDir dir;
     const QString picture = QString::fromStdString(dir.File("window.png"));
-    ASSERT_EQ(RunSequora({QStringLiteral("--screenshot"), picture}), 0);
+    const std::string logName = "Sequora Comlux Client Log File.txt";
+    const std::string besideExecutable = std::string(SEQUORA_BIN_DIR) + "/" + logName;
+    std::remove(besideExecutable.c_str());
+    ASSERT_EQ(RunSequora({QStringLiteral("--screenshot"), picture}, nullptr,
+                         QString::fromStdString(dir.Path())),
+              0);
+    // The log lies beside the executable, not in the working directory.
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File(logName))));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(besideExecutable)));
 
     const QImage image(picture);
     ASSERT_FALSE(image.isNull());

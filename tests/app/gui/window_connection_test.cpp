@@ -167,5 +167,32 @@ TEST_F(WindowConnectionTest, EscapeEndsTheRunButSkipsTheDisconnect) {
     JoinWorkers();
 }
 
+// Closing asks the client to disconnect even without a connection; Escape does not, so
+// only the client's own shutdown at destruction leaves its warning then.
+using WindowClosingTest = WindowTest;
+
+int NotInitializedWarnings(const std::string& log) {
+    const std::string warning = "Unable to Close Message Client, Client has not yet been initialized";
+    int count = 0;
+    for (std::size_t at = log.find(warning); at != std::string::npos; at = log.find(warning, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(WindowClosingTest, CloseBoxDisconnectsEvenWhenNotConnectedButEscapeDoesNot) {
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+    EXPECT_EQ(NotInitializedWarnings(testsupport::ReadFile(LogPath())), 2);
+
+    MakeWindow();
+    QTest::keyClick(Edit(kIdServerName), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+    EXPECT_EQ(NotInitializedWarnings(testsupport::ReadFile(LogPath())), 1);
+    MakeWindow();  // the fixture's teardown expects a window
+}
+
 }  // namespace
 }  // namespace guitest
