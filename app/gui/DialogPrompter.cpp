@@ -45,7 +45,12 @@ void DialogPrompter::CloseModelessMessages() {
 }
 
 QString DialogPrompter::OpenFileName(const QString& title, const QString& filter) {
-    return QFileDialog::getOpenFileName(mParent, title, QString(), filter);
+    QFileDialog dialog(mParent, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A name that does not exist is handed on like any other: loading it changes nothing.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
 }
 
 QString DialogPrompter::SaveFileName(const QString& title, const QString& filter) {

@@ -1,6 +1,8 @@
 #include <QAbstractItemModelTester>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTimer>
 #include <atomic>
 #include <thread>
 
@@ -144,6 +146,75 @@ TEST_F(PlumbingTest, ModelessBoxesLeaveTheWindowFreeAndReportTheirClosing) {
     prompter.CloseModelessMessages();
     EXPECT_EQ(dismissed, 2);
     EXPECT_TRUE(WaitUntil([] { return OpenMessageBoxes().isEmpty(); }));
+}
+
+// Answers the file dialog that the prompter opens: types `path` once and accepts, then
+// cancels if the dialog is still up; any question box on the way is noted and dismissed.
+class FileDialogAnswer {
+public:
+    explicit FileDialogAnswer(QString path) : mPath(std::move(path)) {
+        QObject::connect(&mTimer, &QTimer::timeout, [this] { Tick(); });
+        mTimer.start(20);
+    }
+
+    QString title;
+    bool askedSomething = false;
+
+private:
+    void Tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            askedSomething = true;
+            box->done(QMessageBox::No);
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            if (mPicked) {
+                dialog->reject();
+                return;
+            }
+            title = dialog->windowTitle();
+            // Typed into the name field, as the user would.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!name) return;
+            name->setText(mPath);
+            mPicked = true;
+            // Queued, so that a question box the dialog opens meets the next tick.
+            QMetaObject::invokeMethod(
+                dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); },
+                Qt::QueuedConnection);
+        }
+    }
+
+    QString mPath;
+    bool mPicked = false;
+    QTimer mTimer;
+};
+
+TEST_F(PlumbingTest, FileDialogsTakeNewNamesAndReplaceWithoutAsking) {
+    QWidget parent;
+    parent.show();
+    DialogPrompter prompter(&parent);
+    testsupport::TempDir dir;
+    const QString missing = QString::fromStdString(dir.File("not-there.cfg"));
+    const QString existing = QString::fromStdString(dir.File("old.cfg"));
+    testsupport::WriteFile(existing.toStdString(), "old");
+
+    {
+        FileDialogAnswer answer(missing);
+        EXPECT_EQ(prompter.OpenFileName("Open list", "Lists (*.cfg*);;All Files (*.*)"), missing);
+        EXPECT_EQ(answer.title, "Open list");
+        EXPECT_FALSE(answer.askedSomething);
+    }
+    {
+        FileDialogAnswer answer(existing);
+        EXPECT_EQ(prompter.SaveFileName("Save list", "Lists (*.cfg);;All Files (*.*)"), existing);
+        EXPECT_EQ(answer.title, "Save list");
+        EXPECT_FALSE(answer.askedSomething);
+    }
+    {
+        FileDialogAnswer answer(QString::fromStdString(dir.File("bare")));
+        EXPECT_EQ(prompter.SaveFileName("Save list", "Lists (*.cfg);;All Files (*.*)"),
+                  QString::fromStdString(dir.File("bare.cfg")));
+    }
 }
 
 }  // namespace
