@@ -2,23 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unistd.h>
 
 #include "AnswerNumbers.h"
+#include "HostNames.h"
 #include "NetworkNodeClient.h"
 
 namespace comlux {
-
-namespace {
-
-// This computer's name; empty when the system cannot give one.
-std::string ComputerName() {
-    char name[128] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) return {};
-    return name;
-}
-
-}  // namespace
 
 ComluxClient::ComluxClient() : mNetworkNode(std::make_unique<NetworkNodeClient>()) {}
 

@@ -13,6 +13,7 @@
 #include <sys/time.h>
 
 #include "CommandFrame.h"
+#include "HostNames.h"
 #include "SocketErrors.h"
 
 namespace comlux {
@@ -26,10 +27,6 @@ std::string Format(const char* format, auto... args) {
     std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
     std::snprintf(text.data(), text.size() + 1, format, args...);
     return text;
-}
-
-std::string DottedAddress(const unsigned char address[4]) {
-    return Format("%i.%i.%i.%i", address[0], address[1], address[2], address[3]);
 }
 
 // A payload read as text ends at its first NUL byte, or at its end when it holds none.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "AnswerNumbers.h"
+#include "HostNames.h"
 #include "NetworkNodeClient.h"
 #include "ParseCommandString.h"
 #include "StreamAddress.h"
@@ -22,19 +23,17 @@ constexpr std::string_view kStreamDataTypes[] = {
     "SEScAcqEnt", "STScAcqEnt", "TTScAcqEnt", "CscAcqEnt", "VTAcqEnt", "EventAcqEnt",
 };
 
-std::string Dotted(in_addr address) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&address.s_addr);
-    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
-           std::to_string(bytes[3]);
+std::string Dotted(const in_addr& address) {
+    return DottedAddress(reinterpret_cast<const unsigned char*>(&address.s_addr));
 }
 
 std::string HostNameAddress() {
-    char hostName[128] = {};
-    if (::gethostname(hostName, sizeof hostName - 1) != 0) return {};
+    const std::string hostName = ComputerName();
+    if (hostName.empty()) return {};
     addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(hostName, nullptr, &hints, &found) != 0 || found == nullptr) return {};
+    if (::getaddrinfo(hostName.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return {};
     const std::string address = Dotted(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr);
     ::freeaddrinfo(found);
     return address;

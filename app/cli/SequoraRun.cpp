@@ -1,9 +1,7 @@
 #include "SequoraRun.h"
 
-#include <unistd.h>
 
 #include <chrono>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -13,6 +11,7 @@
 #include "ComluxCommandSender.h"
 #include "CommandLine.h"
 #include "ConsoleObserver.h"
+#include "HostNames.h"
 #include "InterruptWatcher.h"
 #include "ItemList.h"
 #include "ListSave.h"
@@ -25,9 +24,8 @@ namespace sequora::cli {
 namespace {
 
 std::string ComputerName() {
-    char name[HOST_NAME_MAX + 1] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return "localhost";
-    return name;
+    const std::string name = comlux::ComputerName();
+    return name.empty() ? "localhost" : name;
 }
 
 bool Readable(const std::string& path) {

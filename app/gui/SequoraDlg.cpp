@@ -1,7 +1,5 @@
 #include "SequoraDlg.h"
 
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -22,6 +20,7 @@
 #include "ControlFactory.h"
 #include "DialogPrompter.h"
 #include "DialogUnits.h"
+#include "HostNames.h"
 #include "ItemListModel.h"
 #include "SteadyRunClock.h"
 
@@ -167,9 +166,9 @@ void SequoraDlg::InitialiseItemList() {
 }
 
 void SequoraDlg::ReadComputerName() {
-    char name[128] = {};
     // An unreadable name leaves "LocalHost", which still reaches a server on this machine.
-    if (gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') mForm.serverName = name;
+    const std::string name = comlux::ComputerName();
+    if (!name.empty()) mForm.serverName = name;
 }
 
 void SequoraDlg::ConnectSignals() {
