@@ -4,8 +4,8 @@
 // client-side benchmarks measure against.
 #include <cstdio>
 
-#include "ComluxClient.h"
-#include "GalderaServer.h"
+#include "comlux/ComluxClient.h"
+#include "galdera/GalderaServer.h"
 
 namespace bench {
 

@@ -1,9 +1,9 @@
 // Loading a large .cfg item list without the window's pause, against reading the same file
 // line by line with std::getline.
-#include "CfgSetup.h"
-#include "CfgWriter.h"
-#include "FormatCmdLine.h"
-#include "ItemList.h"
+#include "app/core/CfgSetup.h"
+#include "app/core/CfgWriter.h"
+#include "cmdfile/FormatCmdLine.h"
+#include "app/core/ItemList.h"
 
 #include <algorithm>
 #include <chrono>
@@ -66,8 +66,8 @@ int main() {
     });
     int commandLines = 0;
     const double readerMs = MedianMs([&] {
-        sequora::FormatCmdLine reader;
-        reader.SetDelivery(sequora::FormatCmdLine::LineKind::Command, true);
+        cmdfile::FormatCmdLine reader;
+        reader.SetDelivery(cmdfile::FormatCmdLine::LineKind::Command, true);
         reader.OpenFile(path);
         std::string line;
         commandLines = 0;

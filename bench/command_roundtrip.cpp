@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "LoopbackSession.h"
+#include "bench/LoopbackSession.h"
 
 namespace {
 

@@ -19,14 +19,14 @@
 #include <thread>
 #include <vector>
 
-#include "NodeConnectionClientCSC.h"
-#include "NodeConnectionClientEV.h"
-#include "NodeConnectionClientSE.h"
-#include "NodeConnectionClientST.h"
-#include "NodeConnectionClientTT.h"
-#include "NodeConnectionClientVT.h"
-#include "Socket.h"
-#include "StreamRegistration.h"
+#include "comlux/internal/NodeConnectionClientCSC.h"
+#include "comlux/internal/NodeConnectionClientEV.h"
+#include "comlux/internal/NodeConnectionClientSE.h"
+#include "comlux/internal/NodeConnectionClientST.h"
+#include "comlux/internal/NodeConnectionClientTT.h"
+#include "comlux/internal/NodeConnectionClientVT.h"
+#include "comlux/internal/Socket.h"
+#include "comlux/internal/StreamRegistration.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "ComluxCommandSender.h"
-#include "LoopbackSession.h"
-#include "ItemList.h"
-#include "RunObserver.h"
-#include "SteadyRunClock.h"
-#include "TrialRunner.h"
+#include "app/core/ComluxCommandSender.h"
+#include "bench/LoopbackSession.h"
+#include "app/core/ItemList.h"
+#include "app/core/RunObserver.h"
+#include "app/core/SteadyRunClock.h"
+#include "app/core/TrialRunner.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ClientLogFile.h"
+#include "comlux/ClientLogFile.h"
 
 #include <chrono>
 #include <ctime>

@@ -1,11 +1,11 @@
-#include "ComluxClient.h"
+#include "comlux/ComluxClient.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "AnswerNumbers.h"
-#include "HostNames.h"
-#include "NetworkNodeClient.h"
+#include "comlux/internal/AnswerNumbers.h"
+#include "comlux/HostNames.h"
+#include "comlux/internal/NetworkNodeClient.h"
 
 namespace comlux {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "MessageHandler.h"
-#include "RecordCallback.h"
+#include "comlux/MessageHandler.h"
+#include "comlux/RecordCallback.h"
 
 namespace comlux {
 

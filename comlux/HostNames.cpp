@@ -1,4 +1,4 @@
-#include "HostNames.h"
+#include "comlux/HostNames.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
-#include "CommandTable.h"
+#include "galdera/CommandTable.h"
 
-#include "Framing.h"
-#include "Records.h"
+#include "galdera/Framing.h"
+#include "galdera/Records.h"
 
 #include <algorithm>
 #include <array>

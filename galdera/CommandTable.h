@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GalderaServer.h"
+#include "galdera/GalderaServer.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Framing.h"
+#include "galdera/Framing.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "GalderaServer.h"
+#include "galdera/GalderaServer.h"
 
-#include "ServerCore.h"
+#include "galdera/ServerCore.h"
 
 namespace galdera {
 

@@ -1,4 +1,4 @@
-#include "ObjectsFile.h"
+#include "galdera/ObjectsFile.h"
 
 #include <fstream>
 #include <optional>

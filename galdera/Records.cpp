@@ -1,4 +1,4 @@
-#include "Records.h"
+#include "galdera/Records.h"
 
 #include <algorithm>
 #include <array>

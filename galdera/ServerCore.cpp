@@ -1,6 +1,6 @@
-#include "ServerCore.h"
+#include "galdera/ServerCore.h"
 
-#include "Session.h"
+#include "galdera/Session.h"
 
 #include <sys/socket.h>
 

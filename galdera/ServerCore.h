@@ -1,8 +1,8 @@
 #pragma once
 
-#include "GalderaServer.h"
-#include "TcpSocket.h"
-#include "StopSignal.h"
+#include "galdera/GalderaServer.h"
+#include "galdera/TcpSocket.h"
+#include "galdera/StopSignal.h"
 
 #include <atomic>
 #include <chrono>

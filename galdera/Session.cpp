@@ -1,7 +1,7 @@
-#include "Session.h"
+#include "galdera/Session.h"
 
-#include "Framing.h"
-#include "ServerCore.h"
+#include "galdera/Framing.h"
+#include "galdera/ServerCore.h"
 
 namespace galdera {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CommandTable.h"
-#include "Records.h"
-#include "TcpSocket.h"
-#include "StreamSender.h"
+#include "galdera/CommandTable.h"
+#include "galdera/Records.h"
+#include "galdera/TcpSocket.h"
+#include "galdera/StreamSender.h"
 
 #include <map>
 #include <memory>

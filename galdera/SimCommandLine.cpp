@@ -1,6 +1,6 @@
-#include "SimCommandLine.h"
+#include "galdera/SimCommandLine.h"
 
-#include "ObjectsFile.h"
+#include "galdera/ObjectsFile.h"
 
 #include <arpa/inet.h>
 

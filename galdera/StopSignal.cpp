@@ -1,4 +1,4 @@
-#include "StopSignal.h"
+#include "galdera/StopSignal.h"
 
 #include <fcntl.h>
 #include <poll.h>

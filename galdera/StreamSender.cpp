@@ -1,4 +1,4 @@
-#include "StreamSender.h"
+#include "galdera/StreamSender.h"
 
 #include <cmath>
 

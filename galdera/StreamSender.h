@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Records.h"
-#include "TcpSocket.h"
+#include "galdera/Records.h"
+#include "galdera/TcpSocket.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,6 +1,6 @@
 // galdera-sim: a stand-in acquisition server for demos, tests and benchmarks.
-#include "SimCommandLine.h"
-#include "GalderaServer.h"
+#include "galdera/SimCommandLine.h"
+#include "galdera/GalderaServer.h"
 
 #include <csignal>
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "ConsoleObserver.h"
+#include "app/cli/ConsoleObserver.h"
 
 namespace sequora::cli {
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "RunObserver.h"
+#include "app/core/RunObserver.h"
 
 namespace sequora::cli {
 

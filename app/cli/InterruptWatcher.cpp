@@ -1,4 +1,4 @@
-#include "InterruptWatcher.h"
+#include "app/cli/InterruptWatcher.h"
 
 #include <poll.h>
 #include <signal.h>

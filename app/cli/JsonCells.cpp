@@ -1,4 +1,4 @@
-#include "JsonCells.h"
+#include "app/cli/JsonCells.h"
 
 namespace sequora::cli {
 

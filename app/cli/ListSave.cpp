@@ -1,9 +1,9 @@
-#include "ListSave.h"
+#include "app/cli/ListSave.h"
 
-#include "CfgSetup.h"
-#include "CfgWriter.h"
-#include "ItemList.h"
-#include "JsonCells.h"
+#include "app/core/CfgSetup.h"
+#include "app/core/CfgWriter.h"
+#include "app/core/ItemList.h"
+#include "app/cli/JsonCells.h"
 
 #include <cerrno>
 #include <cstdio>

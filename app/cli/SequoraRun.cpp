@@ -1,4 +1,4 @@
-#include "SequoraRun.h"
+#include "app/cli/SequoraRun.h"
 
 
 #include <chrono>
@@ -6,18 +6,18 @@
 #include <fstream>
 #include <ostream>
 
-#include "CfgSetup.h"
-#include "ComluxClient.h"
-#include "ComluxCommandSender.h"
-#include "CommandLine.h"
-#include "ConsoleObserver.h"
-#include "HostNames.h"
-#include "InterruptWatcher.h"
-#include "ItemList.h"
-#include "ListSave.h"
-#include "ServerSession.h"
-#include "SteadyRunClock.h"
-#include "TrialRunner.h"
+#include "app/core/CfgSetup.h"
+#include "comlux/ComluxClient.h"
+#include "app/core/ComluxCommandSender.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/ConsoleObserver.h"
+#include "comlux/HostNames.h"
+#include "app/cli/InterruptWatcher.h"
+#include "app/core/ItemList.h"
+#include "app/cli/ListSave.h"
+#include "app/core/ServerSession.h"
+#include "app/core/SteadyRunClock.h"
+#include "app/core/TrialRunner.h"
 
 namespace sequora::cli {
 

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "InterruptWatcher.h"
-#include "SequoraRun.h"
+#include "app/cli/InterruptWatcher.h"
+#include "app/cli/SequoraRun.h"
 
 int main(int argc, char** argv) {
     // Before any thread exists, so that every thread leaves Ctrl-C to the watcher.

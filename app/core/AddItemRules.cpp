@@ -1,4 +1,4 @@
-#include "AddItemRules.h"
+#include "app/core/AddItemRules.h"
 
 namespace sequora {
 

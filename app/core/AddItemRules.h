@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ItemList.h"
+#include "app/core/ItemList.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "ComluxCommandSender.h"
+#include "app/core/ComluxCommandSender.h"
 
-#include "ComluxClient.h"
+#include "comlux/ComluxClient.h"
 
 namespace sequora {
 

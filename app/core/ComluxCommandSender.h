@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandSender.h"
+#include "app/core/CommandSender.h"
 
 namespace comlux {
 class ComluxClient;

@@ -1,4 +1,4 @@
-#include "IntegerField.h"
+#include "app/core/IntegerField.h"
 
 #include <algorithm>
 #include <cstdint>

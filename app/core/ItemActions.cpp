@@ -1,4 +1,4 @@
-#include "ItemActions.h"
+#include "app/core/ItemActions.h"
 
 #include <climits>
 #include <cstdint>

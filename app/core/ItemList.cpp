@@ -1,4 +1,4 @@
-#include "ItemList.h"
+#include "app/core/ItemList.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "ItemSelection.h"
+#include "app/core/ItemSelection.h"
 
 namespace sequora {
 

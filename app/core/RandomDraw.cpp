@@ -1,4 +1,4 @@
-#include "RandomDraw.h"
+#include "app/core/RandomDraw.h"
 
 namespace sequora {
 

@@ -1,10 +1,10 @@
-#include "ServerSession.h"
+#include "app/core/ServerSession.h"
 
 #include <unistd.h>
 
 #include <climits>
 
-#include "ComluxClient.h"
+#include "comlux/ComluxClient.h"
 
 namespace sequora {
 

@@ -1,4 +1,4 @@
-#include "SteadyRunClock.h"
+#include "app/core/SteadyRunClock.h"
 
 #include <thread>
 

@@ -3,7 +3,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "RunClock.h"
+#include "app/core/RunClock.h"
 
 namespace sequora {
 

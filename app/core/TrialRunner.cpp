@@ -1,11 +1,11 @@
-#include "TrialRunner.h"
+#include "app/core/TrialRunner.h"
 
 #include <chrono>
 #include <system_error>
 #include <utility>
 
-#include "ItemActions.h"
-#include "RandomDraw.h"
+#include "app/core/ItemActions.h"
+#include "app/core/RandomDraw.h"
 
 namespace sequora {
 

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "CommandSender.h"
-#include "ItemList.h"
-#include "RunClock.h"
-#include "RunObserver.h"
+#include "app/core/CommandSender.h"
+#include "app/core/ItemList.h"
+#include "app/core/RunClock.h"
+#include "app/core/RunObserver.h"
 
 namespace sequora {
 

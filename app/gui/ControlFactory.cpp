@@ -1,4 +1,4 @@
-#include "ControlFactory.h"
+#include "app/gui/ControlFactory.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 
 #include <QWidget>
 
-#include "DialogTemplate.h"
-#include "DialogUnits.h"
+#include "app/gui/DialogTemplate.h"
+#include "app/gui/DialogUnits.h"
 
 namespace sequora::gui {
 

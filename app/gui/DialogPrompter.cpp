@@ -1,4 +1,4 @@
-#include "DialogPrompter.h"
+#include "app/gui/DialogPrompter.h"
 
 #include <QApplication>
 #include <QFileDialog>

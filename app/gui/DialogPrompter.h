@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "Prompter.h"
+#include "app/gui/Prompter.h"
 
 class QMessageBox;
 

@@ -1,4 +1,4 @@
-#include "DialogTemplate.h"
+#include "app/gui/DialogTemplate.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "DialogUnits.h"
+#include "app/gui/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QString>

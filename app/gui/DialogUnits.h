@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QSize>
 
-#include "DialogTemplate.h"
+#include "app/gui/DialogTemplate.h"
 
 namespace sequora::gui {
 

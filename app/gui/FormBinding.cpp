@@ -1,10 +1,10 @@
-#include "FormBinding.h"
+#include "app/gui/FormBinding.h"
 
 #include <QLineEdit>
 #include <array>
 
-#include "DialogTemplate.h"
-#include "IntegerField.h"
+#include "app/gui/DialogTemplate.h"
+#include "app/core/IntegerField.h"
 
 namespace sequora::gui {
 

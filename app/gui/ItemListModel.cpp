@@ -1,4 +1,4 @@
-#include "ItemListModel.h"
+#include "app/gui/ItemListModel.h"
 
 #include <QMetaObject>
 #include <QPointer>

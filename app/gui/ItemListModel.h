@@ -4,7 +4,7 @@
 #include <atomic>
 #include <vector>
 
-#include "ItemList.h"
+#include "app/core/ItemList.h"
 
 namespace sequora::gui {
 

@@ -1,4 +1,4 @@
-#include "RunHost.h"
+#include "app/gui/RunHost.h"
 
 namespace sequora::gui {
 

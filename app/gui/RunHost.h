@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "Prompter.h"
-#include "RunObserver.h"
-#include "WindowThreadInvoker.h"
+#include "app/gui/Prompter.h"
+#include "app/core/RunObserver.h"
+#include "app/gui/WindowThreadInvoker.h"
 
 namespace sequora::gui {
 

@@ -1,9 +1,9 @@
-#include "Sequora.h"
+#include "app/gui/Sequora.h"
 
 #include <QPixmap>
 #include <iostream>
 
-#include "SequoraDlg.h"
+#include "app/gui/SequoraDlg.h"
 
 namespace sequora::gui {
 

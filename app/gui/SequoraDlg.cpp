@@ -1,4 +1,4 @@
-#include "SequoraDlg.h"
+#include "app/gui/SequoraDlg.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -14,15 +14,15 @@
 #include <chrono>
 #include <iostream>
 
-#include "AddItemRules.h"
-#include "CfgSetup.h"
-#include "CfgWriter.h"
-#include "ControlFactory.h"
-#include "DialogPrompter.h"
-#include "DialogUnits.h"
-#include "HostNames.h"
-#include "ItemListModel.h"
-#include "SteadyRunClock.h"
+#include "app/core/AddItemRules.h"
+#include "app/core/CfgSetup.h"
+#include "app/core/CfgWriter.h"
+#include "app/gui/ControlFactory.h"
+#include "app/gui/DialogPrompter.h"
+#include "app/gui/DialogUnits.h"
+#include "comlux/HostNames.h"
+#include "app/gui/ItemListModel.h"
+#include "app/core/SteadyRunClock.h"
 
 void InitSequoraResources();
 

@@ -1,4 +1,4 @@
-#include "WindowThreadInvoker.h"
+#include "app/gui/WindowThreadInvoker.h"
 
 #include <QMetaObject>
 #include <QThread>

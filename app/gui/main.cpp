@@ -1,7 +1,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "Sequora.h"
+#include "app/gui/Sequora.h"
 
 namespace {
 

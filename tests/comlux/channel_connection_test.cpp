@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "NetworkNodeClient.h"
-#include "ScriptedPeer.h"
-#include "TempDir.h"
+#include "comlux/internal/NetworkNodeClient.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <utility>
 
-#include "ChannelErrorReports.h"
-#include "SocketErrors.h"
+#include "comlux/internal/ChannelErrorReports.h"
+#include "comlux/internal/SocketErrors.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "GalderaServer.h"
-#include "NetworkNodeClient.h"
-#include "TempDir.h"
+#include "galdera/GalderaServer.h"
+#include "comlux/internal/NetworkNodeClient.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "ClientLogFile.h"
-#include "TempDir.h"
+#include "comlux/ClientLogFile.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <thread>

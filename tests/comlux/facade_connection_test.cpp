@@ -12,10 +12,10 @@
 #include <cstring>
 #include <thread>
 
-#include "ComluxClient.h"
-#include "GalderaServer.h"
-#include "ScriptedPeer.h"
-#include "TempDir.h"
+#include "comlux/ComluxClient.h"
+#include "galdera/GalderaServer.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ComluxClient.h"
-#include "GalderaServer.h"
+#include "comlux/ComluxClient.h"
+#include "galdera/GalderaServer.h"
 
 namespace {
 

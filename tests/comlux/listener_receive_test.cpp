@@ -1,6 +1,6 @@
-#include "NodeConnectionClientCSC.h"
-#include "NodeConnectionClientSE.h"
-#include "listener_test_peer.h"
+#include "comlux/internal/NodeConnectionClientCSC.h"
+#include "comlux/internal/NodeConnectionClientSE.h"
+#include "tests/comlux/listener_test_peer.h"
 
 #include <gtest/gtest.h>
 

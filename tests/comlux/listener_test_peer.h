@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
-#include "ClientLogFile.h"
-#include "Socket.h"
-#include "TempDir.h"
+#include "comlux/ClientLogFile.h"
+#include "comlux/internal/Socket.h"
+#include "tests/support/TempDir.h"
 
 namespace listenertest {
 

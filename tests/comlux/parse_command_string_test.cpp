@@ -2,9 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ClientLogFile.h"
-#include "ParseCommandString.h"
-#include "TempDir.h"
+#include "comlux/ClientLogFile.h"
+#include "comlux/internal/ParseCommandString.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Which address the server is asked to connect the data streams back to.
 #include <gtest/gtest.h>
 
-#include "StreamAddress.h"
+#include "comlux/internal/StreamAddress.h"
 
 namespace {
 

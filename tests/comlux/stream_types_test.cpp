@@ -1,10 +1,10 @@
-#include "NodeConnectionClientCSC.h"
-#include "NodeConnectionClientEV.h"
-#include "NodeConnectionClientSE.h"
-#include "NodeConnectionClientST.h"
-#include "NodeConnectionClientTT.h"
-#include "NodeConnectionClientVT.h"
-#include "listener_test_peer.h"
+#include "comlux/internal/NodeConnectionClientCSC.h"
+#include "comlux/internal/NodeConnectionClientEV.h"
+#include "comlux/internal/NodeConnectionClientSE.h"
+#include "comlux/internal/NodeConnectionClientST.h"
+#include "comlux/internal/NodeConnectionClientTT.h"
+#include "comlux/internal/NodeConnectionClientVT.h"
+#include "tests/comlux/listener_test_peer.h"
 
 #include <gtest/gtest.h>
 

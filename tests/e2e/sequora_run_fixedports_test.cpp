@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "GalderaServer.h"
-#include "TempDir.h"
+#include "galdera/GalderaServer.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the .cfg loader as a file and checks that the rows it builds
 // keep the shape every reader of the list relies on.
-#include "CfgSetup.h"
-#include "ItemList.h"
+#include "app/core/CfgSetup.h"
+#include "app/core/ItemList.h"
 
 #include <chrono>
 #include <cstddef>

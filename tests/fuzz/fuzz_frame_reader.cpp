@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "NetworkNodeClient.h"
+#include "comlux/internal/NetworkNodeClient.h"
 
 namespace {
 

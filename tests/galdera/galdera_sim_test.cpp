@@ -1,7 +1,7 @@
-#include "SimCommandLine.h"
-#include "ObjectsFile.h"
-#include "RawPeer.h"
-#include "TempDir.h"
+#include "galdera/SimCommandLine.h"
+#include "galdera/ObjectsFile.h"
+#include "tests/galdera/RawPeer.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "GalderaServer.h"
-#include "RawPeer.h"
+#include "galdera/GalderaServer.h"
+#include "tests/galdera/RawPeer.h"
 
 #include <gtest/gtest.h>
 

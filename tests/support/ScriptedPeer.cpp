@@ -1,4 +1,4 @@
-#include "ScriptedPeer.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include <arpa/inet.h>
 #include <chrono>

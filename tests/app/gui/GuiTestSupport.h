@@ -23,10 +23,10 @@
 #include <thread>
 #include <vector>
 
-#include "DialogTemplate.h"
-#include "Prompter.h"
-#include "SequoraDlg.h"
-#include "TempDir.h"
+#include "app/gui/DialogTemplate.h"
+#include "app/gui/Prompter.h"
+#include "app/gui/SequoraDlg.h"
+#include "tests/support/TempDir.h"
 
 namespace guitest {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <QProcess>
 
-#include "GuiTestSupport.h"
+#include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
 namespace {

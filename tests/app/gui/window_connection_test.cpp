@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "GalderaServer.h"
-#include "GuiTestSupport.h"
+#include "galdera/GalderaServer.h"
+#include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
 namespace {

@@ -1,4 +1,4 @@
-#include "GuiTestSupport.h"
+#include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
 namespace {

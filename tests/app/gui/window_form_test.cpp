@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <algorithm>
 
-#include "GuiTestSupport.h"
+#include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
 namespace {

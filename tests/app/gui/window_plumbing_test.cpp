@@ -6,10 +6,10 @@
 #include <atomic>
 #include <thread>
 
-#include "DialogPrompter.h"
-#include "GuiTestSupport.h"
-#include "ItemListModel.h"
-#include "WindowThreadInvoker.h"
+#include "app/gui/DialogPrompter.h"
+#include "tests/app/gui/GuiTestSupport.h"
+#include "app/gui/ItemListModel.h"
+#include "app/gui/WindowThreadInvoker.h"
 
 namespace guitest {
 namespace {

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "GuiTestSupport.h"
+#include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
 namespace {

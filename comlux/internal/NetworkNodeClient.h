@@ -1,0 +1,143 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "comlux/internal/ChannelErrorReports.h"
+#include "comlux/ClientLogFile.h"
+#include "comlux/MessageHandler.h"
+#include "comlux/internal/NodeConnectionClientCSC.h"
+#include "comlux/internal/NodeConnectionClientEV.h"
+#include "comlux/internal/NodeConnectionClientSE.h"
+#include "comlux/internal/NodeConnectionClientST.h"
+#include "comlux/internal/NodeConnectionClientTT.h"
+#include "comlux/internal/NodeConnectionClientVT.h"
+#include "comlux/internal/Socket.h"
+
+namespace comlux {
+
+/// The client's one TCP connection to the server's command port: framed commands out, one
+/// framed answer back for each. It also owns the client log and the six data-stream listeners,
+/// which it sets up, feeds with the server's object lists and shuts down.
+///
+/// Threads: one caller at a time (ComluxClient serialises). The only operations another
+/// thread may call meanwhile are InterruptPendingAnswer, the three server-text getters and
+/// SetMessageHandler.
+class NetworkNodeClient {
+public:
+    /// Hands the log to every listener; the log is not open yet.
+    NetworkNodeClient();
+    /// Shuts the connection down, then closes the log.
+    virtual ~NetworkNodeClient();
+    NetworkNodeClient(const NetworkNodeClient&) = delete;
+    NetworkNodeClient& operator=(const NetworkNodeClient&) = delete;
+
+    /// Opens (replaces) the log file; true on success.
+    bool OpenLogFile(const std::string& fileName);
+    /// Connects to serverName:portNumber and asks for the server's application name.
+    bool InitializeClient(const std::string& serverName, int portNumber);
+    /// Closes every open stream, the listeners and the command connection.
+    bool ShutdownClient();
+    /// Sends the command text with its terminating NUL as one framed message.
+    bool SendCommand(const std::string& command);
+    /// Reads one answer as text; on failure the text is "-1".
+    bool GetReply(std::string& reply);
+    /// Sends header and payload in one send call.
+    bool SendMessage(const unsigned char* payload, int length);
+    /// Reads one whole framed answer; `block` is replaced by its payload.
+    bool RecieveMessage(std::vector<unsigned char>& block, int& length);
+
+    /// Sets up the six listeners on ports handed out by the server; 0 or -1.
+    int InitializeConnectionNodes();
+    /// Counts the object in on its listener and asks the server to stream it.
+    bool OpenStream(const std::string& objectName, const std::string& dataType);
+    /// Counts the object out; asks the server to stop only when its last opening is closed.
+    bool CloseStream(const std::string& objectName, const std::string& dataType);
+    /// Passes the single-electrode callback to its listener.
+    void SetCallbackSE(RecordCallback callback, void* context);
+    /// Passes the stereotrode callback to its listener.
+    void SetCallbackST(RecordCallback callback, void* context);
+    /// Passes the tetrode callback to its listener.
+    void SetCallbackTT(RecordCallback callback, void* context);
+    /// Passes the continuously sampled channel callback to its listener.
+    void SetCallbackCSC(RecordCallback callback, void* context);
+    /// Passes the event callback to its listener.
+    void SetCallbackEV(RecordCallback callback, void* context);
+    /// Passes the video tracker callback to its listener.
+    void SetCallbackVT(RecordCallback callback, void* context);
+
+    /// Fetches the server's object and type lists, keeps a copy and hands them to the listeners.
+    bool RequestObjectsAndTypes(std::vector<std::string>& objects, std::vector<std::string>& types);
+    /// Splits an answer into items (see comlux::ParseCommandString), reporting to this log.
+    bool ParseCommandString(std::string text, std::vector<std::string>& tokens);
+
+    /// The server name of the connection, or "Not Connected". Any thread.
+    std::string GetServerName() const;
+    /// The server's dotted IPv4 address, or "Not Connected". Any thread.
+    std::string GetServerIPAddress() const;
+    /// The server's application name. Any thread.
+    std::string GetServerApplicationName() const;
+
+    /// Installs how corrupt-answer messages reach the user (empty: stderr). Any thread.
+    void SetMessageHandler(MessageHandler handler);
+    /// Longest wait for one whole answer; after it the connection is given up.
+    void SetAnswerTimeout(std::chrono::milliseconds timeout);
+    /// Wakes a thread blocked on the command connection; its call then fails. Any thread.
+    void InterruptPendingAnswer();
+    /// True while the command connection is up.
+    bool IsInitialized() const { return mInitialized; }
+    /// True after the six listeners were set up, until the next shutdown.
+    bool StreamsInitialized() const { return mStreamsInitialized; }
+    /// The client log, shared with the listeners.
+    ClientLogFile& Log() { return mClientLog; }
+
+private:
+    /// The listeners in the order the channel walks them: SE, ST, TT, CSC, VT, EV.
+    std::array<NodeConnectionClient*, 6> Listeners();
+    /// Position of the data type's listener in Listeners(), -1 when no listener takes it.
+    static int StreamIndex(const std::string& dataType);
+
+    int SocketStartup();
+    int CreateSocket();
+    int GetServerInfo(const std::string& serverName, unsigned char address[4]);
+    int ConnectToServer(const unsigned char address[4], int portNumber);
+    bool GetBuffer(unsigned char* buffer, int size);
+    bool GetBuffer(unsigned char* buffer, int size, int enough, int& received);
+    void ApplyAnswerTimeout();
+    void ProcessSendError(int errorCode);
+    void ProcessRecieveError(int errorCode);
+    void ProcessCloseError(int errorCode);
+    void Report(ChannelReporter reporter, int errorCode);
+    void ShowMessage(const std::string& text);
+    void ShutdownStreams();
+    bool RequestItemList(const std::string& command, std::vector<std::string>& callerList,
+                         std::vector<std::string>& channelList);
+    std::string GetLocalIPAddress();
+    void SetServerTexts(const std::string& name, const std::string& address);
+
+    ClientLogFile mClientLog;
+    NodeConnectionClientSE mSEStream;
+    NodeConnectionClientST mSTStream;
+    NodeConnectionClientTT mTTStream;
+    NodeConnectionClientCSC mCSCStream;
+    NodeConnectionClientVT mVTStream;
+    NodeConnectionClientEV mEVStream;
+    bool mInitialized = false;
+    Socket mSocket;  // assigned and closed under mSharedLock, so an interrupt never hits a reused descriptor
+    std::string mServerName = "Not Connected";            // guarded by mSharedLock
+    std::string mServerIPAddress = "Not Connected";       // guarded by mSharedLock
+    std::string mServerApplicationName = "Not Connected"; // guarded by mSharedLock
+    std::vector<std::string> mServerObjects;
+    std::vector<std::string> mServerTypes;
+    bool mStreamsInitialized = false;
+
+    mutable std::mutex mSharedLock;  // guards what other threads may read or touch (see members)
+    MessageHandler mMessageHandler;  // guarded by mSharedLock
+    std::chrono::milliseconds mAnswerTimeout{10000};
+    std::chrono::steady_clock::time_point mAnswerDeadline;  // of the answer being read
+};
+
+}  // namespace comlux

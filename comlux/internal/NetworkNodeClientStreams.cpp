@@ -1,0 +1,171 @@
+// The stream side of the command channel: listener set-up, opening and closing object streams,
+// the server's object and type lists.
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string_view>
+
+#include "comlux/internal/AnswerNumbers.h"
+#include "comlux/HostNames.h"
+#include "comlux/internal/NetworkNodeClient.h"
+#include "comlux/internal/ParseCommandString.h"
+#include "comlux/internal/StreamAddress.h"
+
+namespace comlux {
+
+namespace {
+
+// Data-type words in the order of NetworkNodeClient::Listeners().
+constexpr std::string_view kStreamDataTypes[] = {
+    "SEScAcqEnt", "STScAcqEnt", "TTScAcqEnt", "CscAcqEnt", "VTAcqEnt", "EventAcqEnt",
+};
+
+std::string Dotted(const in_addr& address) {
+    return DottedAddress(reinterpret_cast<const unsigned char*>(&address.s_addr));
+}
+
+std::string HostNameAddress() {
+    const std::string hostName = ComputerName();
+    if (hostName.empty()) return {};
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(hostName.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return {};
+    const std::string address = Dotted(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr);
+    ::freeaddrinfo(found);
+    return address;
+}
+
+}  // namespace
+
+std::array<NodeConnectionClient*, 6> NetworkNodeClient::Listeners() {
+    return {&mSEStream, &mSTStream, &mTTStream, &mCSCStream, &mVTStream, &mEVStream};
+}
+
+int NetworkNodeClient::StreamIndex(const std::string& dataType) {
+    for (int i = 0; i < static_cast<int>(std::size(kStreamDataTypes)); ++i) {
+        if (kStreamDataTypes[i] == dataType) return i;
+    }
+    return -1;
+}
+
+int NetworkNodeClient::InitializeConnectionNodes() {
+    int status = 0;
+    int port = 0;
+    int* const values[] = {&status, &port};
+    const std::string localAddress = GetLocalIPAddress();
+    const auto listeners = Listeners();
+    for (std::size_t i = 0; i < listeners.size(); ++i) {
+        std::string answer;
+        SendCommand("-GetNextAvailablePortNumber");
+        GetReply(answer);
+        ReadAnswerIntegers(answer, values);
+        if (status != 0) {
+            mClientLog.WriteEntry(Error, "NetworkNodeClient::InitializeConnectionNodes() - call to get next port "
+                                         "number failed, unable to initialize server streams.");
+            return -1;
+        }
+        listeners[i]->InitServerStream(port);
+        SendCommand("-CreateStream " + localAddress + " " + std::to_string(port) + " " +
+                    std::string(kStreamDataTypes[i]));
+        GetReply(answer);
+    }
+    mStreamsInitialized = true;
+    return 0;
+}
+
+// The address the server connects back to (see ChooseStreamAddress).
+std::string NetworkNodeClient::GetLocalIPAddress() {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    std::string commandLocalAddress;
+    if (::getsockname(mSocket.Fd(), reinterpret_cast<sockaddr*>(&local), &length) == 0 && local.sin_family == AF_INET)
+        commandLocalAddress = Dotted(local.sin_addr);
+    if (IsLoopbackAddress(commandLocalAddress)) return commandLocalAddress;
+    return ChooseStreamAddress(commandLocalAddress, HostNameAddress());
+}
+
+bool NetworkNodeClient::OpenStream(const std::string& objectName, const std::string& dataType) {
+    if (!mInitialized) return false;
+    bool paired = false;
+    for (std::size_t i = 0; i < mServerObjects.size() && i < mServerTypes.size() && !paired; ++i) {
+        paired = mServerObjects[i] == objectName && mServerTypes[i] == dataType;
+    }
+    if (!paired) {
+        mClientLog.WriteEntry(Error, "NetworkNodeClient::OpenStream() - Error, invalid parameter, unrecognized object "
+                                     "name and data type pairing.  objectName: " +
+                                         objectName + ", dataType: " + dataType);
+        return false;
+    }
+    const int index = StreamIndex(dataType);
+    if (index < 0) {
+        mClientLog.WriteEntry(Error, "NetworkNodeClient::OpenStream() - Error, invalid parameter, unrecognized data "
+                                     "type.  dataType: " + dataType);
+        return false;
+    }
+    if (!Listeners()[static_cast<std::size_t>(index)]->AddStreamObject(objectName)) return false;
+    std::string answer;
+    SendCommand("-OpenStream " + objectName + " " + dataType);
+    GetReply(answer);
+    return true;
+}
+
+bool NetworkNodeClient::CloseStream(const std::string& objectName, const std::string& dataType) {
+    const int index = StreamIndex(dataType);
+    if (index < 0) {
+        mClientLog.WriteEntry(Error, "NetworkNodeClient::CloseStream() - Error, invalid parameter, unrecognized data "
+                                     "type.  dataType: " + dataType);
+        return false;
+    }
+    if (!Listeners()[static_cast<std::size_t>(index)]->RemoveStreamObject(objectName)) return false;
+    std::string answer;
+    SendCommand("-CloseStream " + objectName + " " + dataType);
+    GetReply(answer);
+    return true;
+}
+
+void NetworkNodeClient::ShutdownStreams() {
+    // Objects without a type at their position were never opened: there is nothing to close.
+    const std::vector<std::string> objects = mServerObjects;
+    const std::vector<std::string> types = mServerTypes;
+    for (std::size_t i = 0; i < objects.size() && i < types.size(); ++i) CloseStream(objects[i], types[i]);
+    for (NodeConnectionClient* listener : Listeners()) listener->CloseServerStream();
+}
+
+void NetworkNodeClient::SetCallbackSE(RecordCallback callback, void* context) { mSEStream.SetCallbackSE(callback, context); }
+void NetworkNodeClient::SetCallbackST(RecordCallback callback, void* context) { mSTStream.SetCallbackST(callback, context); }
+void NetworkNodeClient::SetCallbackTT(RecordCallback callback, void* context) { mTTStream.SetCallbackTT(callback, context); }
+void NetworkNodeClient::SetCallbackCSC(RecordCallback callback, void* context) { mCSCStream.SetCallbackCSC(callback, context); }
+void NetworkNodeClient::SetCallbackEV(RecordCallback callback, void* context) { mEVStream.SetCallbackEV(callback, context); }
+void NetworkNodeClient::SetCallbackVT(RecordCallback callback, void* context) { mVTStream.SetCallbackVT(callback, context); }
+
+bool NetworkNodeClient::RequestObjectsAndTypes(std::vector<std::string>& objects, std::vector<std::string>& types) {
+    mServerObjects.clear();
+    mServerTypes.clear();
+    if (!RequestItemList("-RequestGalderaObjects", objects, mServerObjects)) return false;
+    if (!RequestItemList("-RequestGalderaTypes", types, mServerTypes)) return false;
+    for (NodeConnectionClient* listener : Listeners()) listener->SetObjectNames(mServerObjects, mServerTypes);
+    return true;
+}
+
+bool NetworkNodeClient::RequestItemList(const std::string& command, std::vector<std::string>& callerList,
+                                        std::vector<std::string>& channelList) {
+    std::string answer;
+    if (!SendCommand(command) || !GetReply(answer)) return false;
+    if (LeadingInteger(answer) != 0) return false;
+    const auto space = answer.find(' ');
+    if (space == std::string::npos) return false;
+    const std::string items = answer.substr(space + 1);
+    ParseCommandString(items, callerList);
+    ParseCommandString(items, channelList);
+    return true;
+}
+
+bool NetworkNodeClient::ParseCommandString(std::string text, std::vector<std::string>& tokens) {
+    return comlux::ParseCommandString(std::move(text), tokens, &mClientLog);
+}
+
+}  // namespace comlux

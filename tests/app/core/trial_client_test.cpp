@@ -1,0 +1,92 @@
+// The trial runner driving the real client against the in-process stand-in server:
+// what reaches the server, byte for byte, and a run without any connection.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "comlux/ComluxClient.h"
+#include "app/core/ComluxCommandSender.h"
+#include "galdera/GalderaServer.h"
+#include "app/core/ItemList.h"
+#include "app/core/SteadyRunClock.h"
+#include "tests/support/TempDir.h"
+#include "app/core/TrialRunner.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+class WaitingObserver : public sequora::RunObserver {
+public:
+    void ShowMessage(const std::string& text) override {
+        std::lock_guard guard(mLock);
+        mMessages.push_back(text);
+    }
+    void ControlsChanged() override {}
+    std::vector<std::string> Messages() {
+        std::lock_guard guard(mLock);
+        return mMessages;
+    }
+
+private:
+    std::mutex mLock;
+    std::vector<std::string> mMessages;
+};
+
+class TrialClientTest : public ::testing::Test {
+protected:
+    void SetUp() override { client.OpenLogFile(dir.File("log.txt")); }
+
+    testsupport::TempDir dir;
+    comlux::ComluxClient client;
+    sequora::ComluxCommandSender sender{client};
+    sequora::SteadyRunClock clock;
+    WaitingObserver observer;
+    sequora::ItemList items;
+};
+
+TEST_F(TrialClientTest, ServerReceivesTheRowsCommandsExactlyAndInOrder) {
+    galdera::ServerOptions options;
+    options.handoutPort = 0;
+    options.commandPort = 0;
+    galdera::GalderaServer server(options);
+    ASSERT_TRUE(server.Start());
+    client.SetPorts(server.HandoutPort(), server.CommandPort());
+    ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
+    const std::size_t before = server.Received().size();
+
+    items.AddItemRow({"Yes", "Tone \"A\" on", "Yes", "31", "On", "Yes", "-StartRecording", "1"});
+    items.AddItemRow({"Yes", "", "Yes", "4", "Off", "No", "NA", "0"});
+    {
+        sequora::TrialRunner runner(items, sender, observer, clock);
+        runner.SetTrialCount(2);
+        ASSERT_TRUE(runner.Start());
+        runner.WaitForWorkers();
+    }
+    std::vector<std::string> texts;
+    for (const auto& command : server.Received()) texts.push_back(command.text);
+    texts.erase(texts.begin(), texts.begin() + static_cast<long>(before));
+    const std::vector<std::string> trial = {" -PostEvent \"Tone \"A\" on\" 0 0",
+                                            "-SetDIOPortBits AcqSystem1 0 -2147483648", "-StartRecording",
+                                            " -PostEvent \"\" 0 0", "-ResetDIOPortBits AcqSystem1 0 16"};
+    std::vector<std::string> expected = trial;
+    expected.insert(expected.end(), trial.begin(), trial.end());
+    EXPECT_EQ(texts, expected);
+    EXPECT_THAT(observer.Messages(), ElementsAre("Trials Completed"));
+    client.CloseConnection();
+}
+
+TEST_F(TrialClientTest, RunWithoutConnectionStillCompletes) {
+    items.AddItemRow({"Yes", "A", "Yes", "1", "On", "Yes", "-StopRecording", "2"});
+    sequora::TrialRunner runner(items, sender, observer, clock);
+    runner.SetTrialCount(3);
+    ASSERT_TRUE(runner.Start());
+    runner.WaitForWorkers();
+    EXPECT_THAT(observer.Messages(), ElementsAre("Trials Completed"));
+    EXPECT_FALSE(runner.Running());
+}
+
+}  // namespace
