@@ -1,10 +1,5 @@
 // Loading a large .cfg item list without the window's pause, against reading the same file
 // line by line with std::getline.
-#include "app/core/CfgSetup.h"
-#include "app/core/CfgWriter.h"
-#include "cmdfile/FormatCmdLine.h"
-#include "app/core/ItemList.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +7,11 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#include "app/core/CfgSetup.h"
+#include "app/core/CfgWriter.h"
+#include "app/core/ItemList.h"
+#include "cmdfile/FormatCmdLine.h"
 
 namespace {
 
@@ -24,8 +24,9 @@ std::vector<sequora::ItemRow> SampleRows() {
     for (int i = 0; i < kItems; ++i) {
         const std::string n = std::to_string(i + 1);
         const bool random = i % 3 == 0;
-        rows.push_back({n, i % 2 ? "Yes" : "No", i % 2 ? "Stimulus " + n : "NA", "Yes", std::to_string(i % 16),
-                        i % 4 ? "On" : "Off", i % 5 ? "No" : "Yes", i % 5 ? "NA" : "-StartRecording",
+        rows.push_back({n, i % 2 ? "Yes" : "No", i % 2 ? "Stimulus " + n : "NA", "Yes",
+                        std::to_string(i % 16), i % 4 ? "On" : "Off", i % 5 ? "No" : "Yes",
+                        i % 5 ? "NA" : "-StartRecording",
                         random ? "Random: 100-" + std::to_string(200 + i % 300) : std::to_string(i % 1000)});
     }
     return rows;
@@ -37,7 +38,8 @@ double MedianMs(Work work) {
     for (int round = 0; round < kRounds; ++round) {
         const auto start = std::chrono::steady_clock::now();
         work();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];

@@ -1,15 +1,14 @@
 // Round trip of ComluxClient::SendCommand against the in-process stand-in server, compared
 // with a plain blocking-socket ping-pong of the same framed bytes against the same server.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 #include "bench/LoopbackSession.h"
@@ -123,7 +122,8 @@ int main() {
     client.CloseConnection();
 
     // Throughput of a typical round trip (medians resist the machine's hiccups), client over socket.
-    std::printf("BENCH command_roundtrip ratio_to_socket_pingpong %.3f\n", Median(socketTimes) / Median(clientTimes));
+    std::printf("BENCH command_roundtrip ratio_to_socket_pingpong %.3f\n",
+                Median(socketTimes) / Median(clientTimes));
     std::printf("BENCH command_roundtrip median_us %.1f\n", Median(clientTimes));
     std::printf("BENCH command_roundtrip socket_median_us %.1f\n", Median(socketTimes));
     std::printf("BENCH command_roundtrip commands_per_s %.0f\n", kRoundTrips / (bestClient / 1e6));

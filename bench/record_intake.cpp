@@ -2,21 +2,20 @@
 // Baseline: a plain receive loop in the same process reading the same records with the same
 // exact-size reads. Also feeds all six listeners at once and counts lost or misassigned records.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <future>
 #include <memory>
+#include <netinet/in.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "comlux/internal/NodeConnectionClientCSC.h"
@@ -42,7 +41,8 @@ Socket ConnectLoopback(int port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return Socket();
+    if (::connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return Socket();
     return socket;
 }
 
@@ -73,7 +73,8 @@ std::vector<unsigned char> Pattern(int recordSize, int records, int streamTag, i
         record[0] = static_cast<unsigned char>(streamTag);
         if (numberWidth > 0) {
             const auto number = static_cast<std::uint32_t>(r % numbers);
-            for (int b = 0; b < numberWidth; ++b) record[numberOffset + b] = static_cast<unsigned char>(number >> (8 * b));
+            for (int b = 0; b < numberWidth; ++b)
+                record[numberOffset + b] = static_cast<unsigned char>(number >> (8 * b));
         }
     }
     return pattern;
@@ -99,7 +100,8 @@ double PlainLoopOnThisThread(int recordSize, long count, const std::vector<unsig
     while (received < count) {
         int total = 0;
         while (total < recordSize) {
-            const ssize_t n = ::recv(client.Fd(), buffer.data() + total, static_cast<std::size_t>(recordSize - total), 0);
+            const ssize_t n =
+                ::recv(client.Fd(), buffer.data() + total, static_cast<std::size_t>(recordSize - total), 0);
             if (n <= 0) break;
             total += static_cast<int>(n);
         }
@@ -130,19 +132,22 @@ struct Counter {
 
 void CountRecord(void* context, const unsigned char*, int, std::string) {
     auto* counter = static_cast<Counter*>(context);
-    if (counter->count.fetch_add(1, std::memory_order_relaxed) + 1 == counter->target) counter->done.set_value();
+    if (counter->count.fetch_add(1, std::memory_order_relaxed) + 1 == counter->target)
+        counter->done.set_value();
 }
 
 /// Records per second of one listener, delivering every record to a counting callback.
-double ListenerRate(NodeConnectionClient& listener, void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*),
-                    long count, const std::vector<unsigned char>& pattern) {
+double ListenerRate(NodeConnectionClient& listener,
+                    void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*), long count,
+                    const std::vector<unsigned char>& pattern) {
     Counter counter;
     counter.target = count;
     auto finished = counter.done.get_future();
     (listener.*setter)(&CountRecord, &counter);
     listener.InitServerStream(0);
     const auto start = Clock::now();
-    std::thread sender(SendRecords, listener.ListeningPort(), std::cref(pattern), listener.RecordSize(), count);
+    std::thread sender(SendRecords, listener.ListeningPort(), std::cref(pattern), listener.RecordSize(),
+                       count);
     const bool complete = finished.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     sender.join();
@@ -152,8 +157,8 @@ double ListenerRate(NodeConnectionClient& listener, void (NodeConnectionClient::
 }
 
 void IntakeOfOneStream(const char* name, NodeConnectionClient& listener,
-                       void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*), const char* dataType,
-                       long count) {
+                       void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*),
+                       const char* dataType, long count) {
     listener.SetObjectNames({"object"}, {dataType});
     const auto pattern = Pattern(listener.RecordSize(), 256, 1, 1, 8, 4);
     double bestListener = 0;
@@ -171,30 +176,34 @@ void IntakeOfOneStream(const char* name, NodeConnectionClient& listener,
 struct Feed {
     std::unique_ptr<NodeConnectionClient> listener;
     void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*);
-    int tag;                         // first byte of every record sent to this listener
-    int numberOffset;                // -1: event records, delivered under the first event name
+    int tag;           // first byte of every record sent to this listener
+    int numberOffset;  // -1: event records, delivered under the first event name
     int numberWidth;
-    std::vector<std::string> names;  // the names the record numbers index
-    std::atomic<long> delivered{0};     // written by the receive thread
-    std::atomic<long> misassigned{0};   // written by the receive thread
+    std::vector<std::string> names;    // the names the record numbers index
+    std::atomic<long> delivered{0};    // written by the receive thread
+    std::atomic<long> misassigned{0};  // written by the receive thread
 };
 
 void CheckRecord(void* context, const unsigned char* record, int count, std::string name) {
     auto* feed = static_cast<Feed*>(context);
     std::size_t number = 0;
     if (feed->numberOffset >= 0) {
-        number = feed->numberWidth == 2 ? comlux::ReadLittleUint16(record + feed->numberOffset)
-                                        : static_cast<std::size_t>(comlux::ReadLittleInt32(record + feed->numberOffset));
+        number = feed->numberWidth == 2
+                     ? comlux::ReadLittleUint16(record + feed->numberOffset)
+                     : static_cast<std::size_t>(comlux::ReadLittleInt32(record + feed->numberOffset));
     }
-    const bool right = count == 1 && record[0] == feed->tag && number < feed->names.size() && feed->names[number] == name;
+    const bool right =
+        count == 1 && record[0] == feed->tag && number < feed->names.size() && feed->names[number] == name;
     if (!right) feed->misassigned.fetch_add(1, std::memory_order_relaxed);
     feed->delivered.fetch_add(1, std::memory_order_relaxed);
 }
 
 void SixStreamsAtOnce(long perStream) {
-    const std::vector<std::string> objects = {"Sc1", "St1", "CSC1", "Tt1", "VT1", "Sc2", "Events", "CSC2", "VT2", "Events2"};
-    const std::vector<std::string> types = {"SEScAcqEnt", "STScAcqEnt", "CscAcqEnt",  "TTScAcqEnt", "VTAcqEnt",
-                                            "SEScAcqEnt", "EventAcqEnt", "CscAcqEnt", "VTAcqEnt",   "EventAcqEnt"};
+    const std::vector<std::string> objects = {"Sc1", "St1",    "CSC1", "Tt1", "VT1",
+                                              "Sc2", "Events", "CSC2", "VT2", "Events2"};
+    const std::vector<std::string> types = {"SEScAcqEnt", "STScAcqEnt", "CscAcqEnt",   "TTScAcqEnt",
+                                            "VTAcqEnt",   "SEScAcqEnt", "EventAcqEnt", "CscAcqEnt",
+                                            "VTAcqEnt",   "EventAcqEnt"};
     const std::vector<std::string> spikes = {"Sc1", "St1", "Tt1", "Sc2"};
     std::vector<std::unique_ptr<Feed>> feeds;
     auto add = [&](std::unique_ptr<NodeConnectionClient> listener,
@@ -209,13 +218,18 @@ void SixStreamsAtOnce(long perStream) {
         feed->names = std::move(names);
         feeds.push_back(std::move(feed));
     };
-    add(std::make_unique<comlux::NodeConnectionClientSE>(), &NodeConnectionClient::SetCallbackSE, 8, 4, spikes);
-    add(std::make_unique<comlux::NodeConnectionClientST>(), &NodeConnectionClient::SetCallbackST, 8, 4, spikes);
-    add(std::make_unique<comlux::NodeConnectionClientTT>(), &NodeConnectionClient::SetCallbackTT, 8, 4, spikes);
+    add(std::make_unique<comlux::NodeConnectionClientSE>(), &NodeConnectionClient::SetCallbackSE, 8, 4,
+        spikes);
+    add(std::make_unique<comlux::NodeConnectionClientST>(), &NodeConnectionClient::SetCallbackST, 8, 4,
+        spikes);
+    add(std::make_unique<comlux::NodeConnectionClientTT>(), &NodeConnectionClient::SetCallbackTT, 8, 4,
+        spikes);
     add(std::make_unique<comlux::NodeConnectionClientCSC>(), &NodeConnectionClient::SetCallbackCSC, 8, 4,
         {"CSC1", "CSC2"});
-    add(std::make_unique<comlux::NodeConnectionClientVT>(), &NodeConnectionClient::SetCallbackVT, 2, 2, {"VT1", "VT2"});
-    add(std::make_unique<comlux::NodeConnectionClientEV>(), &NodeConnectionClient::SetCallbackEV, -1, 0, {"Events"});
+    add(std::make_unique<comlux::NodeConnectionClientVT>(), &NodeConnectionClient::SetCallbackVT, 2, 2,
+        {"VT1", "VT2"});
+    add(std::make_unique<comlux::NodeConnectionClientEV>(), &NodeConnectionClient::SetCallbackEV, -1, 0,
+        {"Events"});
 
     std::vector<std::vector<unsigned char>> patterns;
     for (auto& feed : feeds) {
@@ -235,7 +249,8 @@ void SixStreamsAtOnce(long perStream) {
     // Every byte is sent; give the listeners time to read what is still in flight.
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     auto allIn = [&] {
-        return std::all_of(feeds.begin(), feeds.end(), [&](const auto& f) { return f->delivered >= perStream; });
+        return std::all_of(feeds.begin(), feeds.end(),
+                           [&](const auto& f) { return f->delivered >= perStream; });
     };
     while (!allIn() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     long lost = 0;

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "app/core/ComluxCommandSender.h"
-#include "bench/LoopbackSession.h"
 #include "app/core/ItemList.h"
 #include "app/core/RunObserver.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/core/TrialRunner.h"
+#include "bench/LoopbackSession.h"
 
 namespace {
 
@@ -44,7 +44,8 @@ RunResult PlayList(comlux::ComluxClient& client, galdera::GalderaServer& server,
                    int delayMs) {
     sequora::ItemList items;
     for (int row = 0; row < kRows; ++row) {
-        items.AddItemRow({"Yes", tag + std::to_string(row), "No", "NA", "NA", "No", "NA", std::to_string(delayMs)});
+        items.AddItemRow(
+            {"Yes", tag + std::to_string(row), "No", "NA", "NA", "No", "NA", std::to_string(delayMs)});
     }
     sequora::ComluxCommandSender sender(client);
     sequora::SteadyRunClock clock;
@@ -55,14 +56,16 @@ RunResult PlayList(comlux::ComluxClient& client, galdera::GalderaServer& server,
     runner.Start();
     runner.WaitForWorkers();
     RunResult result;
-    result.totalMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    result.totalMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 
     const std::string prefix = " -PostEvent \"" + tag;
     std::vector<std::int64_t> micros;
     for (const auto& command : server.Received()) {
         if (command.text.rfind(prefix, 0) == 0) micros.push_back(command.micros);
     }
-    for (std::size_t i = 1; i < micros.size(); ++i) result.gapsMs.push_back((micros[i] - micros[i - 1]) / 1000.0);
+    for (std::size_t i = 1; i < micros.size(); ++i)
+        result.gapsMs.push_back((micros[i] - micros[i - 1]) / 1000.0);
     return result;
 }
 

@@ -12,7 +12,9 @@ bool IsWhite(char c) {
 }
 
 // Folds only A to Z, so that 8-bit characters compare byte for byte in any locale.
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Whether the folded keyword begins with the word, folded.
 bool KeywordBeginsWith(std::string_view keyword, std::string_view word) {

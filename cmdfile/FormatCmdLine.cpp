@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+bool IsSpaceOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
 
 bool IsWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -93,9 +95,13 @@ std::optional<FormatCmdLine::LineKind> Classify(const std::string& line) {
 FormatCmdLine::FormatCmdLine() = default;
 FormatCmdLine::~FormatCmdLine() = default;
 
-void FormatCmdLine::SetDelivery(LineKind kind, bool on) { mDelivery[static_cast<int>(kind)] = on; }
+void FormatCmdLine::SetDelivery(LineKind kind, bool on) {
+    mDelivery[static_cast<int>(kind)] = on;
+}
 
-bool FormatCmdLine::Delivers(LineKind kind) const { return mDelivery[static_cast<int>(kind)]; }
+bool FormatCmdLine::Delivers(LineKind kind) const {
+    return mDelivery[static_cast<int>(kind)];
+}
 
 int FormatCmdLine::OpenFile(const std::string& path) {
     mFile.reset();

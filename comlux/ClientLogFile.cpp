@@ -97,15 +97,14 @@ const char* ClientLogFile::LevelPrefix(int level) {
 
 std::string ClientLogFile::FormatEntryTime(const LocalTime& t) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second,
-                  t.millisecond);
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second, t.millisecond);
     return buf;
 }
 
 std::string ClientLogFile::FormatBannerTime(const LocalTime& t) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, "Time Opened: (m/d/y)  %d/%d/%d at time %d:%d:%d.%d",
-                  t.month, t.day, t.year, t.hour, t.minute, t.second, t.millisecond);
+    std::snprintf(buf, sizeof buf, "Time Opened: (m/d/y)  %d/%d/%d at time %d:%d:%d.%d", t.month, t.day,
+                  t.year, t.hour, t.minute, t.second, t.millisecond);
     return buf;
 }
 
@@ -116,7 +115,7 @@ LocalTime ClientLogFile::Now() {
     const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm tm{};
     localtime_r(&secs, &tm);
-    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
                      tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
 }
 

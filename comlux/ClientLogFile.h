@@ -53,7 +53,7 @@ private:
     int WriteTextLocked(const std::string& text);
     int CloseLocked();
 
-    std::mutex mLock;       // guards everything below
+    std::mutex mLock;  // guards everything below
     std::FILE* mFile = nullptr;
     std::string mFileName;
     Clock mClock;

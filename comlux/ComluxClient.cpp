@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "comlux/internal/AnswerNumbers.h"
 #include "comlux/HostNames.h"
+#include "comlux/internal/AnswerNumbers.h"
 #include "comlux/internal/NetworkNodeClient.h"
 
 namespace comlux {
@@ -145,7 +145,8 @@ bool ComluxClient::RequestADRange(std::string objectName, int& value1, int& valu
 bool ComluxClient::RequestFeature(std::string featureName, int value, std::string& featureValue) {
     std::lock_guard guard(mLock);
     std::string answer;
-    if (!SendAndReadReply("-RequestFeature " + featureName + " " + std::to_string(value), answer)) return false;
+    if (!SendAndReadReply("-RequestFeature " + featureName + " " + std::to_string(value), answer))
+        return false;
     const auto space = answer.find(' ');
     if (space == std::string::npos) return false;
     if (LeadingInteger(std::string_view(answer).substr(0, space)) < 0) return false;
@@ -159,7 +160,8 @@ bool ComluxClient::LogMessage(std::string message, int value) {
     return SendAndReadReply("-LogMessage " + message + " " + std::to_string(value), answer);
 }
 
-bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames, std::vector<std::string>& objectTypes) {
+bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames,
+                                      std::vector<std::string>& objectTypes) {
     std::lock_guard guard(mLock);
     std::vector<std::string> objects;
     std::vector<std::string> types;
@@ -214,13 +216,21 @@ void ComluxClient::SetCallbackVT(RecordCallback callback, void* context) {
     mNetworkNode->SetCallbackVT(callback, context);
 }
 
-std::string ComluxClient::GetServerName() { return mNetworkNode->GetServerName(); }
+std::string ComluxClient::GetServerName() {
+    return mNetworkNode->GetServerName();
+}
 
-std::string ComluxClient::GetServerIPAddress() { return mNetworkNode->GetServerIPAddress(); }
+std::string ComluxClient::GetServerIPAddress() {
+    return mNetworkNode->GetServerIPAddress();
+}
 
-std::string ComluxClient::GetServerApplicationName() { return mNetworkNode->GetServerApplicationName(); }
+std::string ComluxClient::GetServerApplicationName() {
+    return mNetworkNode->GetServerApplicationName();
+}
 
-void ComluxClient::SetMessageHandler(MessageHandler handler) { mNetworkNode->SetMessageHandler(std::move(handler)); }
+void ComluxClient::SetMessageHandler(MessageHandler handler) {
+    mNetworkNode->SetMessageHandler(std::move(handler));
+}
 
 void ComluxClient::SetPorts(int handoutPort, int commandPort) {
     std::lock_guard guard(mLock);

@@ -45,8 +45,7 @@ public:
     /// Status answer with two values; true when the status is 0 or more.
     bool RequestRingBufferSize(std::string objectName, int& value1, int& value2);
     /// Copies at most bufferSize bytes of the raw answer into buffer (zero-filled first).
-    bool RequestRingBuffer(std::string objectName, unsigned char* buffer, int bufferSize,
-                           int& bytesCopied);
+    bool RequestRingBuffer(std::string objectName, unsigned char* buffer, int bufferSize, int& bytesCopied);
     /// Status answer with one value; true when the status is 0 or more.
     bool RequestSamplingFrequency(std::string objectName, int& frequency);
     /// Status answer with two values; true when the status is 0 or more.
@@ -56,8 +55,7 @@ public:
     /// Sends "-LogMessage <message> <value>"; true when the answer was read.
     bool LogMessage(std::string message, int value);
     /// Fetches the server's object names and their data types (parallel lists).
-    bool GetObjectsAndTypes(std::vector<std::string>& objectNames,
-                            std::vector<std::string>& objectTypes);
+    bool GetObjectsAndTypes(std::vector<std::string>& objectNames, std::vector<std::string>& objectTypes);
     /// Opens the data stream of one server object.
     bool OpenStream(std::string objectName, std::string dataType);
     /// Closes the data stream of one server object.

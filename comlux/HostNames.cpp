@@ -11,8 +11,8 @@ std::string ComputerName() {
 }
 
 std::string DottedAddress(const unsigned char address[4]) {
-    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) + "." +
-           std::to_string(address[3]);
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) +
+           "." + std::to_string(address[3]);
 }
 
 }  // namespace comlux

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "galdera/GalderaServer.h"
-
 #include <map>
 #include <string>
 #include <vector>
+
+#include "galdera/GalderaServer.h"
 
 namespace galdera {
 

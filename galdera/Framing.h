@@ -1,11 +1,11 @@
 #pragma once
 
-#include "galdera/GalderaServer.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "galdera/GalderaServer.h"
 
 namespace galdera {
 

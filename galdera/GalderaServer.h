@@ -52,11 +52,11 @@ enum class Fault {
 /// How the server is set up; ports 0 mean "any free port".
 struct ServerOptions {
     std::string bindAddress = "127.0.0.1";
-    int handoutPort = 26200;                         ///< 0: any free port (see HandoutPort())
-    int commandPort = 26100;                         ///< 0: any free port (see CommandPort())
+    int handoutPort = 26200;  ///< 0: any free port (see HandoutPort())
+    int commandPort = 26100;  ///< 0: any free port (see CommandPort())
     std::vector<ServerObject> objects = DefaultObjects();
-    double recordsPerSecond = 100;                   ///< per opened object
-    std::ostream* echo = nullptr;                    ///< if set: "<micros> <conn id> <text>\n" per command
+    double recordsPerSecond = 100;  ///< per opened object
+    std::ostream* echo = nullptr;   ///< if set: "<micros> <conn id> <text>\n" per command
     std::map<std::string, std::string> features = DefaultFeatures();
 };
 

@@ -10,16 +10,14 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n\v\f";
 
-std::string_view Trim(std::string_view text)
-{
+std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 /// One object from a non-empty, trimmed line; nullopt with `error` set when it is malformed.
-std::optional<ServerObject> ParseLine(std::string_view line, std::string& error)
-{
+std::optional<ServerObject> ParseLine(std::string_view line, std::string& error) {
     ServerObject object;
     std::string_view rest;
     if (line.front() == '"') {
@@ -55,8 +53,7 @@ std::optional<ServerObject> ParseLine(std::string_view line, std::string& error)
 
 }  // namespace
 
-bool ReadObjects(std::istream& in, std::vector<ServerObject>& objects, std::string& error)
-{
+bool ReadObjects(std::istream& in, std::vector<ServerObject>& objects, std::string& error) {
     std::vector<ServerObject> read;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -78,8 +75,7 @@ bool ReadObjects(std::istream& in, std::vector<ServerObject>& objects, std::stri
     return true;
 }
 
-bool ReadObjectsFile(const std::string& path, std::vector<ServerObject>& objects, std::string& error)
-{
+bool ReadObjectsFile(const std::string& path, std::vector<ServerObject>& objects, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": cannot be read";

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "galdera/GalderaServer.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "galdera/GalderaServer.h"
 
 namespace galdera {
 

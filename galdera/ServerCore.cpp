@@ -1,10 +1,9 @@
 #include "galdera/ServerCore.h"
 
-#include "galdera/Session.h"
-
+#include <algorithm>
 #include <sys/socket.h>
 
-#include <algorithm>
+#include "galdera/Session.h"
 
 namespace galdera {
 
@@ -17,14 +16,17 @@ constexpr int kHandedOutPortWaitMs = 60000;
 
 ServerCore::ServerCore(ServerOptions options) : mOptions(std::move(options)) {}
 
-ServerCore::~ServerCore() { Stop(); }
+ServerCore::~ServerCore() {
+    Stop();
+}
 
-bool ServerCore::Start()
-{
+bool ServerCore::Start() {
     if (mStarted.exchange(true) || mStopping.IsRaised()) return false;
     mEpoch = std::chrono::steady_clock::now();
-    auto handout = std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, mOptions.handoutPort, SOMAXCONN));
-    auto command = std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, mOptions.commandPort, SOMAXCONN));
+    auto handout =
+        std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, mOptions.handoutPort, SOMAXCONN));
+    auto command =
+        std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, mOptions.commandPort, SOMAXCONN));
     if (!handout->IsValid() || !command->IsValid()) return false;
     mHandoutPort = handout->LocalPort();
     mCommandPort = command->LocalPort();
@@ -33,8 +35,7 @@ bool ServerCore::Start()
     return true;
 }
 
-void ServerCore::Stop()
-{
+void ServerCore::Stop() {
     std::list<Worker> workers;
     {
         std::lock_guard lock(mWorkerMutex);
@@ -49,33 +50,28 @@ void ServerCore::Stop()
     for (Worker& worker : workers) worker.thread.join();
 }
 
-std::vector<ReceivedCommand> ServerCore::Received() const
-{
+std::vector<ReceivedCommand> ServerCore::Received() const {
     std::lock_guard lock(mRecordMutex);
     return mReceived;
 }
 
-bool ServerCore::WaitForCommands(std::size_t count, std::chrono::milliseconds timeout) const
-{
+bool ServerCore::WaitForCommands(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mRecordMutex);
     return mReceivedChanged.wait_for(lock, timeout, [&] { return mReceived.size() >= count; });
 }
 
-void ServerCore::SetFault(Fault fault, int count)
-{
+void ServerCore::SetFault(Fault fault, int count) {
     std::lock_guard lock(mAnswerMutex);
     mFault = count == 0 ? Fault::None : fault;
     mFaultCount = count;
 }
 
-void ServerCore::SetAnswerOverride(std::function<std::optional<std::string>(const std::string&)> fn)
-{
+void ServerCore::SetAnswerOverride(std::function<std::optional<std::string>(const std::string&)> fn) {
     std::lock_guard lock(mAnswerMutex);
     mOverride = std::move(fn);
 }
 
-void ServerCore::Record(std::chrono::steady_clock::time_point when, int connection, const std::string& text)
-{
+void ServerCore::Record(std::chrono::steady_clock::time_point when, int connection, const std::string& text) {
     const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(when - mEpoch).count();
     {
         std::lock_guard lock(mRecordMutex);
@@ -88,16 +84,14 @@ void ServerCore::Record(std::chrono::steady_clock::time_point when, int connecti
     mReceivedChanged.notify_all();
 }
 
-Fault ServerCore::TakeFault()
-{
+Fault ServerCore::TakeFault() {
     std::lock_guard lock(mAnswerMutex);
     const Fault fault = mFault;
     if (mFaultCount > 0 && --mFaultCount == 0) mFault = Fault::None;
     return fault;
 }
 
-std::optional<std::string> ServerCore::OverrideFor(const std::string& command) const
-{
+std::optional<std::string> ServerCore::OverrideFor(const std::string& command) const {
     std::function<std::optional<std::string>(const std::string&)> fn;
     {
         std::lock_guard lock(mAnswerMutex);
@@ -107,16 +101,14 @@ std::optional<std::string> ServerCore::OverrideFor(const std::string& command) c
     return fn ? fn(command) : std::nullopt;
 }
 
-int ServerCore::OpenHandedOutPort()
-{
+int ServerCore::OpenHandedOutPort() {
     auto listener = std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, 0, 1));
     const int port = listener->LocalPort();
     if (port == 0) return 0;
     return SpawnWorker([this, listener] { AcceptOne(listener); }) ? port : 0;
 }
 
-void ServerCore::Register(const std::shared_ptr<TcpSocket>& connection)
-{
+void ServerCore::Register(const std::shared_ptr<TcpSocket>& connection) {
     std::lock_guard lock(mWorkerMutex);
     if (mRefuseWorkers) {
         connection->Shutdown();
@@ -126,8 +118,7 @@ void ServerCore::Register(const std::shared_ptr<TcpSocket>& connection)
     mConnections.push_back(connection);
 }
 
-void ServerCore::AcceptLoop(const std::shared_ptr<TcpSocket>& listener, bool handout)
-{
+void ServerCore::AcceptLoop(const std::shared_ptr<TcpSocket>& listener, bool handout) {
     for (;;) {
         const IoResult ready = WaitReadable(listener->Fd(), mStopping.Fd(), -1);
         if (ready == IoResult::Stopped || ready == IoResult::Failed) return;
@@ -143,24 +134,21 @@ void ServerCore::AcceptLoop(const std::shared_ptr<TcpSocket>& listener, bool han
     }
 }
 
-void ServerCore::AcceptOne(const std::shared_ptr<TcpSocket>& listener)
-{
+void ServerCore::AcceptOne(const std::shared_ptr<TcpSocket>& listener) {
     if (WaitReadable(listener->Fd(), mStopping.Fd(), kHandedOutPortWaitMs) != IoResult::Ok) return;
     auto connection = std::make_shared<TcpSocket>(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
     listener->Close();
     if (connection->IsValid()) Serve(connection, mNextConnectionId.fetch_add(1), false);
 }
 
-void ServerCore::Serve(const std::shared_ptr<TcpSocket>& connection, int id, bool handout)
-{
+void ServerCore::Serve(const std::shared_ptr<TcpSocket>& connection, int id, bool handout) {
     SetNoDelay(connection->Fd());
     Register(connection);
     Session session(*this, connection, id, handout);
     session.Run();
 }
 
-bool ServerCore::SpawnWorker(std::function<void()> work)
-{
+bool ServerCore::SpawnWorker(std::function<void()> work) {
     std::lock_guard lock(mWorkerMutex);
     if (mRefuseWorkers) return false;
     // Join the threads that have ended, so a long-running server does not pile them up.

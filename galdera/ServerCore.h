@@ -1,9 +1,5 @@
 #pragma once
 
-#include "galdera/GalderaServer.h"
-#include "galdera/TcpSocket.h"
-#include "galdera/StopSignal.h"
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +11,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "galdera/GalderaServer.h"
+#include "galdera/StopSignal.h"
+#include "galdera/TcpSocket.h"
 
 namespace galdera {
 
@@ -79,10 +79,10 @@ private:
     const ServerOptions mOptions;
     std::chrono::steady_clock::time_point mEpoch;
     StopSignal mStopping;
-    std::atomic<int> mHandoutPort{0};          // written by the thread calling Start()
-    std::atomic<int> mCommandPort{0};          // written by the thread calling Start()
-    std::atomic<int> mNextConnectionId{1};     // incremented by the accept threads
-    std::atomic<bool> mStarted{false};         // written by the thread calling Start()
+    std::atomic<int> mHandoutPort{0};       // written by the thread calling Start()
+    std::atomic<int> mCommandPort{0};       // written by the thread calling Start()
+    std::atomic<int> mNextConnectionId{1};  // incremented by the accept threads
+    std::atomic<bool> mStarted{false};      // written by the thread calling Start()
 
     mutable std::mutex mRecordMutex;  // guards mReceived; also serialises echo lines
     mutable std::condition_variable mReceivedChanged;

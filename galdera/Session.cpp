@@ -15,15 +15,12 @@ constexpr std::chrono::milliseconds kPiecePause{1};
 }  // namespace
 
 Session::Session(ServerCore& core, std::shared_ptr<TcpSocket> connection, int id, bool handout)
-    : mCore(core), mConnection(std::move(connection)), mId(id), mHandout(handout)
-{
-}
+    : mCore(core), mConnection(std::move(connection)), mId(id), mHandout(handout) {}
 
 // The streams stop (and their threads are joined) as mStreams is destroyed.
 Session::~Session() = default;
 
-void Session::Run()
-{
+void Session::Run() {
     std::vector<unsigned char> payload;
     while (ReadCommand(payload)) {
         const auto arrived = std::chrono::steady_clock::now();
@@ -35,8 +32,7 @@ void Session::Run()
     }
 }
 
-bool Session::ReadCommand(std::vector<unsigned char>& payload)
-{
+bool Session::ReadCommand(std::vector<unsigned char>& payload) {
     const int stopFd = mCore.Stopping().Fd();
     unsigned char headerBytes[kHeaderSize];
     if (ReceiveExact(mConnection->Fd(), stopFd, headerBytes, kHeaderSize) != IoResult::Ok) return false;
@@ -47,8 +43,7 @@ bool Session::ReadCommand(std::vector<unsigned char>& payload)
     return ReceiveExact(mConnection->Fd(), stopFd, payload.data(), payload.size()) == IoResult::Ok;
 }
 
-bool Session::SendAnswer(const std::vector<unsigned char>& payload)
-{
+bool Session::SendAnswer(const std::vector<unsigned char>& payload) {
     const Fault fault = mCore.TakeFault();
     if (fault == Fault::CloseInsteadOfAnswer) return false;
     if (fault == Fault::NoAnswer) return true;
@@ -61,37 +56,40 @@ bool Session::SendAnswer(const std::vector<unsigned char>& payload)
     return true;
 }
 
-const std::vector<ServerObject>& Session::Objects() const { return mCore.Options().objects; }
+const std::vector<ServerObject>& Session::Objects() const {
+    return mCore.Options().objects;
+}
 
-const std::map<std::string, std::string>& Session::Features() const { return mCore.Options().features; }
+const std::map<std::string, std::string>& Session::Features() const {
+    return mCore.Options().features;
+}
 
-int Session::NextAvailablePort()
-{
+int Session::NextAvailablePort() {
     // On the hand-out port the answer is a command port of our own; on a command connection it
     // is a port for one of the client's stream listeners, which the client binds itself.
     return mHandout ? mCore.OpenHandedOutPort() : FindFreePort();
 }
 
-bool Session::CreateStream(const std::string& address, int port, const std::string& typeWord)
-{
+bool Session::CreateStream(const std::string& address, int port, const std::string& typeWord) {
     const auto kind = StreamKindOf(typeWord);
     if (!kind) return false;
     // The client announces the address its host name resolves to; a server kept on loopback
     // must not reach out to another interface, so it connects back over loopback instead.
     const std::string& bound = mCore.Options().bindAddress;
-    const std::string target = IsLoopbackAddress(bound) && !IsLoopbackAddress(address) ? "127.0.0.1" : address;
+    const std::string target =
+        IsLoopbackAddress(bound) && !IsLoopbackAddress(address) ? "127.0.0.1" : address;
     auto connection = std::make_shared<TcpSocket>(ConnectTo(target, port, kStreamConnectTimeout));
     if (!connection->IsValid()) return false;
     mCore.Register(connection);
     mStreams.erase(*kind);
-    auto sender = std::make_unique<StreamSender>(connection, *kind, mCore.Options().recordsPerSecond, mCore.Epoch());
+    auto sender =
+        std::make_unique<StreamSender>(connection, *kind, mCore.Options().recordsPerSecond, mCore.Epoch());
     for (int number : OpenNumbers(*kind)) sender->Open(number);
     mStreams[*kind] = std::move(sender);
     return true;
 }
 
-bool Session::OpenStream(std::size_t index)
-{
+bool Session::OpenStream(std::size_t index) {
     const auto kind = StreamKindOf(Objects()[index].type);
     if (!kind) return false;
     const int number = RecordNumber(Objects(), index);
@@ -100,8 +98,7 @@ bool Session::OpenStream(std::size_t index)
     return true;
 }
 
-bool Session::CloseStream(std::size_t index)
-{
+bool Session::CloseStream(std::size_t index) {
     const auto kind = StreamKindOf(Objects()[index].type);
     if (!kind) return false;
     const int number = RecordNumber(Objects(), index);

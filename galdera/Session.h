@@ -1,14 +1,14 @@
 #pragma once
 
-#include "galdera/CommandTable.h"
-#include "galdera/Records.h"
-#include "galdera/TcpSocket.h"
-#include "galdera/StreamSender.h"
-
 #include <map>
 #include <memory>
 #include <set>
 #include <vector>
+
+#include "galdera/CommandTable.h"
+#include "galdera/Records.h"
+#include "galdera/StreamSender.h"
+#include "galdera/TcpSocket.h"
 
 namespace galdera {
 

@@ -1,27 +1,25 @@
 #include "galdera/SimCommandLine.h"
 
-#include "galdera/ObjectsFile.h"
-
 #include <arpa/inet.h>
-
 #include <charconv>
 #include <cmath>
 #include <optional>
+
+#include "galdera/ObjectsFile.h"
 
 namespace galdera {
 
 namespace {
 
-std::optional<int> ParsePort(const std::string& text)
-{
+std::optional<int> ParsePort(const std::string& text) {
     int value = 0;
     const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (failure != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535) return std::nullopt;
+    if (failure != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535)
+        return std::nullopt;
     return value;
 }
 
-std::optional<double> ParseRate(const std::string& text)
-{
+std::optional<double> ParseRate(const std::string& text) {
     double value = 0;
     const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (failure != std::errc() || end != text.data() + text.size() || !std::isfinite(value) || value < 0) {
@@ -30,22 +28,19 @@ std::optional<double> ParseRate(const std::string& text)
     return value;
 }
 
-bool IsIpv4(const std::string& text)
-{
+bool IsIpv4(const std::string& text) {
     in_addr address{};
     return inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
 }  // namespace
 
-std::string UsageText()
-{
+std::string UsageText() {
     return "usage: galdera-sim [--bind ADDR] [--handout-port 26200] [--command-port 26100]\n"
            "                   [--objects FILE] [--rate RECORDS_PER_S] [--quiet]\n";
 }
 
-bool ParseCommandLine(const std::vector<std::string>& arguments, SimCommandLine& result, std::string& error)
-{
+bool ParseCommandLine(const std::vector<std::string>& arguments, SimCommandLine& result, std::string& error) {
     std::optional<std::string> objectsFile;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& flag = arguments[i];

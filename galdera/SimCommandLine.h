@@ -1,9 +1,9 @@
 #pragma once
 
-#include "galdera/GalderaServer.h"
-
 #include <string>
 #include <vector>
+
+#include "galdera/GalderaServer.h"
 
 namespace galdera {
 

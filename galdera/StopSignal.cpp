@@ -6,33 +6,31 @@
 
 namespace galdera {
 
-StopSignal::StopSignal()
-{
+StopSignal::StopSignal() {
     if (pipe(mPipe) == 0) {
         fcntl(mPipe[0], F_SETFD, FD_CLOEXEC);
         fcntl(mPipe[1], F_SETFD, FD_CLOEXEC);
     }
 }
 
-StopSignal::~StopSignal()
-{
+StopSignal::~StopSignal() {
     for (int fd : mPipe) {
         if (fd >= 0) close(fd);
     }
 }
 
-void StopSignal::Raise()
-{
+void StopSignal::Raise() {
     if (mRaised.exchange(true)) return;
     const char byte = 1;
     // The byte is never read, so the read end stays readable from now on.
     [[maybe_unused]] ssize_t written = write(mPipe[1], &byte, 1);
 }
 
-bool StopSignal::IsRaised() const { return mRaised.load(); }
+bool StopSignal::IsRaised() const {
+    return mRaised.load();
+}
 
-bool StopSignal::SleepFor(std::chrono::milliseconds duration) const
-{
+bool StopSignal::SleepFor(std::chrono::milliseconds duration) const {
     const auto deadline = std::chrono::steady_clock::now() + duration;
     while (!IsRaised()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -13,31 +13,28 @@ constexpr std::uint64_t kMaxRecordsPerObjectAndWake = 256;
 
 StreamSender::StreamSender(std::shared_ptr<TcpSocket> connection, StreamKind kind, double recordsPerSecond,
                            std::chrono::steady_clock::time_point epoch)
-    : mConnection(std::move(connection)), mKind(kind), mRecordsPerSecond(recordsPerSecond), mEpoch(epoch),
-      mThread([this] { Run(); })
-{
-}
+    : mConnection(std::move(connection)),
+      mKind(kind),
+      mRecordsPerSecond(recordsPerSecond),
+      mEpoch(epoch),
+      mThread([this] { Run(); }) {}
 
-StreamSender::~StreamSender()
-{
+StreamSender::~StreamSender() {
     Stop();
     if (mThread.joinable()) mThread.join();
 }
 
-void StreamSender::Open(int number)
-{
+void StreamSender::Open(int number) {
     std::lock_guard lock(mMutex);
     if (mOpen.try_emplace(number, Schedule{std::chrono::steady_clock::now(), 0}).second) mWake.notify_all();
 }
 
-void StreamSender::Close(int number)
-{
+void StreamSender::Close(int number) {
     std::lock_guard lock(mMutex);
     mOpen.erase(number);
 }
 
-void StreamSender::Stop()
-{
+void StreamSender::Stop() {
     {
         std::lock_guard lock(mMutex);
         mStopping = true;
@@ -48,8 +45,7 @@ void StreamSender::Stop()
 }
 
 std::chrono::steady_clock::time_point StreamSender::CollectDue(std::chrono::steady_clock::time_point now,
-                                                               std::vector<unsigned char>& batch)
-{
+                                                               std::vector<unsigned char>& batch) {
     const std::size_t size = RecordSize(mKind);
     const auto micros = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::microseconds>(now - mEpoch).count());
@@ -65,16 +61,16 @@ std::chrono::steady_clock::time_point StreamSender::CollectDue(std::chrono::stea
             FillRecord(mKind, number, micros, mSequence++, batch.data() + batch.size() - size);
         }
         schedule.sent += count;
-        const auto nextDue = schedule.openedAt + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                     std::chrono::duration<double>(
-                                                         static_cast<double>(schedule.sent) / mRecordsPerSecond));
+        const auto nextDue =
+            schedule.openedAt +
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(static_cast<double>(schedule.sent) / mRecordsPerSecond));
         next = std::min(next, nextDue);
     }
     return next;
 }
 
-void StreamSender::Run()
-{
+void StreamSender::Run() {
     std::unique_lock lock(mMutex);
     std::vector<unsigned char> batch;
     while (!mStopping) {

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "galdera/Records.h"
-#include "galdera/TcpSocket.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -10,6 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "galdera/Records.h"
+#include "galdera/TcpSocket.h"
 
 namespace galdera {
 

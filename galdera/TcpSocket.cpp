@@ -8,17 +8,17 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
 #include <utility>
 
 namespace galdera {
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+}
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept : mFd(std::exchange(other.mFd, -1)) {}
 
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
-{
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         Close();
         mFd = std::exchange(other.mFd, -1);
@@ -26,26 +26,22 @@ TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
     return *this;
 }
 
-void TcpSocket::Shutdown() const
-{
+void TcpSocket::Shutdown() const {
     if (mFd >= 0) shutdown(mFd, SHUT_RDWR);
 }
 
-void TcpSocket::Close()
-{
+void TcpSocket::Close() {
     if (mFd >= 0) close(std::exchange(mFd, -1));
 }
 
-int TcpSocket::LocalPort() const
-{
+int TcpSocket::LocalPort() const {
     sockaddr_in address{};
     socklen_t length = sizeof address;
     if (mFd < 0 || getsockname(mFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
     return ntohs(address.sin_port);
 }
 
-bool TcpSocket::SendAll(const void* data, std::size_t size) const
-{
+bool TcpSocket::SendAll(const void* data, std::size_t size) const {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
         const ssize_t sent = send(mFd, bytes, size, MSG_NOSIGNAL);
@@ -59,8 +55,7 @@ bool TcpSocket::SendAll(const void* data, std::size_t size) const
 
 namespace {
 
-bool ToAddress(const std::string& text, int port, sockaddr_in& address)
-{
+bool ToAddress(const std::string& text, int port, sockaddr_in& address) {
     if (port < 0 || port > 65535) return false;
     address = {};
     address.sin_family = AF_INET;
@@ -68,15 +63,13 @@ bool ToAddress(const std::string& text, int port, sockaddr_in& address)
     return inet_pton(AF_INET, text.c_str(), &address.sin_addr) == 1;
 }
 
-TcpSocket NewTcpSocket()
-{
+TcpSocket NewTcpSocket() {
     return TcpSocket(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
 }
 
 }  // namespace
 
-TcpSocket ListenOn(const std::string& addressText, int port, int backlog)
-{
+TcpSocket ListenOn(const std::string& addressText, int port, int backlog) {
     sockaddr_in address{};
     if (!ToAddress(addressText, port, address)) return {};
     TcpSocket listener = NewTcpSocket();
@@ -89,8 +82,7 @@ TcpSocket ListenOn(const std::string& addressText, int port, int backlog)
     return listener;
 }
 
-TcpSocket ConnectTo(const std::string& addressText, int port, std::chrono::milliseconds timeout)
-{
+TcpSocket ConnectTo(const std::string& addressText, int port, std::chrono::milliseconds timeout) {
     sockaddr_in address{};
     if (!ToAddress(addressText, port, address)) return {};
     TcpSocket connection = NewTcpSocket();
@@ -111,27 +103,23 @@ TcpSocket ConnectTo(const std::string& addressText, int port, std::chrono::milli
     return connection;
 }
 
-int FindFreePort()
-{
+int FindFreePort() {
     TcpSocket probe = ListenOn("0.0.0.0", 0, 1);
     return probe.LocalPort();
 }
 
-void SetNoDelay(int fd)
-{
+void SetNoDelay(int fd) {
     const int yes = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
 }
 
-bool IsLoopbackAddress(const std::string& text)
-{
+bool IsLoopbackAddress(const std::string& text) {
     in_addr address{};
     if (inet_pton(AF_INET, text.c_str(), &address) != 1) return false;
     return (ntohl(address.s_addr) >> 24) == 127;
 }
 
-IoResult WaitReadable(int fd, int stopFd, int timeoutMs)
-{
+IoResult WaitReadable(int fd, int stopFd, int timeoutMs) {
     pollfd watch[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     for (;;) {
         const int ready = poll(watch, 2, timeoutMs);
@@ -143,8 +131,7 @@ IoResult WaitReadable(int fd, int stopFd, int timeoutMs)
     }
 }
 
-IoResult ReceiveExact(int fd, int stopFd, void* buffer, std::size_t size)
-{
+IoResult ReceiveExact(int fd, int stopFd, void* buffer, std::size_t size) {
     auto* bytes = static_cast<unsigned char*>(buffer);
     while (size > 0) {
         const IoResult ready = WaitReadable(fd, stopFd, -1);

@@ -1,13 +1,12 @@
 // galdera-sim: a stand-in acquisition server for demos, tests and benchmarks.
-#include "galdera/SimCommandLine.h"
-#include "galdera/GalderaServer.h"
-
 #include <csignal>
 #include <iostream>
 #include <pthread.h>
 
-int main(int argc, char** argv)
-{
+#include "galdera/GalderaServer.h"
+#include "galdera/SimCommandLine.h"
+
+int main(int argc, char** argv) {
     galdera::SimCommandLine commandLine;
     std::string error;
     if (!galdera::ParseCommandLine({argv + 1, argv + argc}, commandLine, error)) {
@@ -30,8 +29,8 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     const galdera::ServerOptions& options = commandLine.options;
-    const std::string where = options.bindAddress + " ports " + std::to_string(options.handoutPort) + " and " +
-                              std::to_string(options.commandPort);
+    const std::string where = options.bindAddress + " ports " + std::to_string(options.handoutPort) +
+                              " and " + std::to_string(options.commandPort);
     const std::string bindAddress = options.bindAddress;
     galdera::GalderaServer server(std::move(commandLine.options));
     if (!server.Start()) {

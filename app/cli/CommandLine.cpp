@@ -46,7 +46,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             result.options = options;
             return result;
         } else if (arg == "--server" || arg == "--log") {
-            if (!value(arg == "--server" ? options.server : options.logPath)) return Failure(arg + " needs a value");
+            if (!value(arg == "--server" ? options.server : options.logPath))
+                return Failure(arg + " needs a value");
             runOptionGiven = true;
         } else if (arg == "--trials") {
             std::string text;
@@ -69,9 +70,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
 
     if (trialsGiven && options.continuous) return Failure("--trials and --continuous exclude each other");
-    if (options.mode != Mode::Run && runOptionGiven)
-        return Failure("--list and --save take no run options");
-    if (files.size() != 1) return Failure(files.empty() ? "FILE.cfg is missing" : "only one FILE.cfg may be given");
+    if (options.mode != Mode::Run && runOptionGiven) return Failure("--list and --save take no run options");
+    if (files.size() != 1)
+        return Failure(files.empty() ? "FILE.cfg is missing" : "only one FILE.cfg may be given");
     options.cfgPath = files.front();
 
     ParseResult result;

@@ -11,19 +11,19 @@ enum class Mode { Run, List, Save, Help };
 /// The parsed command line of sequora-run.
 struct Options {
     Mode mode = Mode::Run;
-    std::string server;        ///< empty: this computer's name
-    int trials = 1;            ///< trials to play unless `continuous`
-    bool continuous = false;   ///< repeat until interrupted
-    std::string logPath;       ///< empty: beside the executable
-    std::string cfgPath;       ///< the item list to run, list or save
-    std::string outPath;       ///< --save's output file
+    std::string server;       ///< empty: this computer's name
+    int trials = 1;           ///< trials to play unless `continuous`
+    bool continuous = false;  ///< repeat until interrupted
+    std::string logPath;      ///< empty: beside the executable
+    std::string cfgPath;      ///< the item list to run, list or save
+    std::string outPath;      ///< --save's output file
 };
 
 /// Either the options or the reason the command line is unusable.
 struct ParseResult {
     bool ok = false;
     Options options;
-    std::string error;         ///< one line, set when !ok
+    std::string error;  ///< one line, set when !ok
 };
 
 /// Parses the arguments after the program name.

@@ -1,13 +1,12 @@
 #include "app/cli/InterruptWatcher.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
 #include <utility>
 
 namespace sequora::cli {
@@ -50,8 +49,7 @@ InterruptWatcher::InterruptWatcher() {
 InterruptWatcher::~InterruptWatcher() {
     if (!mThread.joinable()) return;
     const std::uint64_t one = 1;
-    while (write(mWakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (write(mWakeFd, &one, sizeof one) < 0 && errno == EINTR) {}
     mThread.join();
     close(mSignalFd);
     close(mWakeFd);

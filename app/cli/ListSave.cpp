@@ -1,16 +1,16 @@
 #include "app/cli/ListSave.h"
 
-#include "app/core/CfgSetup.h"
-#include "app/core/CfgWriter.h"
-#include "app/core/ItemList.h"
-#include "app/cli/JsonCells.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <ostream>
 #include <sys/stat.h>
+
+#include "app/cli/JsonCells.h"
+#include "app/core/CfgSetup.h"
+#include "app/core/CfgWriter.h"
+#include "app/core/ItemList.h"
 
 namespace sequora::cli {
 

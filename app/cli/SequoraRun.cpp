@@ -1,23 +1,22 @@
 #include "app/cli/SequoraRun.h"
 
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 
-#include "app/core/CfgSetup.h"
-#include "comlux/ComluxClient.h"
-#include "app/core/ComluxCommandSender.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/ConsoleObserver.h"
-#include "comlux/HostNames.h"
 #include "app/cli/InterruptWatcher.h"
-#include "app/core/ItemList.h"
 #include "app/cli/ListSave.h"
+#include "app/core/CfgSetup.h"
+#include "app/core/ComluxCommandSender.h"
+#include "app/core/ItemList.h"
 #include "app/core/ServerSession.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/core/TrialRunner.h"
+#include "comlux/ComluxClient.h"
+#include "comlux/HostNames.h"
 
 namespace sequora::cli {
 
@@ -94,15 +93,10 @@ int SequoraRun(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     const Options& options = parsed.options;
     switch (options.mode) {
-        case Mode::Help:
-            out << UsageText();
-            return kExitDone;
-        case Mode::List:
-            return ListItems(options.cfgPath, out, err);
-        case Mode::Save:
-            return SaveItems(options.outPath, options.cfgPath, err);
-        case Mode::Run:
-            break;
+        case Mode::Help: out << UsageText(); return kExitDone;
+        case Mode::List: return ListItems(options.cfgPath, out, err);
+        case Mode::Save: return SaveItems(options.outPath, options.cfgPath, err);
+        case Mode::Run: break;
     }
     return RunItemList(options, err, watcher);
 }

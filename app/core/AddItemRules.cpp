@@ -31,8 +31,8 @@ AddItemOutcome BuildItemCells(const ItemForm& form) {
         cell(kColSendCommand) = "Yes";
         cell(kColCommand) = form.command;
     }
-    cell(kColDelay) = form.useRandomDelay ? RandomDelayText(form.delayMin, form.delayMax)
-                                          : std::to_string(form.delayMs);
+    cell(kColDelay) =
+        form.useRandomDelay ? RandomDelayText(form.delayMin, form.delayMax) : std::to_string(form.delayMs);
     outcome.cells = std::move(cells);
     return outcome;
 }

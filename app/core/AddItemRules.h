@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/core/ItemList.h"
-
 #include <optional>
 #include <string>
+
+#include "app/core/ItemList.h"
 
 namespace sequora {
 

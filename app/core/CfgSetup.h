@@ -1,11 +1,11 @@
 #pragma once
 
-#include "cmdfile/CmdInterface.h"
-#include "cmdfile/FormatCmdLine.h"
-#include "app/core/ItemList.h"
-
 #include <chrono>
 #include <string>
+
+#include "app/core/ItemList.h"
+#include "cmdfile/CmdInterface.h"
+#include "cmdfile/FormatCmdLine.h"
 
 namespace sequora {
 

@@ -74,7 +74,9 @@ std::string CfgWriter::FormatText(const std::vector<ItemRow>& rows) {
     return text;
 }
 
-bool CfgWriter::Write(const std::string& path, const ItemList& list) { return Write(path, list.Rows()); }
+bool CfgWriter::Write(const std::string& path, const ItemList& list) {
+    return Write(path, list.Rows());
+}
 
 bool CfgWriter::Write(const std::string& path, const std::vector<ItemRow>& rows) {
     mErrorMessage.clear();

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/core/ItemList.h"
-
 #include <string>
 #include <vector>
+
+#include "app/core/ItemList.h"
 
 namespace sequora {
 

@@ -11,7 +11,9 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int ParseDecimal(const std::string& text, std::size_t pos) {
     while (pos < text.size() && IsSpace(text[pos])) ++pos;
@@ -33,7 +35,9 @@ int ParseDecimal(const std::string& text, std::size_t pos) {
 
 }  // namespace
 
-int DecimalValue(const std::string& text) { return ParseDecimal(text, 0); }
+int DecimalValue(const std::string& text) {
+    return ParseDecimal(text, 0);
+}
 
 std::string PostEventCommand(const std::string& eventText) {
     return " -PostEvent \"" + eventText + "\" 0 0";

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/core/ItemList.h"
-
 #include <optional>
+
+#include "app/core/ItemList.h"
 
 namespace sequora {
 

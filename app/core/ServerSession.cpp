@@ -1,8 +1,7 @@
 #include "app/core/ServerSession.h"
 
-#include <unistd.h>
-
 #include <climits>
+#include <unistd.h>
 
 #include "comlux/ComluxClient.h"
 

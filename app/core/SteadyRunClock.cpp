@@ -13,7 +13,9 @@ constexpr std::chrono::microseconds kAwakeStretch{500};
 
 }  // namespace
 
-RunClock::TimePoint SteadyRunClock::Now() { return std::chrono::steady_clock::now(); }
+RunClock::TimePoint SteadyRunClock::Now() {
+    return std::chrono::steady_clock::now();
+}
 
 std::int64_t SteadyRunClock::CalendarSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(

@@ -27,8 +27,7 @@ struct TrialRunner::RunToken {
     std::atomic<bool> finished{false};  // written by the run's worker as its last action
 };
 
-TrialRunner::TrialRunner(ItemList& items, CommandSender& sender, RunObserver& observer,
-                         RunClock& clock)
+TrialRunner::TrialRunner(ItemList& items, CommandSender& sender, RunObserver& observer, RunClock& clock)
     : mItems(items), mSender(sender), mObserver(observer), mClock(clock) {}
 
 TrialRunner::~TrialRunner() {
@@ -104,7 +103,9 @@ void TrialRunner::SetRunContinuously(bool continuously) {
     mClock.Interrupt();
 }
 
-void TrialRunner::SetTrialCount(int count) { mTrialCount = count; }
+void TrialRunner::SetTrialCount(int count) {
+    mTrialCount = count;
+}
 
 RunControls TrialRunner::Controls() const {
     std::lock_guard guard(mLock);
@@ -235,9 +236,9 @@ void TrialRunner::ProcessItem(int row, const RunToken& run) {
         }
     }
     const auto range = item_actions::RandomDelayRange(cells[kColDelay]);
-    SleepDelay(range ? item_actions::RandomDelay(*range, DrawRandom())
-                     : item_actions::FixedDelay(cells[kColDelay]),
-               run);
+    SleepDelay(
+        range ? item_actions::RandomDelay(*range, DrawRandom()) : item_actions::FixedDelay(cells[kColDelay]),
+        run);
 }
 
 int TrialRunner::DrawRandom() {

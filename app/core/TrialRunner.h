@@ -18,11 +18,11 @@ namespace sequora {
 /// The states of the run's controls in the window: Start, the Pause/Continue button's
 /// caption, the five list-editing buttons, the trial-count field and Run Continuously.
 struct RunControls {
-    bool startEnabled = true;                ///< Start button enabled
-    std::string pauseCaption = "Pause";      ///< "Pause" or "Continue"
-    bool listButtonsEnabled = true;          ///< Add, Remove All, Remove Current, Move Up/Down
-    bool trialCountReadOnly = false;         ///< trial-count field read-only
-    bool runContinuouslyEnabled = true;      ///< Run Continuously check box enabled
+    bool startEnabled = true;            ///< Start button enabled
+    std::string pauseCaption = "Pause";  ///< "Pause" or "Continue"
+    bool listButtonsEnabled = true;      ///< Add, Remove All, Remove Current, Move Up/Down
+    bool trialCountReadOnly = false;     ///< trial-count field read-only
+    bool runContinuouslyEnabled = true;  ///< Run Continuously check box enabled
 
     bool operator==(const RunControls&) const = default;
 };
@@ -100,10 +100,10 @@ private:
     std::atomic<bool> mRunContinuously{false};  // written by SetRunContinuously (host thread)
     std::atomic<bool> mClosing{false};          // written by the destructor (host thread)
 
-    mutable std::mutex mLock;                   // guards everything below
+    mutable std::mutex mLock;  // guards everything below
     RunControls mControls;
-    std::shared_ptr<RunToken> mCurrentRun;      // the live run, null when idle
-    std::vector<Worker> mWorkers;               // every worker not yet joined
+    std::shared_ptr<RunToken> mCurrentRun;  // the live run, null when idle
+    std::vector<Worker> mWorkers;           // every worker not yet joined
 };
 
 }  // namespace sequora

@@ -9,7 +9,9 @@ namespace sequora::gui {
 
 namespace {
 
-QString Caption() { return QApplication::applicationDisplayName(); }
+QString Caption() {
+    return QApplication::applicationDisplayName();
+}
 
 }  // namespace
 
@@ -27,10 +29,9 @@ void DialogPrompter::ShowMessageModeless(const QString& text, std::function<void
     box->setAttribute(Qt::WA_DeleteOnClose);
     // A box closed by the user and then again by CloseModelessMessages finishes twice;
     // the caller hears of it once.
-    QObject::connect(box, &QMessageBox::finished, box,
-                     [dismissed = std::move(dismissed)](int) mutable {
-                         if (auto once = std::exchange(dismissed, nullptr)) once();
-                     });
+    QObject::connect(box, &QMessageBox::finished, box, [dismissed = std::move(dismissed)](int) mutable {
+        if (auto once = std::exchange(dismissed, nullptr)) once();
+    });
     mModeless.removeAll(nullptr);
     mModeless.append(box);
     box->show();

@@ -55,6 +55,8 @@ constexpr std::array kMainWindowControls{
 
 }  // namespace
 
-std::span<const ControlTemplate> MainWindowTemplate() { return kMainWindowControls; }
+std::span<const ControlTemplate> MainWindowTemplate() {
+    return kMainWindowControls;
+}
 
 }  // namespace sequora::gui

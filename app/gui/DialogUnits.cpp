@@ -17,8 +17,7 @@ int ScaleRounded(int value, int numerator, int denominator) {
 }
 
 int AverageCharWidth(const QFontMetrics& metrics) {
-    static const QString alphabet =
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     // Mean advance of the 52 letters, rounded half up.
     return (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
 }
@@ -31,9 +30,13 @@ DialogUnits::DialogUnits(const QFont& font)
 DialogUnits::DialogUnits(int baseWidth, int baseHeight)
     : mBaseWidth(baseWidth > 0 ? baseWidth : 1), mBaseHeight(baseHeight > 0 ? baseHeight : 1) {}
 
-int DialogUnits::X(int dialogUnits) const { return ScaleRounded(dialogUnits, mBaseWidth, 4); }
+int DialogUnits::X(int dialogUnits) const {
+    return ScaleRounded(dialogUnits, mBaseWidth, 4);
+}
 
-int DialogUnits::Y(int dialogUnits) const { return ScaleRounded(dialogUnits, mBaseHeight, 8); }
+int DialogUnits::Y(int dialogUnits) const {
+    return ScaleRounded(dialogUnits, mBaseHeight, 8);
+}
 
 QRect DialogUnits::ToPixels(const DialogRect& rect) const {
     return QRect(X(rect.x), Y(rect.y), X(rect.width), Y(rect.height));

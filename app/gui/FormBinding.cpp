@@ -3,8 +3,8 @@
 #include <QLineEdit>
 #include <array>
 
-#include "app/gui/DialogTemplate.h"
 #include "app/core/IntegerField.h"
+#include "app/gui/DialogTemplate.h"
 
 namespace sequora::gui {
 

@@ -12,7 +12,9 @@ ItemListModel::ItemListModel(ItemList& list, QObject* parent)
     mList.SetChangeObserver([this] { OnListChanged(); });
 }
 
-ItemListModel::~ItemListModel() { mList.SetChangeObserver(nullptr); }
+ItemListModel::~ItemListModel() {
+    mList.SetChangeObserver(nullptr);
+}
 
 int ItemListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(mRows.size());
@@ -27,8 +29,8 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return QString::fromLocal8Bit(mRows[static_cast<std::size_t>(index.row())]
-                                          [static_cast<std::size_t>(index.column())]);
+        return QString::fromLocal8Bit(
+            mRows[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())]);
     }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
@@ -51,8 +53,7 @@ QVariant ItemListModel::headerData(int section, Qt::Orientation orientation, int
 
 const std::array<const char*, kColumnCount>& ItemListModel::Headings() {
     static const std::array<const char*, kColumnCount> headings{
-        "#", "Send EV", "Event String", "Set Bit", "Bit #", "Bit State", "Send Cmd", "Command",
-        "Delay"};
+        "#", "Send EV", "Event String", "Set Bit", "Bit #", "Bit State", "Send Cmd", "Command", "Delay"};
     return headings;
 }
 
@@ -69,7 +70,8 @@ void ItemListModel::OnListChanged() {
     if (mRefreshQueued.exchange(true)) {
         return;
     }
-    QMetaObject::invokeMethod(this, [this] { Refresh(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Refresh(); }, Qt::QueuedConnection);
 }
 
 void ItemListModel::Refresh() {
@@ -88,9 +90,8 @@ void ItemListModel::Refresh() {
         ++head;
     }
     int tail = 0;
-    while (tail < shorter - head &&
-           mRows[static_cast<std::size_t>(oldCount - 1 - tail)] ==
-               rows[static_cast<std::size_t>(newCount - 1 - tail)]) {
+    while (tail < shorter - head && mRows[static_cast<std::size_t>(oldCount - 1 - tail)] ==
+                                        rows[static_cast<std::size_t>(newCount - 1 - tail)]) {
         ++tail;
     }
     const int oldMiddle = oldCount - head - tail;

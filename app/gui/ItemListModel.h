@@ -26,8 +26,7 @@ public:
     /// The cell texts for display.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     /// The column headings, left-aligned.
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     /// Takes a fresh snapshot of the list now (window thread only).
     void Refresh();

@@ -2,8 +2,7 @@
 
 namespace sequora::gui {
 
-RunHost::RunHost(WindowThreadInvoker& invoker, Prompter& prompter,
-                 std::function<void()> applyControls)
+RunHost::RunHost(WindowThreadInvoker& invoker, Prompter& prompter, std::function<void()> applyControls)
     : mInvoker(invoker), mPrompter(prompter), mApplyControls(std::move(applyControls)) {}
 
 void RunHost::ShowMessage(const std::string& text) {

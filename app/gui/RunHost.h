@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "app/gui/Prompter.h"
 #include "app/core/RunObserver.h"
+#include "app/gui/Prompter.h"
 #include "app/gui/WindowThreadInvoker.h"
 
 namespace sequora::gui {

@@ -17,12 +17,12 @@
 #include "app/core/AddItemRules.h"
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
+#include "app/core/SteadyRunClock.h"
 #include "app/gui/ControlFactory.h"
 #include "app/gui/DialogPrompter.h"
 #include "app/gui/DialogUnits.h"
-#include "comlux/HostNames.h"
 #include "app/gui/ItemListModel.h"
-#include "app/core/SteadyRunClock.h"
+#include "comlux/HostNames.h"
 
 void InitSequoraResources();
 
@@ -41,8 +41,7 @@ constexpr int kBitStateAtStart = 1;
 constexpr std::array kCommandPresets{"No Selection", "-StartAcquisition", "-StopAcquisition",
                                      "-StartRecording", "-StopRecording"};
 
-constexpr std::array kListButtons{kIdAddItem, kIdRemoveAll, kIdRemoveCurrent, kIdMoveUp,
-                                  kIdMoveDown};
+constexpr std::array kListButtons{kIdAddItem, kIdRemoveAll, kIdRemoveCurrent, kIdMoveUp, kIdMoveDown};
 
 // Marks the window thread as busy with the client for as long as it lives.
 class ClientCallScope {
@@ -56,7 +55,9 @@ private:
     std::atomic<bool>& mFlag;
 };
 
-QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text); }
+QString FromLocal(const std::string& text) {
+    return QString::fromLocal8Bit(text);
+}
 
 std::string ToLocal(const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
@@ -71,10 +72,8 @@ std::string ToFilePath(const QString& path) {
 }  // namespace
 
 SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                  Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       mFormBinding([this](int id) { return ControlAs<QLineEdit>(id); },
                    [this](const std::string& message) { ShowMessage(message); }),
       mPrompter(std::move(options.prompter)),
@@ -100,7 +99,9 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     ShowForm();
 }
 
-SequoraDlg::~SequoraDlg() { EndRun(); }
+SequoraDlg::~SequoraDlg() {
+    EndRun();
+}
 
 QWidget* SequoraDlg::Control(int id) const {
     const auto found = mControls.find(id);
@@ -110,8 +111,8 @@ QWidget* SequoraDlg::Control(int id) const {
 // ---- construction -------------------------------------------------------------------
 
 void SequoraDlg::BuildControls() {
-    setWindowTitle(QString::fromLatin1(kMainWindowCaption.data(),
-                                       static_cast<qsizetype>(kMainWindowCaption.size())));
+    setWindowTitle(
+        QString::fromLatin1(kMainWindowCaption.data(), static_cast<qsizetype>(kMainWindowCaption.size())));
     setWindowIcon(mIcon);
     QFont dialogFont = font();
     dialogFont.setPointSize(kDialogFontPointSize);
@@ -159,8 +160,8 @@ void SequoraDlg::InitialiseItemList() {
     mModel = std::make_unique<ItemListModel>(mItems);
     mListView->setModel(mModel.get());
     for (int column = 0; column < kColumnCount; ++column) {
-        mListView->header()->resizeSection(
-            column, ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
+        mListView->header()->resizeSection(column,
+                                           ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
     }
     mListView->viewport()->installEventFilter(this);
 }
@@ -200,11 +201,17 @@ void SequoraDlg::ConnectSignals() {
 
 // ---- form ---------------------------------------------------------------------------
 
-bool SequoraDlg::ReadForm() { return mFormBinding.Read(mForm); }
+bool SequoraDlg::ReadForm() {
+    return mFormBinding.Read(mForm);
+}
 
-void SequoraDlg::ShowForm() { mFormBinding.Show(mForm); }
+void SequoraDlg::ShowForm() {
+    mFormBinding.Show(mForm);
+}
 
-void SequoraDlg::ShowMessage(const std::string& text) { mPrompter->ShowMessage(FromLocal(text)); }
+void SequoraDlg::ShowMessage(const std::string& text) {
+    mPrompter->ShowMessage(FromLocal(text));
+}
 
 void SequoraDlg::ShowClientMessage(const std::string& text) {
     if (mInvoker.OnWindowThread()) {
@@ -224,13 +231,21 @@ void SequoraDlg::ShowClientMessage(const std::string& text) {
     if (!shown) std::cerr << text << std::endl;
 }
 
-void SequoraDlg::SetReadOnly(int id, bool readOnly) { ControlAs<QLineEdit>(id)->setReadOnly(readOnly); }
+void SequoraDlg::SetReadOnly(int id, bool readOnly) {
+    ControlAs<QLineEdit>(id)->setReadOnly(readOnly);
+}
 
-void SequoraDlg::SetEnabled(int id, bool enabled) { Control(id)->setEnabled(enabled); }
+void SequoraDlg::SetEnabled(int id, bool enabled) {
+    Control(id)->setEnabled(enabled);
+}
 
-bool SequoraDlg::IsChecked(int id) const { return ControlAs<QCheckBox>(id)->isChecked(); }
+bool SequoraDlg::IsChecked(int id) const {
+    return ControlAs<QCheckBox>(id)->isChecked();
+}
 
-void SequoraDlg::OnSendEventClicked(bool checked) { SetReadOnly(kIdEventString, !checked); }
+void SequoraDlg::OnSendEventClicked(bool checked) {
+    SetReadOnly(kIdEventString, !checked);
+}
 
 void SequoraDlg::OnSetBitClicked(bool checked) {
     SetReadOnly(kIdBitNumber, !checked);
@@ -310,7 +325,9 @@ void SequoraDlg::OnAddItem() {
     mItems.AddItemRow(*outcome.cells);
 }
 
-void SequoraDlg::OnRemoveAll() { mSelection.RemoveAll(); }
+void SequoraDlg::OnRemoveAll() {
+    mSelection.RemoveAll();
+}
 
 void SequoraDlg::OnRemoveCurrent() {
     // The list's rows move up behind the removed one, so no highlight is left on it.
@@ -390,16 +407,16 @@ void SequoraDlg::EndRun() {
 // ---- .cfg files ---------------------------------------------------------------------
 
 void SequoraDlg::OnOpenCfg() {
-    const QString path = mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle),
-                                                 QString::fromLatin1(kOpenFilter));
+    const QString path =
+        mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle), QString::fromLatin1(kOpenFilter));
     if (path.isEmpty()) return;
     CfgSetup setup(mItems, kLoadPausePerLine);
     setup.Load(ToFilePath(path));
 }
 
 void SequoraDlg::OnSaveCfg() {
-    const QString path = mPrompter->SaveFileName(QString::fromLatin1(kSaveTitle),
-                                                 QString::fromLatin1(kSaveFilter));
+    const QString path =
+        mPrompter->SaveFileName(QString::fromLatin1(kSaveTitle), QString::fromLatin1(kSaveFilter));
     if (path.isEmpty()) return;
     CfgWriter writer;
     if (!writer.Write(ToFilePath(path), mItems)) ShowMessage(writer.ErrorMessage());

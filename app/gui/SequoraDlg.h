@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "comlux/ComluxClient.h"
 #include "app/core/ComluxCommandSender.h"
-#include "app/gui/FormBinding.h"
 #include "app/core/ItemList.h"
 #include "app/core/ItemSelection.h"
-#include "app/gui/Prompter.h"
 #include "app/core/RunClock.h"
-#include "app/gui/RunHost.h"
 #include "app/core/ServerSession.h"
 #include "app/core/TrialRunner.h"
+#include "app/gui/FormBinding.h"
+#include "app/gui/Prompter.h"
+#include "app/gui/RunHost.h"
 #include "app/gui/WindowThreadInvoker.h"
+#include "comlux/ComluxClient.h"
 
 class QTreeView;
 

@@ -24,7 +24,9 @@ struct WindowThreadInvoker::Pending {
 WindowThreadInvoker::WindowThreadInvoker(QObject* context)
     : mContext(context), mShared(std::make_shared<Shared>()) {}
 
-WindowThreadInvoker::~WindowThreadInvoker() { Shutdown(); }
+WindowThreadInvoker::~WindowThreadInvoker() {
+    Shutdown();
+}
 
 bool WindowThreadInvoker::Call(const Work& work, const std::function<bool()>& giveUp) {
     if (OnWindowThread()) {

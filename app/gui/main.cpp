@@ -5,7 +5,9 @@
 
 namespace {
 
-void PrintUsage() { std::cerr << "usage: sequora [--screenshot FILE.png]" << std::endl; }
+void PrintUsage() {
+    std::cerr << "usage: sequora [--screenshot FILE.png]" << std::endl;
+}
 
 }  // namespace
 

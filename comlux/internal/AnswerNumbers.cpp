@@ -8,8 +8,12 @@ namespace comlux {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Parses one integer at `pos` (after blanks), advancing `pos` past it.
 std::optional<int> ReadInteger(std::string_view text, std::size_t& pos) {
@@ -23,7 +27,8 @@ std::optional<int> ReadInteger(std::string_view text, std::size_t& pos) {
         if (magnitude <= INT_MAX) magnitude = magnitude * 10 + (text[at] - '0');
     }
     pos = at;
-    if (negative) return magnitude > -static_cast<std::int64_t>(INT_MIN) ? INT_MIN : static_cast<int>(-magnitude);
+    if (negative)
+        return magnitude > -static_cast<std::int64_t>(INT_MIN) ? INT_MIN : static_cast<int>(-magnitude);
     return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
 }
 

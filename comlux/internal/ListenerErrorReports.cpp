@@ -62,7 +62,8 @@ constexpr SocketErrorRow kListenToSocketRows[] = {
     {WSAEMFILE, "WSAEMFILE", "No more socket descriptors are available."},
     {WSAENOBUFS, "WSAENOBUFS", kNoBuffers},
     {WSAENOTSOCK, "WSAENOTSOCK", kNotSocket},
-    {WSAEOPNOTSUPP, "WSAEOPNOTSUPP", "The referenced socket is not of a type that supports the listen operation."},
+    {WSAEOPNOTSUPP, "WSAEOPNOTSUPP",
+     "The referenced socket is not of a type that supports the listen operation."},
 };
 
 constexpr SocketErrorRow kAcceptClientSocketRows[] = {
@@ -144,8 +145,7 @@ const ListenerErrorTable kRecieveErrors{
 const ListenerErrorTable kCloseErrors{
     "NodeConnectionClient::ProcessCloseError() - Error closing socket, error code: ", kCloseRows};
 
-std::string FormatListenerError(const ListenerErrorTable& table, int errorCode,
-                                std::string_view streamType) {
+std::string FormatListenerError(const ListenerErrorTable& table, int errorCode, std::string_view streamType) {
     std::string line(table.prefix);
     if (const SocketErrorRow* row = FindSocketError(table.rows, errorCode)) {
         line.append(row->name).append(" - ").append(row->description);

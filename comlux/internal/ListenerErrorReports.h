@@ -24,7 +24,6 @@ extern const ListenerErrorTable kCloseErrors;
 
 /// The report line: prefix, "NAME - description" of the code's row ("UNKNOWN." when the table
 /// does not know the code), then "  mStreamType: " and the stream's kind word.
-std::string FormatListenerError(const ListenerErrorTable& table, int errorCode,
-                                std::string_view streamType);
+std::string FormatListenerError(const ListenerErrorTable& table, int errorCode, std::string_view streamType);
 
 }  // namespace comlux

@@ -1,7 +1,7 @@
 #include "comlux/internal/NetworkNodeClient.h"
 
-#include <arpa/inet.h>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -12,8 +12,8 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
-#include "comlux/internal/CommandFrame.h"
 #include "comlux/HostNames.h"
+#include "comlux/internal/CommandFrame.h"
 #include "comlux/internal/SocketErrors.h"
 
 namespace comlux {
@@ -53,15 +53,20 @@ bool NetworkNodeClient::OpenLogFile(const std::string& fileName) {
 }
 
 // POSIX sockets need no start-up; sends use MSG_NOSIGNAL so a closed peer never raises SIGPIPE.
-int NetworkNodeClient::SocketStartup() { return 0; }
+int NetworkNodeClient::SocketStartup() {
+    return 0;
+}
 
 bool NetworkNodeClient::InitializeClient(const std::string& serverName, int portNumber) {
     constexpr const char* kOp = "NetworkNodeClient::InitializeClient() - ";
-    mClientLog.WriteEntry(Notice, Format("%sAttempting to initialize Message Client connection.  serverName: %s, "
-                                         "portNumber: %i", kOp, serverName.c_str(), portNumber));
+    mClientLog.WriteEntry(Notice,
+                          Format("%sAttempting to initialize Message Client connection.  serverName: %s, "
+                                 "portNumber: %i",
+                                 kOp, serverName.c_str(), portNumber));
     if (mInitialized) {
-        mClientLog.WriteEntry(Warning, std::string(kOp) + "Attempting to initialize Message Client that has already "
-                                                          "been initialized, unable to re-initialize");
+        mClientLog.WriteEntry(Warning, std::string(kOp) +
+                                           "Attempting to initialize Message Client that has already "
+                                           "been initialized, unable to re-initialize");
         return false;
     }
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Attempting to create Client Socket");
@@ -70,7 +75,8 @@ bool NetworkNodeClient::InitializeClient(const std::string& serverName, int port
         return false;
     }
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Client Socket created successfully");
-    mClientLog.WriteEntry(Notice, std::string(kOp) + "Attempting to request information about our connection.");
+    mClientLog.WriteEntry(Notice,
+                          std::string(kOp) + "Attempting to request information about our connection.");
     unsigned char address[4] = {};
     if (GetServerInfo(serverName, address) != 0) {
         mClientLog.WriteEntry(Error, std::string(kOp) + "Failure: Unable to initialize message client");
@@ -164,24 +170,28 @@ bool NetworkNodeClient::SendMessage(const unsigned char* payload, int length) {
         frame.clear();
     }
     if (frame.empty()) {
-        mClientLog.WriteEntry(Error, Format("NetworkNodeClient::SendMessage() - Error allocating memory to passed "
-                                            "message to server, pointer returned a NULL value.  bufferLength: %lld",
-                                            bufferLength));
+        mClientLog.WriteEntry(Error,
+                              Format("NetworkNodeClient::SendMessage() - Error allocating memory to passed "
+                                     "message to server, pointer returned a NULL value.  bufferLength: %lld",
+                                     bufferLength));
         return false;
     }
     const ssize_t sent = ::send(mSocket.Fd(), frame.data(), frame.size(), MSG_NOSIGNAL);
     if (sent < 0) {
         ProcessSendError(LastSocketError());
-        mClientLog.WriteEntry(Error, "NetworkNodeClient::SendMessage() - Unable to send data, call to send() failed, "
-                                     "we must have lost our socket.  message: " +
-                                         PayloadText(payload, static_cast<std::size_t>(length)));
+        mClientLog.WriteEntry(
+            Error,
+            "NetworkNodeClient::SendMessage() - Unable to send data, call to send() failed, "
+            "we must have lost our socket.  message: " +
+                PayloadText(payload, static_cast<std::size_t>(length)));
         ShutdownClient();
         return false;
     }
     if (static_cast<std::size_t>(sent) != frame.size()) {
-        mClientLog.WriteEntry(Error, Format("NetworkNodeClient::SendMessage() - The Number of bytes to send does not "
-                                            "match the number of bytes sent, bytes sent: %i, bytes to send: %i",
-                                            static_cast<int>(sent), static_cast<int>(frame.size())));
+        mClientLog.WriteEntry(
+            Error, Format("NetworkNodeClient::SendMessage() - The Number of bytes to send does not "
+                          "match the number of bytes sent, bytes sent: %i, bytes to send: %i",
+                          static_cast<int>(sent), static_cast<int>(frame.size())));
         return false;
     }
     return true;
@@ -196,10 +206,12 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size) {
 // there, so a header is fetched in one call without ever reading into the next message.
 bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, int& received) {
     while (received < enough) {
-        const ssize_t got = ::recv(mSocket.Fd(), buffer + received, static_cast<std::size_t>(size - received), 0);
+        const ssize_t got =
+            ::recv(mSocket.Fd(), buffer + received, static_cast<std::size_t>(size - received), 0);
         if (got == 0) {
-            mClientLog.WriteEntry(Notice, "NetworkNodeClient::GetBuffer() - Attempting to recieve data has failed, "
-                                          "socket has been closed gracefully");
+            mClientLog.WriteEntry(Notice,
+                                  "NetworkNodeClient::GetBuffer() - Attempting to recieve data has failed, "
+                                  "socket has been closed gracefully");
             ShutdownClient();
             return false;
         }
@@ -221,8 +233,8 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, i
 
 // The socket's receive time-out bounds each wait; the deadline bounds the whole answer.
 void NetworkNodeClient::ApplyAnswerTimeout() {
-    const auto micros = std::max<long long>(1000, std::chrono::duration_cast<std::chrono::microseconds>(
-                                                      mAnswerTimeout).count());
+    const auto micros = std::max<long long>(
+        1000, std::chrono::duration_cast<std::chrono::microseconds>(mAnswerTimeout).count());
     timeval limit{};
     limit.tv_sec = static_cast<time_t>(micros / 1000000);
     limit.tv_usec = static_cast<suseconds_t>(micros % 1000000);
@@ -241,8 +253,10 @@ bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& l
         return false;
     }
     if (version > 1) {
-        ShowMessage("Error, this Version of Brontavix Network Communication is not Supported, please update to the "
-                    "latest version of the software.  Version #" + std::to_string(version));
+        ShowMessage(
+            "Error, this Version of Brontavix Network Communication is not Supported, please update to the "
+            "latest version of the software.  Version #" +
+            std::to_string(version));
         return false;
     }
     if (CommandFrame::ReadField(header + 4) != CommandFrame::kValidationCode) {
@@ -252,16 +266,19 @@ bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& l
     if (!GetBuffer(header, sizeof header, sizeof header, received)) return false;
     const auto size = static_cast<std::int32_t>(CommandFrame::ReadField(header + 8));
     if (size <= 0 || size > CommandFrame::kMaxPayloadLength) {
-        mClientLog.WriteEntry(Error, Format("NetworkNodeClient::RecieveMessage() - Invalid message size for recieving "
-                                            "message, messageSize: %i", size));
+        mClientLog.WriteEntry(
+            Error, Format("NetworkNodeClient::RecieveMessage() - Invalid message size for recieving "
+                          "message, messageSize: %i",
+                          size));
         return false;
     }
     try {
         block.assign(static_cast<std::size_t>(size), 0);
     } catch (const std::bad_alloc&) {
         block.clear();
-        mClientLog.WriteEntry(Error, "NetworkNodeClient::RecieveMessage() - Error allocating memory for recieving a "
-                                     "message, point returned a NULL");
+        mClientLog.WriteEntry(Error,
+                              "NetworkNodeClient::RecieveMessage() - Error allocating memory for recieving a "
+                              "message, point returned a NULL");
         return false;
     }
     if (!GetBuffer(block.data(), size)) return false;
@@ -284,8 +301,9 @@ bool NetworkNodeClient::ShutdownClient() {
     constexpr const char* kOp = "NetworkNodeClient::ShutdownClient() - ";
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Attempting to Shutdown Message Client");
     if (!mInitialized) {
-        mClientLog.WriteEntry(Warning, std::string(kOp) + "Unable to Close Message Client, Client has not yet been "
-                                                          "initialized");
+        mClientLog.WriteEntry(Warning, std::string(kOp) +
+                                           "Unable to Close Message Client, Client has not yet been "
+                                           "initialized");
         return false;
     }
     if (mStreamsInitialized) {
@@ -314,11 +332,17 @@ bool NetworkNodeClient::ShutdownClient() {
     return true;
 }
 
-void NetworkNodeClient::ProcessSendError(int errorCode) { Report(ChannelReporter::ProcessSendError, errorCode); }
+void NetworkNodeClient::ProcessSendError(int errorCode) {
+    Report(ChannelReporter::ProcessSendError, errorCode);
+}
 
-void NetworkNodeClient::ProcessRecieveError(int errorCode) { Report(ChannelReporter::ProcessRecieveError, errorCode); }
+void NetworkNodeClient::ProcessRecieveError(int errorCode) {
+    Report(ChannelReporter::ProcessRecieveError, errorCode);
+}
 
-void NetworkNodeClient::ProcessCloseError(int errorCode) { Report(ChannelReporter::ProcessCloseError, errorCode); }
+void NetworkNodeClient::ProcessCloseError(int errorCode) {
+    Report(ChannelReporter::ProcessCloseError, errorCode);
+}
 
 void NetworkNodeClient::Report(ChannelReporter reporter, int errorCode) {
     if (auto line = ChannelErrorReport(reporter, errorCode)) mClientLog.WriteEntry(Error, *line);

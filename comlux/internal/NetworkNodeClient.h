@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "comlux/internal/ChannelErrorReports.h"
 #include "comlux/ClientLogFile.h"
 #include "comlux/MessageHandler.h"
+#include "comlux/internal/ChannelErrorReports.h"
 #include "comlux/internal/NodeConnectionClientCSC.h"
 #include "comlux/internal/NodeConnectionClientEV.h"
 #include "comlux/internal/NodeConnectionClientSE.h"
@@ -127,9 +127,9 @@ private:
     NodeConnectionClientEV mEVStream;
     bool mInitialized = false;
     Socket mSocket;  // assigned and closed under mSharedLock, so an interrupt never hits a reused descriptor
-    std::string mServerName = "Not Connected";            // guarded by mSharedLock
-    std::string mServerIPAddress = "Not Connected";       // guarded by mSharedLock
-    std::string mServerApplicationName = "Not Connected"; // guarded by mSharedLock
+    std::string mServerName = "Not Connected";             // guarded by mSharedLock
+    std::string mServerIPAddress = "Not Connected";        // guarded by mSharedLock
+    std::string mServerApplicationName = "Not Connected";  // guarded by mSharedLock
     std::vector<std::string> mServerObjects;
     std::vector<std::string> mServerTypes;
     bool mStreamsInitialized = false;

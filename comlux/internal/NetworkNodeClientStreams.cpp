@@ -3,13 +3,12 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <string_view>
-
-#include "comlux/internal/AnswerNumbers.h"
 #include "comlux/HostNames.h"
+#include "comlux/internal/AnswerNumbers.h"
 #include "comlux/internal/NetworkNodeClient.h"
 #include "comlux/internal/ParseCommandString.h"
 #include "comlux/internal/StreamAddress.h"
@@ -64,8 +63,9 @@ int NetworkNodeClient::InitializeConnectionNodes() {
         GetReply(answer);
         ReadAnswerIntegers(answer, values);
         if (status != 0) {
-            mClientLog.WriteEntry(Error, "NetworkNodeClient::InitializeConnectionNodes() - call to get next port "
-                                         "number failed, unable to initialize server streams.");
+            mClientLog.WriteEntry(Error,
+                                  "NetworkNodeClient::InitializeConnectionNodes() - call to get next port "
+                                  "number failed, unable to initialize server streams.");
             return -1;
         }
         listeners[i]->InitServerStream(port);
@@ -82,7 +82,8 @@ std::string NetworkNodeClient::GetLocalIPAddress() {
     sockaddr_in local{};
     socklen_t length = sizeof local;
     std::string commandLocalAddress;
-    if (::getsockname(mSocket.Fd(), reinterpret_cast<sockaddr*>(&local), &length) == 0 && local.sin_family == AF_INET)
+    if (::getsockname(mSocket.Fd(), reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+        local.sin_family == AF_INET)
         commandLocalAddress = Dotted(local.sin_addr);
     if (IsLoopbackAddress(commandLocalAddress)) return commandLocalAddress;
     return ChooseStreamAddress(commandLocalAddress, HostNameAddress());
@@ -95,15 +96,19 @@ bool NetworkNodeClient::OpenStream(const std::string& objectName, const std::str
         paired = mServerObjects[i] == objectName && mServerTypes[i] == dataType;
     }
     if (!paired) {
-        mClientLog.WriteEntry(Error, "NetworkNodeClient::OpenStream() - Error, invalid parameter, unrecognized object "
-                                     "name and data type pairing.  objectName: " +
-                                         objectName + ", dataType: " + dataType);
+        mClientLog.WriteEntry(
+            Error,
+            "NetworkNodeClient::OpenStream() - Error, invalid parameter, unrecognized object "
+            "name and data type pairing.  objectName: " +
+                objectName + ", dataType: " + dataType);
         return false;
     }
     const int index = StreamIndex(dataType);
     if (index < 0) {
-        mClientLog.WriteEntry(Error, "NetworkNodeClient::OpenStream() - Error, invalid parameter, unrecognized data "
-                                     "type.  dataType: " + dataType);
+        mClientLog.WriteEntry(Error,
+                              "NetworkNodeClient::OpenStream() - Error, invalid parameter, unrecognized data "
+                              "type.  dataType: " +
+                                  dataType);
         return false;
     }
     if (!Listeners()[static_cast<std::size_t>(index)]->AddStreamObject(objectName)) return false;
@@ -116,8 +121,11 @@ bool NetworkNodeClient::OpenStream(const std::string& objectName, const std::str
 bool NetworkNodeClient::CloseStream(const std::string& objectName, const std::string& dataType) {
     const int index = StreamIndex(dataType);
     if (index < 0) {
-        mClientLog.WriteEntry(Error, "NetworkNodeClient::CloseStream() - Error, invalid parameter, unrecognized data "
-                                     "type.  dataType: " + dataType);
+        mClientLog.WriteEntry(
+            Error,
+            "NetworkNodeClient::CloseStream() - Error, invalid parameter, unrecognized data "
+            "type.  dataType: " +
+                dataType);
         return false;
     }
     if (!Listeners()[static_cast<std::size_t>(index)]->RemoveStreamObject(objectName)) return false;
@@ -135,14 +143,27 @@ void NetworkNodeClient::ShutdownStreams() {
     for (NodeConnectionClient* listener : Listeners()) listener->CloseServerStream();
 }
 
-void NetworkNodeClient::SetCallbackSE(RecordCallback callback, void* context) { mSEStream.SetCallbackSE(callback, context); }
-void NetworkNodeClient::SetCallbackST(RecordCallback callback, void* context) { mSTStream.SetCallbackST(callback, context); }
-void NetworkNodeClient::SetCallbackTT(RecordCallback callback, void* context) { mTTStream.SetCallbackTT(callback, context); }
-void NetworkNodeClient::SetCallbackCSC(RecordCallback callback, void* context) { mCSCStream.SetCallbackCSC(callback, context); }
-void NetworkNodeClient::SetCallbackEV(RecordCallback callback, void* context) { mEVStream.SetCallbackEV(callback, context); }
-void NetworkNodeClient::SetCallbackVT(RecordCallback callback, void* context) { mVTStream.SetCallbackVT(callback, context); }
+void NetworkNodeClient::SetCallbackSE(RecordCallback callback, void* context) {
+    mSEStream.SetCallbackSE(callback, context);
+}
+void NetworkNodeClient::SetCallbackST(RecordCallback callback, void* context) {
+    mSTStream.SetCallbackST(callback, context);
+}
+void NetworkNodeClient::SetCallbackTT(RecordCallback callback, void* context) {
+    mTTStream.SetCallbackTT(callback, context);
+}
+void NetworkNodeClient::SetCallbackCSC(RecordCallback callback, void* context) {
+    mCSCStream.SetCallbackCSC(callback, context);
+}
+void NetworkNodeClient::SetCallbackEV(RecordCallback callback, void* context) {
+    mEVStream.SetCallbackEV(callback, context);
+}
+void NetworkNodeClient::SetCallbackVT(RecordCallback callback, void* context) {
+    mVTStream.SetCallbackVT(callback, context);
+}
 
-bool NetworkNodeClient::RequestObjectsAndTypes(std::vector<std::string>& objects, std::vector<std::string>& types) {
+bool NetworkNodeClient::RequestObjectsAndTypes(std::vector<std::string>& objects,
+                                               std::vector<std::string>& types) {
     mServerObjects.clear();
     mServerTypes.clear();
     if (!RequestItemList("-RequestGalderaObjects", objects, mServerObjects)) return false;

@@ -4,14 +4,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <new>
-#include <system_error>
-#include <utility>
-
 #include <netinet/in.h>
+#include <new>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
+#include <utility>
 
 #include "comlux/ClientLogFile.h"
 #include "comlux/internal/ListenerErrorReports.h"
@@ -44,7 +43,9 @@ int LastErrorOrErrno() {
 NodeConnectionClient::NodeConnectionClient(int recordSize, std::string streamType)
     : mRecordSize(recordSize), mStreamType(std::move(streamType)) {}
 
-NodeConnectionClient::~NodeConnectionClient() { StopReceivingForDestruction(); }
+NodeConnectionClient::~NodeConnectionClient() {
+    StopReceivingForDestruction();
+}
 
 void NodeConnectionClient::SetCallbackSE(RecordCallback, void*) {}
 void NodeConnectionClient::SetCallbackST(RecordCallback, void*) {}
@@ -53,7 +54,9 @@ void NodeConnectionClient::SetCallbackCSC(RecordCallback, void*) {}
 void NodeConnectionClient::SetCallbackEV(RecordCallback, void*) {}
 void NodeConnectionClient::SetCallbackVT(RecordCallback, void*) {}
 
-void NodeConnectionClient::SetLogFile(ClientLogFile* log) { mLogFile = log; }
+void NodeConnectionClient::SetLogFile(ClientLogFile* log) {
+    mLogFile = log;
+}
 
 std::string NodeConnectionClient::LastReport() const {
     std::lock_guard lock(mMessageLock);
@@ -72,9 +75,13 @@ void NodeConnectionClient::ReportSocketError(const ListenerErrorTable& table, in
     Report(Error, FormatListenerError(table, errorCode, mStreamType));
 }
 
-void NodeConnectionClient::ProcessRecieveError(int errorCode) { ReportSocketError(kRecieveErrors, errorCode); }
+void NodeConnectionClient::ProcessRecieveError(int errorCode) {
+    ReportSocketError(kRecieveErrors, errorCode);
+}
 
-void NodeConnectionClient::ProcessCloseError(int errorCode) { ReportSocketError(kCloseErrors, errorCode); }
+void NodeConnectionClient::ProcessCloseError(int errorCode) {
+    ReportSocketError(kCloseErrors, errorCode);
+}
 
 bool NodeConnectionClient::InitServerStream(int portNumber) {
     // A listener left started (a set-up that stopped half-way) starts again as from Idle.
@@ -86,7 +93,8 @@ bool NodeConnectionClient::InitServerStream(int portNumber) {
         mStopRequested = false;
         mThreadFinished = false;
     }
-    if (!CreateSocket() || !BindSocket(portNumber) || !ListenToSocket() || !CreateRecieveBuffer()) return false;
+    if (!CreateSocket() || !BindSocket(portNumber) || !ListenToSocket() || !CreateRecieveBuffer())
+        return false;
     return StartReceiveThread();
 }
 
@@ -111,7 +119,8 @@ bool NodeConnectionClient::BindSocket(int portNumber) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(static_cast<std::uint16_t>(portNumber));
-    if (::bind(mListenSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
+    if (::bind(mListenSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return true;
     ReportSocketError(kBindSocketErrors, LastSocketError());
     return false;
 }
@@ -145,10 +154,11 @@ bool NodeConnectionClient::StartReceiveThread() {
         mDmaProcessor = std::thread([this] { ServerStreamThread(this); });
         return true;
     } catch (const std::system_error&) {
-        Report(Error,
-               "NodeConnectionClient::InitServerStream() - Error, unable to create new thread, AfxBeginThread() "
-               "returned a null.  mStreamType: " +
-                   mStreamType);
+        Report(
+            Error,
+            "NodeConnectionClient::InitServerStream() - Error, unable to create new thread, AfxBeginThread() "
+            "returned a null.  mStreamType: " +
+                mStreamType);
         return false;
     }
 }
@@ -156,8 +166,7 @@ bool NodeConnectionClient::StartReceiveThread() {
 int NodeConnectionClient::ServerStreamThread(NodeConnectionClient* listener) {
     RaiseCurrentThreadPriority();
     if (listener->AcceptClientSocket()) {
-        while (listener->RecieveData()) {
-        }
+        while (listener->RecieveData()) {}
     }
     listener->MarkThreadFinished();
     return 0;
@@ -198,10 +207,11 @@ bool NodeConnectionClient::RecieveData() {
         const int code = got < 0 ? LastSocketError() : 0;
         if (mStopRequested) return false;
         if (got == 0) {
-            Report(Notice,
-                   "NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has been "
-                   "closed gracefully.  mStreamType: " +
-                       mStreamType);
+            Report(
+                Notice,
+                "NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has been "
+                "closed gracefully.  mStreamType: " +
+                    mStreamType);
         } else {
             ProcessRecieveError(code);
         }
@@ -236,11 +246,13 @@ void NodeConnectionClient::RequestStop(bool report) {
     }
     if (!report) return;
     if (shutDown) {
-        Report(Notice, "NodeConnectionClient::CloseServerStream() - mDmaProcessor thread has been terminated "
-                       "successfully.");
+        Report(Notice,
+               "NodeConnectionClient::CloseServerStream() - mDmaProcessor thread has been terminated "
+               "successfully.");
     } else {
         Report(Notice,
-               "NodeConnectionClient::CloseServerStream() - Error, mDmaProcessor thread was unable to terminate. "
+               "NodeConnectionClient::CloseServerStream() - Error, mDmaProcessor thread was unable to "
+               "terminate. "
                "lastError: " +
                    std::to_string(lastError));
     }
@@ -268,8 +280,9 @@ void NodeConnectionClient::CloseServerStream() {
         WaitForThreadEnd();
         // A time-out is not a failure: the thread has been told to stop and is only finishing
         // a record callback.
-        Report(Notice, "NodeConnectionClient::CloseServerStream() - WaitForSingleObject for mDmaProcessor thread "
-                       "completed successfully.");
+        Report(Notice,
+               "NodeConnectionClient::CloseServerStream() - WaitForSingleObject for mDmaProcessor thread "
+               "completed successfully.");
         mThreadLingering = true;
     }
     mBoundPort = 0;
@@ -293,15 +306,17 @@ void NodeConnectionClient::StopReceivingForDestruction() {
 }
 
 bool NodeConnectionClient::AddStreamObject(const std::string& objectName) {
-    Report(Notice, "NodeConnectionClient::AddStreamObject() - Notice, Attempting to add object to our stream list, "
-                   "objectName: " +
-                       objectName + ", mStreamType " + mStreamType + ".");
+    Report(Notice,
+           "NodeConnectionClient::AddStreamObject() - Notice, Attempting to add object to our stream list, "
+           "objectName: " +
+               objectName + ", mStreamType " + mStreamType + ".");
     const auto found = std::find(mStreamObjects.begin(), mStreamObjects.end(), objectName);
     if (found != mStreamObjects.end()) {
         int& count = mStreamObjectCounts[static_cast<std::size_t>(found - mStreamObjects.begin())];
         ++count;
         Report(Notice,
-               "NodeConnectionClient::AddStreamObject() - Notice, Stream Object is already in our list, count has "
+               "NodeConnectionClient::AddStreamObject() - Notice, Stream Object is already in our list, "
+               "count has "
                "been incremented.  count: " +
                    std::to_string(count) + ", mStreamType " + mStreamType + ".");
         return true;
@@ -316,13 +331,15 @@ bool NodeConnectionClient::AddStreamObject(const std::string& objectName) {
 }
 
 bool NodeConnectionClient::RemoveStreamObject(const std::string& objectName) {
-    Report(Notice, "NodeConnectionClient::RemoveStreamObject() - Notice, Attempting to remove object from our "
-                   "stream list, objectName: " +
-                       objectName + ", mStreamType " + mStreamType + ".");
+    Report(Notice,
+           "NodeConnectionClient::RemoveStreamObject() - Notice, Attempting to remove object from our "
+           "stream list, objectName: " +
+               objectName + ", mStreamType " + mStreamType + ".");
     const auto found = std::find(mStreamObjects.begin(), mStreamObjects.end(), objectName);
     if (found == mStreamObjects.end()) {
         Report(Error,
-               "NodeConnectionClient::RemoveStreamObject() - Error, Attempt to remove object from our list failed, "
+               "NodeConnectionClient::RemoveStreamObject() - Error, Attempt to remove object from our list "
+               "failed, "
                "the object was not found.  objectName: " +
                    objectName + ", mStreamType " + mStreamType + ".");
         return false;
@@ -331,13 +348,15 @@ bool NodeConnectionClient::RemoveStreamObject(const std::string& objectName) {
     int& count = mStreamObjectCounts[static_cast<std::size_t>(position)];
     --count;
     Report(Notice,
-           "NodeConnectionClient::RemoveStreamObject() - Notice, Stream Object count has been decremented.  count: " +
+           "NodeConnectionClient::RemoveStreamObject() - Notice, Stream Object count has been decremented.  "
+           "count: " +
                std::to_string(count) + ", mStreamType " + mStreamType + ".");
     if (count != 0) return false;
     mStreamObjects.erase(found);
     mStreamObjectCounts.erase(mStreamObjectCounts.begin() + position);
     Report(Notice,
-           "NodeConnectionClient::RemoveStreamObject() - Notice, Stream Object count was zero, therefore object has "
+           "NodeConnectionClient::RemoveStreamObject() - Notice, Stream Object count was zero, therefore "
+           "object has "
            "been removed.  objectName: " +
                objectName + ", mStreamType " + mStreamType + ".");
     return true;

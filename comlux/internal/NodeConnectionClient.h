@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "comlux/internal/Socket.h"
 #include "comlux/RecordCallback.h"
+#include "comlux/internal/Socket.h"
 
 namespace comlux {
 
@@ -116,7 +116,7 @@ private:
     Socket mClientSocket;  // written by the receive thread under mThreadLock after accept
     Socket mListenSocket;
     int mRecvBufferSize = 0;
-    int mBoundPort = 0;  // the port bound by the last start, 0 when not listening
+    int mBoundPort = 0;                       // the port bound by the last start, 0 when not listening
     std::vector<std::string> mStreamObjects;  // owner's thread only
     std::vector<int> mStreamObjectCounts;     // parallel to mStreamObjects, each at least 1
 
@@ -126,8 +126,8 @@ private:
     // Written by the owner's thread (under mThreadLock, so that an accept racing a stop sees it),
     // read by the receive thread: no more deliveries, and failures are now our own doing.
     std::atomic<bool> mStopRequested{false};
-    bool mThreadFinished = false;  // set by the receive thread as its last act
-    bool mThreadLingering = false; // owner's thread: a stopped thread not yet joined
+    bool mThreadFinished = false;   // set by the receive thread as its last act
+    bool mThreadLingering = false;  // owner's thread: a stopped thread not yet joined
 };
 
 }  // namespace comlux

@@ -21,7 +21,9 @@ constexpr int kNumberOffset = 8;
 NodeConnectionClientCSC::NodeConnectionClientCSC()
     : NodeConnectionClient(kRecordSize, "CSC"), mRegistration(kCscTypeWords) {}
 
-NodeConnectionClientCSC::~NodeConnectionClientCSC() { StopReceivingForDestruction(); }
+NodeConnectionClientCSC::~NodeConnectionClientCSC() {
+    StopReceivingForDestruction();
+}
 
 void NodeConnectionClientCSC::SetCallbackCSC(RecordCallback callback, void* context) {
     mRegistration.SetCallback(callback, context);

@@ -13,7 +13,9 @@ constexpr int kRecordSize = 184;
 NodeConnectionClientEV::NodeConnectionClientEV()
     : NodeConnectionClient(kRecordSize, "Event"), mRegistration(kEventTypeWords) {}
 
-NodeConnectionClientEV::~NodeConnectionClientEV() { StopReceivingForDestruction(); }
+NodeConnectionClientEV::~NodeConnectionClientEV() {
+    StopReceivingForDestruction();
+}
 
 void NodeConnectionClientEV::SetCallbackEV(RecordCallback callback, void* context) {
     mRegistration.SetCallback(callback, context);

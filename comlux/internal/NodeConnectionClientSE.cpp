@@ -21,7 +21,9 @@ constexpr int kNumberOffset = 8;
 NodeConnectionClientSE::NodeConnectionClientSE()
     : NodeConnectionClient(kRecordSize, "SingleElectrode"), mRegistration(kSpikeTypeWords) {}
 
-NodeConnectionClientSE::~NodeConnectionClientSE() { StopReceivingForDestruction(); }
+NodeConnectionClientSE::~NodeConnectionClientSE() {
+    StopReceivingForDestruction();
+}
 
 void NodeConnectionClientSE::SetCallbackSE(RecordCallback callback, void* context) {
     mRegistration.SetCallback(callback, context);

@@ -21,7 +21,9 @@ constexpr int kNumberOffset = 8;
 NodeConnectionClientST::NodeConnectionClientST()
     : NodeConnectionClient(kRecordSize, "Stereotrode"), mRegistration(kSpikeTypeWords) {}
 
-NodeConnectionClientST::~NodeConnectionClientST() { StopReceivingForDestruction(); }
+NodeConnectionClientST::~NodeConnectionClientST() {
+    StopReceivingForDestruction();
+}
 
 void NodeConnectionClientST::SetCallbackST(RecordCallback callback, void* context) {
     mRegistration.SetCallback(callback, context);

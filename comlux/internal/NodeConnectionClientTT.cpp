@@ -21,7 +21,9 @@ constexpr int kNumberOffset = 8;
 NodeConnectionClientTT::NodeConnectionClientTT()
     : NodeConnectionClient(kRecordSize, "Tetrode"), mRegistration(kSpikeTypeWords) {}
 
-NodeConnectionClientTT::~NodeConnectionClientTT() { StopReceivingForDestruction(); }
+NodeConnectionClientTT::~NodeConnectionClientTT() {
+    StopReceivingForDestruction();
+}
 
 void NodeConnectionClientTT::SetCallbackTT(RecordCallback callback, void* context) {
     mRegistration.SetCallback(callback, context);

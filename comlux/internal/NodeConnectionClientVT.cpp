@@ -21,7 +21,9 @@ constexpr int kNumberOffset = 2;
 NodeConnectionClientVT::NodeConnectionClientVT()
     : NodeConnectionClient(kRecordSize, "Video"), mRegistration(kVideoTypeWords) {}
 
-NodeConnectionClientVT::~NodeConnectionClientVT() { StopReceivingForDestruction(); }
+NodeConnectionClientVT::~NodeConnectionClientVT() {
+    StopReceivingForDestruction();
+}
 
 void NodeConnectionClientVT::SetCallbackVT(RecordCallback callback, void* context) {
     mRegistration.SetCallback(callback, context);

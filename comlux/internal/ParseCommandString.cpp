@@ -24,8 +24,8 @@ void Trim(std::string& text) {
 
 bool ParseCommandString(std::string text, std::vector<std::string>& tokens, ClientLogFile* log) {
     tokens.clear();
-    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; },
-                    ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
     while (!text.empty()) {
         Trim(text);
         if (!text.empty() && text.front() == '"') {
@@ -33,9 +33,11 @@ bool ParseCommandString(std::string text, std::vector<std::string>& tokens, Clie
             const auto close = text.find('"');
             if (close == std::string::npos) {
                 if (log != nullptr) {
-                    log->WriteEntry(Error,
-                                    "CommandProcessor::ParseCommandString() - Error Processing command string, "
-                                    "unable to find matching double quotes. command string: " + text);
+                    log->WriteEntry(
+                        Error,
+                        "CommandProcessor::ParseCommandString() - Error Processing command string, "
+                        "unable to find matching double quotes. command string: " +
+                            text);
                 }
                 return false;
             }

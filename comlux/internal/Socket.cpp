@@ -7,7 +7,9 @@
 
 namespace comlux {
 
-Socket::~Socket() { Close(); }
+Socket::~Socket() {
+    Close();
+}
 
 Socket::Socket(Socket&& other) noexcept : mFd(std::exchange(other.mFd, -1)) {}
 
@@ -19,7 +21,9 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     return *this;
 }
 
-Socket Socket::CreateTcp() { return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)); }
+Socket Socket::CreateTcp() {
+    return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+}
 
 int Socket::Close() {
     if (mFd < 0) return 0;

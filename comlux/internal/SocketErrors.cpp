@@ -48,17 +48,13 @@ constexpr std::pair<int, int> kErrnoToWsa[] = {
 };
 
 constexpr std::pair<int, int> kResolverToWsa[] = {
-    {EAI_NONAME, WSAHOST_NOT_FOUND},
-    {EAI_AGAIN, WSATRY_AGAIN},
-    {EAI_FAIL, WSANO_RECOVERY},
-    {EAI_NODATA, WSANO_DATA},
-    {EAI_ADDRFAMILY, WSANO_DATA},
-    {EAI_MEMORY, WSAENOBUFS},
+    {EAI_NONAME, WSAHOST_NOT_FOUND}, {EAI_AGAIN, WSATRY_AGAIN},    {EAI_FAIL, WSANO_RECOVERY},
+    {EAI_NODATA, WSANO_DATA},        {EAI_ADDRFAMILY, WSANO_DATA}, {EAI_MEMORY, WSAENOBUFS},
 };
 
 int Lookup(std::span<const std::pair<int, int>> table, int key, int fallback) {
-    const auto it = std::find_if(table.begin(), table.end(),
-                                 [key](const auto& row) { return row.first == key; });
+    const auto it =
+        std::find_if(table.begin(), table.end(), [key](const auto& row) { return row.first == key; });
     return it == table.end() ? fallback : it->second;
 }
 
@@ -70,13 +66,17 @@ const SocketErrorRow* FindSocketError(std::span<const SocketErrorRow> table, int
     return it == table.end() ? nullptr : &*it;
 }
 
-int WsaCodeFromErrno(int err) { return Lookup(kErrnoToWsa, err, 0); }
+int WsaCodeFromErrno(int err) {
+    return Lookup(kErrnoToWsa, err, 0);
+}
 
 int WsaCodeFromResolver(int eaiError, int err) {
     if (eaiError == EAI_SYSTEM) return WsaCodeFromErrno(err);
     return Lookup(kResolverToWsa, eaiError, WSANO_RECOVERY);
 }
 
-int LastSocketError() { return WsaCodeFromErrno(errno); }
+int LastSocketError() {
+    return WsaCodeFromErrno(errno);
+}
 
 }  // namespace comlux

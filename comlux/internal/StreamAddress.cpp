@@ -2,7 +2,9 @@
 
 namespace comlux {
 
-bool IsLoopbackAddress(std::string_view dotted) { return dotted.substr(0, 4) == "127."; }
+bool IsLoopbackAddress(std::string_view dotted) {
+    return dotted.substr(0, 4) == "127.";
+}
 
 std::string ChooseStreamAddress(std::string_view commandLocalAddress, std::string_view hostNameAddress) {
     if (IsLoopbackAddress(commandLocalAddress)) return std::string(commandLocalAddress);

@@ -27,14 +27,16 @@ void StreamRegistration::SetObjectNames(const std::vector<std::string>& names,
     mObjectNames = std::move(accepted);
 }
 
-StreamRegistration::Outcome StreamRegistration::DeliverNumbered(std::int64_t number, const unsigned char* record) {
+StreamRegistration::Outcome StreamRegistration::DeliverNumbered(std::int64_t number,
+                                                                const unsigned char* record) {
     RecordCallback callback = nullptr;
     void* context = nullptr;
     std::string name;
     {
         std::lock_guard lock(mLock);
         if (mCallback == nullptr || mCallbackContext == nullptr) return Outcome::Dropped;
-        if (number < 0 || number >= static_cast<std::int64_t>(mObjectNames.size())) return Outcome::OutOfRange;
+        if (number < 0 || number >= static_cast<std::int64_t>(mObjectNames.size()))
+            return Outcome::OutOfRange;
         callback = mCallback;
         context = mCallbackContext;
         name = mObjectNames[static_cast<std::size_t>(number)];
@@ -59,9 +61,9 @@ StreamRegistration::Outcome StreamRegistration::DeliverUnderFirstName(const unsi
 }
 
 std::int32_t ReadLittleInt32(const unsigned char* bytes) {
-    const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                static_cast<std::uint32_t>(bytes[2]) << 16 |
-                                static_cast<std::uint32_t>(bytes[3]) << 24;
+    const std::uint32_t value =
+        static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+        static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
     return static_cast<std::int32_t>(value);
 }
 

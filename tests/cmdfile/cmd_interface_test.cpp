@@ -1,9 +1,8 @@
-#include "cmdfile/CmdInterface.h"
-
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include "cmdfile/CmdInterface.h"
 
 using cmdfile::CmdInterface;
 
@@ -16,7 +15,8 @@ struct Recorder {
 
     std::vector<CmdInterface::Entry> Table() {
         std::vector<CmdInterface::Entry> table;
-        for (const char* keyword : {"-createtrialitem", "-sendeventstring", "-sendttlbit", "-sendcommand", "-setdelay"}) {
+        for (const char* keyword :
+             {"-createtrialitem", "-sendeventstring", "-sendttlbit", "-sendcommand", "-setdelay"}) {
             table.push_back({keyword, [this, keyword](const std::string& line) {
                                  calls.push_back(std::string(keyword) + "|" + line);
                                  return -7;  // a handler's result is not passed on

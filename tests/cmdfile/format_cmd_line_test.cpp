@@ -1,10 +1,9 @@
-#include "cmdfile/FormatCmdLine.h"
-#include "tests/support/TempDir.h"
-
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include "cmdfile/FormatCmdLine.h"
+#include "tests/support/TempDir.h"
 
 using cmdfile::FormatCmdLine;
 using testsupport::TempDir;

@@ -1,10 +1,9 @@
 // The command channel against a scripted loopback peer: connecting, framing, corrupt answers,
 // lost connections and the log lines that explain them.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -77,14 +76,16 @@ TEST_F(ChannelTest, ConnectSendsOneExactFrameAndKeepsTheWordAfterTheFirstBlank) 
 
     const auto log = Log();
     const std::string op = "NetworkNodeClient::InitializeClient() - ";
-    EXPECT_THAT(log, ElementsAre(
-        op + "Attempting to initialize Message Client connection.  serverName: 127.0.0.1, portNumber: " +
-            std::to_string(peer.Port()),
-        op + "Attempting to create Client Socket", op + "Client Socket created successfully",
-        op + "Attempting to request information about our connection.",
-        op + "Request for information was successful.",
-        op + "Attempting to establish a connection to our server.", op + "Connection successfully established",
-        op + "Message Client successfully initialized"));
+    EXPECT_THAT(
+        log,
+        ElementsAre(
+            op + "Attempting to initialize Message Client connection.  serverName: 127.0.0.1, portNumber: " +
+                std::to_string(peer.Port()),
+            op + "Attempting to create Client Socket", op + "Client Socket created successfully",
+            op + "Attempting to request information about our connection.",
+            op + "Request for information was successful.",
+            op + "Attempting to establish a connection to our server.",
+            op + "Connection successfully established", op + "Message Client successfully initialized"));
 }
 
 TEST_F(ChannelTest, ApplicationNameWithoutBlankIsTakenWholeAndSecondInitializeIsRefused) {
@@ -97,8 +98,9 @@ TEST_F(ChannelTest, ApplicationNameWithoutBlankIsTakenWholeAndSecondInitializeIs
     EXPECT_FALSE(client.InitializeClient("localhost", 1));
     EXPECT_TRUE(client.IsInitialized());
     EXPECT_EQ(client.GetServerName(), "127.0.0.1");
-    EXPECT_TRUE(Contains(Log(), "NetworkNodeClient::InitializeClient() - Attempting to initialize Message Client "
-                                "that has already been initialized, unable to re-initialize"));
+    EXPECT_TRUE(Contains(Log(),
+                         "NetworkNodeClient::InitializeClient() - Attempting to initialize Message Client "
+                         "that has already been initialized, unable to re-initialize"));
     EXPECT_TRUE(client.ShutdownClient());
     ASSERT_TRUE(peer.Finish());
     EXPECT_EQ(peer.Commands().size(), 1u);
@@ -152,19 +154,24 @@ TEST_P(CorruptAnswerTest, FailsWithItsMessageAndLeavesTheConnectionUp) {
     EXPECT_TRUE(peer.Finish());
 }
 
-const std::string kInvalidVersion = "Error, invalid version number, data has been corrupted or improperly formatted";
+const std::string kInvalidVersion =
+    "Error, invalid version number, data has been corrupted or improperly formatted";
 const std::string kUnsupported =
-    "Error, this Version of Brontavix Network Communication is not Supported, please update to the latest version "
+    "Error, this Version of Brontavix Network Communication is not Supported, please update to the latest "
+    "version "
     "of the software.  Version #";
-const std::string kBadCode = "Error, invalid validation code, data has been corrupted or improperly formatted";
-const std::string kBadSize = "NetworkNodeClient::RecieveMessage() - Invalid message size for recieving message, messageSize: ";
+const std::string kBadCode =
+    "Error, invalid validation code, data has been corrupted or improperly formatted";
+const std::string kBadSize =
+    "NetworkNodeClient::RecieveMessage() - Invalid message size for recieving message, messageSize: ";
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, CorruptAnswerTest,
     testing::Values(CorruptHeader{"VersionZero", Frame(std::string("x\0", 2), 0), kInvalidVersion, ""},
                     CorruptHeader{"VersionNegative", Frame(std::string("x\0", 2), -3), kInvalidVersion, ""},
                     CorruptHeader{"VersionTwo", Frame(std::string("x\0", 2), 2), kUnsupported + "2", ""},
-                    CorruptHeader{"BadValidation", Frame(std::string("x\0", 2), 1, 0xA5A5A5A4u), kBadCode, ""},
+                    CorruptHeader{"BadValidation", Frame(std::string("x\0", 2), 1, 0xA5A5A5A4u), kBadCode,
+                                  ""},
                     CorruptHeader{"LengthZero", Frame("", 1, 0xA5A5A5A5u, 0), "", kBadSize + "0"},
                     CorruptHeader{"LengthNegative", Frame("", 1, 0xA5A5A5A5u, -5), "", kBadSize + "-5"},
                     CorruptHeader{"LengthOverBound", Frame("abc", 1, 0xA5A5A5A5u, 16 * 1024 * 1024 + 1), "",
@@ -187,15 +194,17 @@ TEST_F(ChannelTest, PeerClosingMidAnswerClosesTheChannel) {
     EXPECT_TRUE(peer.Finish());
 
     const auto log = Log();
-    const auto closed = std::find(log.begin(), log.end(),
-                                  "NetworkNodeClient::GetBuffer() - Attempting to recieve data has failed, socket has "
-                                  "been closed gracefully");
+    const auto closed =
+        std::find(log.begin(), log.end(),
+                  "NetworkNodeClient::GetBuffer() - Attempting to recieve data has failed, socket has "
+                  "been closed gracefully");
     ASSERT_NE(closed, log.end());
-    EXPECT_THAT(std::vector<std::string>(closed + 1, log.end()),
-                ElementsAre("NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
-                            "NetworkNodeClient::ShutdownClient() - Attempting to Close Message Client Socket",
-                            "NetworkNodeClient::ShutdownClient() - Attempt to Close Message Client Socket was "
-                            "successful"));
+    EXPECT_THAT(
+        std::vector<std::string>(closed + 1, log.end()),
+        ElementsAre("NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
+                    "NetworkNodeClient::ShutdownClient() - Attempting to Close Message Client Socket",
+                    "NetworkNodeClient::ShutdownClient() - Attempt to Close Message Client Socket was "
+                    "successful"));
 }
 
 TEST_F(ChannelTest, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
@@ -210,12 +219,14 @@ TEST_F(ChannelTest, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
     EXPECT_FALSE(sent);
     EXPECT_FALSE(client.IsInitialized());
     const auto log = Log();
-    const auto failed = std::find(log.begin(), log.end(),
-                                  "NetworkNodeClient::SendMessage() - Unable to send data, call to send() failed, we "
-                                  "must have lost our socket.  message: -PostEvent \"x\" 0 0");
+    const auto failed =
+        std::find(log.begin(), log.end(),
+                  "NetworkNodeClient::SendMessage() - Unable to send data, call to send() failed, we "
+                  "must have lost our socket.  message: -PostEvent \"x\" 0 0");
     ASSERT_NE(failed, log.end());
     ASSERT_NE(failed, log.begin());
-    EXPECT_THAT(*(failed - 1), HasSubstr("NetworkNodeClient::ProcessSendError() - Error sending data, error code: "));
+    EXPECT_THAT(*(failed - 1),
+                HasSubstr("NetworkNodeClient::ProcessSendError() - Error sending data, error code: "));
     EXPECT_EQ(*(failed + 1), "NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client");
 }
 
@@ -232,9 +243,10 @@ TEST_F(ChannelTest, UnansweredCommandTimesOutAndGivesTheConnectionUp) {
     EXPECT_FALSE(client.IsInitialized());
     ASSERT_TRUE(peer.Finish());
     EXPECT_TRUE(peer.SawClose());
-    EXPECT_TRUE(Contains(Log(), "NetworkNodeClient::ProcessRecieveError() - Error recieving data, error code: "
-                                "WSAETIMEDOUT - The connection has been dropped, because of a network failure or "
-                                "because the system on the other end went down without notice."));
+    EXPECT_TRUE(Contains(Log(),
+                         "NetworkNodeClient::ProcessRecieveError() - Error recieving data, error code: "
+                         "WSAETIMEDOUT - The connection has been dropped, because of a network failure or "
+                         "because the system on the other end went down without notice."));
 }
 
 TEST_F(ChannelTest, RefusedConnectionIsExplainedAndLeavesTheChannelClosed) {
@@ -243,9 +255,11 @@ TEST_F(ChannelTest, RefusedConnectionIsExplainedAndLeavesTheChannelClosed) {
     EXPECT_FALSE(client.IsInitialized());
     const auto log = Log();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], "NetworkNodeClient::ConnectToServer() - Error Connecting To Server, error code: "
-                                   "WSAECONNREFUSED - The attempt to connect was forcefully rejected.");
-    EXPECT_EQ(log.back(), "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
+    EXPECT_EQ(log[log.size() - 2],
+              "NetworkNodeClient::ConnectToServer() - Error Connecting To Server, error code: "
+              "WSAECONNREFUSED - The attempt to connect was forcefully rejected.");
+    EXPECT_EQ(log.back(),
+              "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
 
     // A failed attempt leaves nothing behind: the next one connects normally.
     ScriptedPeer peer;
@@ -262,10 +276,12 @@ TEST_F(ChannelTest, PortOutsideSixteenBitsIsRefusedInsteadOfCutToAnotherPort) {
         EXPECT_FALSE(client.IsInitialized());
         const auto log = Log();
         ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(log[log.size() - 2], "NetworkNodeClient::ConnectToServer() - Error Connecting To Server, error code: "
-                                       "WSAEADDRNOTAVAIL - The remote address is not a valid address (such as "
-                                       "ADDR_ANY).");
-        EXPECT_EQ(log.back(), "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
+        EXPECT_EQ(log[log.size() - 2],
+                  "NetworkNodeClient::ConnectToServer() - Error Connecting To Server, error code: "
+                  "WSAEADDRNOTAVAIL - The remote address is not a valid address (such as "
+                  "ADDR_ANY).");
+        EXPECT_EQ(log.back(),
+                  "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
     }
 }
 
@@ -273,9 +289,11 @@ TEST_F(ChannelTest, UnresolvableHostIsExplained) {
     EXPECT_FALSE(client.InitializeClient("no-such-host.invalid", 26100));
     const auto log = Log();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], "NetworkNodeClient::GetServerInfo() - Error Getting Server Name, error code: "
-                                   "WSAHOST_NOT_FOUND - Authoritative answer host not found.");
-    EXPECT_EQ(log.back(), "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
+    EXPECT_EQ(log[log.size() - 2],
+              "NetworkNodeClient::GetServerInfo() - Error Getting Server Name, error code: "
+              "WSAHOST_NOT_FOUND - Authoritative answer host not found.");
+    EXPECT_EQ(log.back(),
+              "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
 }
 
 TEST_F(ChannelTest, OperationsOnAClosedChannelFailQuietly) {
@@ -284,9 +302,10 @@ TEST_F(ChannelTest, OperationsOnAClosedChannelFailQuietly) {
     EXPECT_FALSE(client.GetReply(reply));
     EXPECT_EQ(reply, "-1");
     EXPECT_FALSE(client.ShutdownClient());
-    EXPECT_THAT(Log(), ElementsAre("NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
-                                   "NetworkNodeClient::ShutdownClient() - Unable to Close Message Client, Client has "
-                                   "not yet been initialized"));
+    EXPECT_THAT(
+        Log(), ElementsAre("NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
+                           "NetworkNodeClient::ShutdownClient() - Unable to Close Message Client, Client has "
+                           "not yet been initialized"));
 }
 
 }  // namespace

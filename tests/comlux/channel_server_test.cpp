@@ -1,15 +1,14 @@
 // The command channel against the in-process stand-in server: the whole connect / shutdown
 // sequence, the stream set-up with its failure half-way, and the server's object lists.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-#include "galdera/GalderaServer.h"
 #include "comlux/internal/NetworkNodeClient.h"
+#include "galdera/GalderaServer.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -38,8 +37,8 @@ std::vector<std::string> CommandsOn(const galdera::GalderaServer& server, int co
 }
 
 std::size_t CountStartingWith(const std::vector<std::string>& texts, const std::string& start) {
-    return static_cast<std::size_t>(
-        std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(start, 0) == 0; }));
+    return static_cast<std::size_t>(std::count_if(
+        texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(start, 0) == 0; }));
 }
 
 class ChannelServerTest : public testing::Test {
@@ -71,20 +70,24 @@ TEST_F(ChannelServerTest, ConnectAndShutdownWriteTheirLinesInOrder) {
     const std::string w = "-* WARNING *-  07:08:09.010 - ";
     const std::string init = "NetworkNodeClient::InitializeClient() - ";
     const std::string shut = "NetworkNodeClient::ShutdownClient() - ";
-    EXPECT_THAT(EntryLines(dir.File("log.txt")),
-                ElementsAre(n + init + "Attempting to initialize Message Client connection.  serverName: 127.0.0.1, "
-                                       "portNumber: " + std::to_string(server->CommandPort()),
-                            n + init + "Attempting to create Client Socket", n + init + "Client Socket created successfully",
-                            n + init + "Attempting to request information about our connection.",
-                            n + init + "Request for information was successful.",
-                            n + init + "Attempting to establish a connection to our server.",
-                            n + init + "Connection successfully established",
-                            n + init + "Message Client successfully initialized",
-                            n + shut + "Attempting to Shutdown Message Client",
-                            n + shut + "Attempting to Close Message Client Socket",
-                            n + shut + "Attempt to Close Message Client Socket was successful",
-                            n + shut + "Attempting to Shutdown Message Client",
-                            w + shut + "Unable to Close Message Client, Client has not yet been initialized"));
+    EXPECT_THAT(
+        EntryLines(dir.File("log.txt")),
+        ElementsAre(n + init +
+                        "Attempting to initialize Message Client connection.  serverName: 127.0.0.1, "
+                        "portNumber: " +
+                        std::to_string(server->CommandPort()),
+                    n + init + "Attempting to create Client Socket",
+                    n + init + "Client Socket created successfully",
+                    n + init + "Attempting to request information about our connection.",
+                    n + init + "Request for information was successful.",
+                    n + init + "Attempting to establish a connection to our server.",
+                    n + init + "Connection successfully established",
+                    n + init + "Message Client successfully initialized",
+                    n + shut + "Attempting to Shutdown Message Client",
+                    n + shut + "Attempting to Close Message Client Socket",
+                    n + shut + "Attempt to Close Message Client Socket was successful",
+                    n + shut + "Attempting to Shutdown Message Client",
+                    w + shut + "Unable to Close Message Client, Client has not yet been initialized"));
 }
 
 TEST_F(ChannelServerTest, StreamSetUpFailingHalfWayCanBeRepeatedAfterReconnecting) {
@@ -137,7 +140,8 @@ TEST_F(ChannelServerTest, ObjectListsAreKeptAndGuardStreamRequests) {
     std::vector<std::string> closes;
     std::copy_if(commands.begin(), commands.end(), std::back_inserter(closes),
                  [](const std::string& t) { return t.rfind("-CloseStream ", 0) == 0; });
-    EXPECT_THAT(closes, ElementsAre("-CloseStream Video Tracker VTAcqEnt", "-CloseStream Events EventAcqEnt"));
+    EXPECT_THAT(closes,
+                ElementsAre("-CloseStream Video Tracker VTAcqEnt", "-CloseStream Events EventAcqEnt"));
 }
 
 TEST_F(ChannelServerTest, ObjectAnswerWithoutItemsFailsAndLeavesNoObjects) {

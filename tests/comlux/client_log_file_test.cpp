@@ -1,8 +1,8 @@
-#include "comlux/ClientLogFile.h"
-#include "tests/support/TempDir.h"
-
 #include <gtest/gtest.h>
 #include <thread>
+
+#include "comlux/ClientLogFile.h"
+#include "tests/support/TempDir.h"
 
 using comlux::ClientLogFile;
 using comlux::LocalTime;
@@ -11,7 +11,9 @@ using testsupport::TempDir;
 
 namespace {
 
-LocalTime At(int h, int m, int s, int ms) { return LocalTime{2026, 3, 7, h, m, s, ms}; }
+LocalTime At(int h, int m, int s, int ms) {
+    return LocalTime{2026, 3, 7, h, m, s, ms};
+}
 
 }  // namespace
 
@@ -25,13 +27,13 @@ TEST(ClientLogFile, BannerEntriesAndClosingLineAreWrittenWithCrLf) {
     EXPECT_EQ(log.WriteEntry(comlux::Notice, "A::B() - fine"), 0);
     EXPECT_EQ(log.CloseLogFile(), 0);
 
-    const std::string expected =
-        "Comlux Log File Opened - File Name:  " + path + "\r\n"
-        "Time Opened: (m/d/y)  3/7/2026 at time 7:4:9.5\r\n"
-        "Comlux Version 1.21\r\r\n\r\n"
-        "-* ERROR *-  07:04:09.005 - A::B() - failed\r\n"
-        "-* NOTICE *-  07:04:09.005 - A::B() - fine\r\n"
-        "Log File Closed - End of File\r\r\n\r\n";
+    const std::string expected = "Comlux Log File Opened - File Name:  " + path +
+                                 "\r\n"
+                                 "Time Opened: (m/d/y)  3/7/2026 at time 7:4:9.5\r\n"
+                                 "Comlux Version 1.21\r\r\n\r\n"
+                                 "-* ERROR *-  07:04:09.005 - A::B() - failed\r\n"
+                                 "-* NOTICE *-  07:04:09.005 - A::B() - fine\r\n"
+                                 "Log File Closed - End of File\r\r\n\r\n";
     EXPECT_EQ(ReadFile(path), expected);
 }
 
@@ -99,9 +101,12 @@ TEST(ClientLogFile, ConcurrentWritersProduceWholeLines) {
         const std::size_t end = content.find("\r\n", pos);
         const std::string line = content.substr(pos, end - pos);
         const std::string message = line.substr(line.find(" - ") + 3);
-        if (message == a) ++as;
-        else if (message == b) ++bs;
-        else ADD_FAILURE() << "torn line: " << line.substr(0, 60);
+        if (message == a)
+            ++as;
+        else if (message == b)
+            ++bs;
+        else
+            ADD_FAILURE() << "torn line: " << line.substr(0, 60);
         pos = end;
     }
     EXPECT_EQ(as, 200);

@@ -1,16 +1,14 @@
 // The client facade against the in-process stand-in server on free loopback ports: the
 // connection procedure, the request conventions, streams with records, and disconnecting
 // while another thread waits for an answer.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
@@ -78,8 +76,8 @@ TEST_F(FacadeTest, ConnectsThroughTheHandedOutPortAndSetsUpEveryStream) {
     const char* types[] = {"SEScAcqEnt", "STScAcqEnt", "TTScAcqEnt", "CscAcqEnt", "VTAcqEnt", "EventAcqEnt"};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(commands[1 + 2 * i], "-GetNextAvailablePortNumber");
-        EXPECT_THAT(commands[2 + 2 * i], testing::MatchesRegex("-CreateStream 127\\.0\\.0\\.1 [0-9]+ " +
-                                                               std::string(types[i])));
+        EXPECT_THAT(commands[2 + 2 * i],
+                    testing::MatchesRegex("-CreateStream 127\\.0\\.0\\.1 [0-9]+ " + std::string(types[i])));
     }
     EXPECT_EQ(commands.back(), "-SetComputerName " + HostName());
     EXPECT_EQ(client.GetServerName(), "127.0.0.1");
@@ -111,7 +109,8 @@ TEST_F(FacadeTest, FallsBackToTheCommandPortWhenNoPortIsHandedOut) {
     ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
     EXPECT_EQ(CommandsOn(1).front(), "-GetApplicationName");
     EXPECT_EQ(CommandsOn(1).back(), "-SetComputerName " + HostName());
-    EXPECT_THAT(LogText(), HasSubstr("error code: WSAECONNREFUSED - The attempt to connect was forcefully rejected."));
+    EXPECT_THAT(LogText(),
+                HasSubstr("error code: WSAECONNREFUSED - The attempt to connect was forcefully rejected."));
 }
 
 TEST_F(FacadeTest, ObjectListsStayParallelWhenTheServerSendsTooFewTypes) {

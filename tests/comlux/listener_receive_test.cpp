@@ -1,11 +1,10 @@
+#include <atomic>
+#include <future>
+#include <gtest/gtest.h>
+
 #include "comlux/internal/NodeConnectionClientCSC.h"
 #include "comlux/internal/NodeConnectionClientSE.h"
 #include "tests/comlux/listener_test_peer.h"
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <future>
 
 using namespace listenertest;
 using comlux::NodeConnectionClientCSC;
@@ -67,7 +66,8 @@ TEST(ListenerReceive, RecordsAreAssembledFromPiecesAndSplitWhenSharingASegment) 
     EXPECT_EQ(got[1].bytes, second);
     EXPECT_EQ(got[1].name, "SE2");
     EXPECT_EQ(got[2].bytes, third);
-    EXPECT_EQ(log.Entries(), (std::vector<std::string>{kGracefulClose + "SingleElectrode", kTerminated, kWaitCompleted}));
+    EXPECT_EQ(log.Entries(),
+              (std::vector<std::string>{kGracefulClose + "SingleElectrode", kTerminated, kWaitCompleted}));
 }
 
 TEST(ListenerReceive, ConnectionClosedInsideARecordEndsTheThreadWithoutDelivery) {
@@ -132,7 +132,8 @@ TEST(ListenerReceive, StartingAgainWithoutClosingReplacesTheOldListener) {
     ASSERT_TRUE(se.recorder.WaitFor(1));
     EXPECT_EQ(se.recorder.Deliveries()[0].name, "SE2");
     se.listener.CloseServerStream();
-    EXPECT_EQ(log.Entries(), (std::vector<std::string>{kTerminated, kWaitCompleted, kTerminated, kWaitCompleted}));
+    EXPECT_EQ(log.Entries(),
+              (std::vector<std::string>{kTerminated, kWaitCompleted, kTerminated, kWaitCompleted}));
 }
 
 TEST(ListenerReceive, RestartOnTheSamePortAfterAConnectionWasServed) {
@@ -166,15 +167,16 @@ TEST(ListenerReceive, StartFailuresAreReportedAndLeaveNoThread) {
     EXPECT_FALSE(se.InitServerStream(-1));
     EXPECT_EQ(se.ListeningPort(), 0);
     se.CloseServerStream();  // closes the half-made socket only: no thread lines
-    EXPECT_EQ(log.Entries(),
-              (std::vector<std::string>{
-                  "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, error code: WSAEADDRINUSE - A "
-                  "process on the computer is already bound to the same fully-qualified address and the socket has "
-                  "not been marked to allow address reuse with SO_REUSEADDR.  mStreamType: SingleElectrode",
-                  "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: 70000  "
-                  "mStreamType: SingleElectrode",
-                  "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: -1  "
-                  "mStreamType: SingleElectrode"}));
+    EXPECT_EQ(
+        log.Entries(),
+        (std::vector<std::string>{
+            "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, error code: WSAEADDRINUSE - A "
+            "process on the computer is already bound to the same fully-qualified address and the socket has "
+            "not been marked to allow address reuse with SO_REUSEADDR.  mStreamType: SingleElectrode",
+            "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: 70000  "
+            "mStreamType: SingleElectrode",
+            "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: -1  "
+            "mStreamType: SingleElectrode"}));
     EXPECT_EQ(se.LastReport(), log.Entries().back().substr(6));
 }
 
@@ -207,8 +209,10 @@ TEST(ListenerReceive, StreamObjectsAreCountedByExactName) {
         remove + "Stream Object count has been decremented.  count: 0" + type,
         remove + "Stream Object count was zero, therefore object has been removed.  objectName: Sc1" + type,
         remove + "Attempting to remove object from our stream list, objectName: Sc1" + type,
-        "ERROR NodeConnectionClient::RemoveStreamObject() - Error, Attempt to remove object from our list failed, "
-        "the object was not found.  objectName: Sc1" + type,
+        "ERROR NodeConnectionClient::RemoveStreamObject() - Error, Attempt to remove object from our list "
+        "failed, "
+        "the object was not found.  objectName: Sc1" +
+            type,
         remove + "Attempting to remove object from our stream list, objectName: sc1" + type,
         remove + "Stream Object count has been decremented.  count: 0" + type,
         remove + "Stream Object count was zero, therefore object has been removed.  objectName: sc1" + type,

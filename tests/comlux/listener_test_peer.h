@@ -4,19 +4,18 @@
 // data connection, a recorder for delivered records and a reader for the log's messages.
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "comlux/ClientLogFile.h"
@@ -38,7 +37,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<std::uint16_t>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        mConnected = ::connect(mSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        mConnected =
+            ::connect(mSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         const int noDelay = 1;  // every Send leaves as a segment of its own
         ::setsockopt(mSocket.Fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     }
@@ -63,7 +63,8 @@ private:
 inline std::vector<unsigned char> NumberedRecord(int size, std::int32_t number, unsigned char fill) {
     std::vector<unsigned char> record(static_cast<std::size_t>(size), fill);
     const auto value = static_cast<std::uint32_t>(number);
-    for (int i = 0; i < 4; ++i) record[8 + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        record[8 + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
     return record;
 }
 
@@ -88,8 +89,8 @@ public:
     static void Callback(void* context, const unsigned char* record, int count, std::string objectName) {
         auto* self = static_cast<Recorder*>(context);
         std::lock_guard lock(self->mLock);
-        self->mDeliveries.push_back({std::move(objectName),
-                                     std::vector<unsigned char>(record, record + self->mRecordSize), count});
+        self->mDeliveries.push_back(
+            {std::move(objectName), std::vector<unsigned char>(record, record + self->mRecordSize), count});
         self->mChanged.notify_all();
     }
     /// True when at least `n` records arrived within the patience limit.
@@ -122,7 +123,8 @@ public:
         std::istringstream text(testsupport::ReadFile(mDir.File("log.txt")));
         std::smatch match;
         for (std::string line; std::getline(text, line);) {
-            if (std::regex_match(line, match, entry)) entries.push_back(match[1].str() + " " + match[2].str());
+            if (std::regex_match(line, match, entry))
+                entries.push_back(match[1].str() + " " + match[2].str());
         }
         return entries;
     }
@@ -144,9 +146,11 @@ private:
 };
 
 inline const std::string kTerminated =
-    "NOTICE NodeConnectionClient::CloseServerStream() - mDmaProcessor thread has been terminated successfully.";
+    "NOTICE NodeConnectionClient::CloseServerStream() - mDmaProcessor thread has been terminated "
+    "successfully.";
 inline const std::string kWaitCompleted =
-    "NOTICE NodeConnectionClient::CloseServerStream() - WaitForSingleObject for mDmaProcessor thread completed "
+    "NOTICE NodeConnectionClient::CloseServerStream() - WaitForSingleObject for mDmaProcessor thread "
+    "completed "
     "successfully.";
 
 }  // namespace listenertest

@@ -46,9 +46,10 @@ TEST(ParseCommandString, UnmatchedQuoteKeepsEarlierItemsAndIsLogged) {
     EXPECT_FALSE(comlux::ParseCommandString("first \"second third", tokens, &log));
     EXPECT_THAT(tokens, ElementsAre("first"));
     log.CloseLogFile();
-    EXPECT_THAT(testsupport::ReadFile(dir.File("log.txt")),
-                testing::HasSubstr("- CommandProcessor::ParseCommandString() - Error Processing command string, "
-                                   "unable to find matching double quotes. command string: second third\r\n"));
+    EXPECT_THAT(
+        testsupport::ReadFile(dir.File("log.txt")),
+        testing::HasSubstr("- CommandProcessor::ParseCommandString() - Error Processing command string, "
+                           "unable to find matching double quotes. command string: second third\r\n"));
 }
 
 }  // namespace

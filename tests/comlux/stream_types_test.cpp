@@ -1,3 +1,7 @@
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
 #include "comlux/internal/NodeConnectionClientCSC.h"
 #include "comlux/internal/NodeConnectionClientEV.h"
 #include "comlux/internal/NodeConnectionClientSE.h"
@@ -6,20 +10,15 @@
 #include "comlux/internal/NodeConnectionClientVT.h"
 #include "tests/comlux/listener_test_peer.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <memory>
-
 using namespace listenertest;
 using comlux::NodeConnectionClient;
 
 namespace {
 
 using Setter = void (NodeConnectionClient::*)(comlux::RecordCallback, void*);
-const Setter kAllSetters[] = {&NodeConnectionClient::SetCallbackSE,  &NodeConnectionClient::SetCallbackST,
-                              &NodeConnectionClient::SetCallbackTT,  &NodeConnectionClient::SetCallbackCSC,
-                              &NodeConnectionClient::SetCallbackEV,  &NodeConnectionClient::SetCallbackVT};
+const Setter kAllSetters[] = {&NodeConnectionClient::SetCallbackSE, &NodeConnectionClient::SetCallbackST,
+                              &NodeConnectionClient::SetCallbackTT, &NodeConnectionClient::SetCallbackCSC,
+                              &NodeConnectionClient::SetCallbackEV, &NodeConnectionClient::SetCallbackVT};
 
 struct StreamKind {
     std::string label;
@@ -31,18 +30,18 @@ struct StreamKind {
 };
 
 const StreamKind kKinds[] = {
-    {"SE", [] { return std::make_unique<comlux::NodeConnectionClientSE>(); }, &NodeConnectionClient::SetCallbackSE,
-     112, "SingleElectrode", "SEScAcqEnt"},
-    {"ST", [] { return std::make_unique<comlux::NodeConnectionClientST>(); }, &NodeConnectionClient::SetCallbackST,
-     176, "Stereotrode", "STScAcqEnt"},
-    {"TT", [] { return std::make_unique<comlux::NodeConnectionClientTT>(); }, &NodeConnectionClient::SetCallbackTT,
-     304, "Tetrode", "TTScAcqEnt"},
+    {"SE", [] { return std::make_unique<comlux::NodeConnectionClientSE>(); },
+     &NodeConnectionClient::SetCallbackSE, 112, "SingleElectrode", "SEScAcqEnt"},
+    {"ST", [] { return std::make_unique<comlux::NodeConnectionClientST>(); },
+     &NodeConnectionClient::SetCallbackST, 176, "Stereotrode", "STScAcqEnt"},
+    {"TT", [] { return std::make_unique<comlux::NodeConnectionClientTT>(); },
+     &NodeConnectionClient::SetCallbackTT, 304, "Tetrode", "TTScAcqEnt"},
     {"CSC", [] { return std::make_unique<comlux::NodeConnectionClientCSC>(); },
      &NodeConnectionClient::SetCallbackCSC, 1044, "CSC", "CscAcqEnt"},
-    {"EV", [] { return std::make_unique<comlux::NodeConnectionClientEV>(); }, &NodeConnectionClient::SetCallbackEV,
-     184, "Event", "EventAcqEnt"},
-    {"VT", [] { return std::make_unique<comlux::NodeConnectionClientVT>(); }, &NodeConnectionClient::SetCallbackVT,
-     1828, "Video", "VTAcqEnt"},
+    {"EV", [] { return std::make_unique<comlux::NodeConnectionClientEV>(); },
+     &NodeConnectionClient::SetCallbackEV, 184, "Event", "EventAcqEnt"},
+    {"VT", [] { return std::make_unique<comlux::NodeConnectionClientVT>(); },
+     &NodeConnectionClient::SetCallbackVT, 1828, "Video", "VTAcqEnt"},
 };
 
 const StreamKind& Kind(const std::string& label) {
@@ -69,7 +68,8 @@ struct Stream {
     bool Drain(LogCapture& log) {
         peer->Close();
         return log.WaitForEntry(
-            "NOTICE NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has been "
+            "NOTICE NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has "
+            "been "
             "closed gracefully.  mStreamType: " +
             listener->StreamType());
     }
@@ -137,7 +137,8 @@ TEST(StreamTypes, SpikeNumbersIndexAllSpikeObjectsInTheServersOrder) {
     LogCapture log;
     // One name more than types (skipped), and a type differing only in letter case (not accepted).
     const std::vector<std::string> names = {"SE1", "CSC1", "TT1", "Odd", "ST1", "Untyped"};
-    const std::vector<std::string> types = {"SEScAcqEnt", "CscAcqEnt", "TTScAcqEnt", "sescacqent", "STScAcqEnt"};
+    const std::vector<std::string> types = {"SEScAcqEnt", "CscAcqEnt", "TTScAcqEnt", "sescacqent",
+                                            "STScAcqEnt"};
     Stream tt(Kind("TT"), log, names, types);
     Stream se(Kind("SE"), log, names, types);
     Stream st(Kind("ST"), log, names, types);
@@ -160,10 +161,11 @@ TEST(StreamTypes, SpikeNumbersIndexAllSpikeObjectsInTheServersOrder) {
 
     const auto entries = log.Entries();
     EXPECT_EQ(std::count(entries.begin(), entries.end(), InvalidSpike("SE", 3)), 1);
-    EXPECT_EQ(std::count(entries.begin(), entries.end(),
-                         "ERROR NodeConnectionClientCSC::ExecuteCallback() - Error, we have encountered an invalid "
-                         "channel number from our comlux buffer.  chanNumber: 1"),
-              1);
+    EXPECT_EQ(
+        std::count(entries.begin(), entries.end(),
+                   "ERROR NodeConnectionClientCSC::ExecuteCallback() - Error, we have encountered an invalid "
+                   "channel number from our comlux buffer.  chanNumber: 1"),
+        1);
 }
 
 TEST(StreamTypes, NumbersOutsideTheTableAreReportedAndReceivingGoesOn) {
@@ -184,12 +186,14 @@ TEST(StreamTypes, NumbersOutsideTheTableAreReportedAndReceivingGoesOn) {
 TEST(StreamTypes, TrackerIdIsUnsignedSixteenBitsAtOffsetTwo) {
     LogCapture log;
     Stream vt(Kind("VT"), log, {"VT1", "VT2"}, {"VTAcqEnt", "VTAcqEnt"});
-    ASSERT_TRUE(vt.peer->Send(Join({TrackerRecord(0xFFFF, 1), TrackerRecord(0x0100, 2), TrackerRecord(1, 3)})));
+    ASSERT_TRUE(
+        vt.peer->Send(Join({TrackerRecord(0xFFFF, 1), TrackerRecord(0x0100, 2), TrackerRecord(1, 3)})));
     ASSERT_TRUE(vt.Drain(log));
     ASSERT_EQ(vt.recorder.Deliveries().size(), 1u);
     EXPECT_EQ(vt.recorder.Deliveries()[0].name, "VT2");
     const std::string prefix =
-        "ERROR NodeConnectionClientVT::ExecuteCallback() - Error, we have encountered an invalid video tracker ID "
+        "ERROR NodeConnectionClientVT::ExecuteCallback() - Error, we have encountered an invalid video "
+        "tracker ID "
         "from our comlux buffer.  id: ";
     const auto entries = log.Entries();
     ASSERT_GE(entries.size(), 2u);
@@ -225,9 +229,10 @@ TEST(StreamTypes, WithoutCallbackOrContextRecordsAreDroppedSilently) {
         Peer peer(csc.ListeningPort());
         ASSERT_TRUE(peer.Send(Join({NumberedRecord(1044, 5, 0), NumberedRecord(1044, -5, 0)})));
         peer.Close();
-        ASSERT_TRUE(log.WaitForEntry(
-            "NOTICE NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has been "
-            "closed gracefully.  mStreamType: CSC"));
+        ASSERT_TRUE(
+            log.WaitForEntry("NOTICE NodeConnectionClient::RecieveData() - Attempt to recieve data has "
+                             "failed, socket has been "
+                             "closed gracefully.  mStreamType: CSC"));
         EXPECT_EQ(log.Entries().size(), 1u);
         csc.CloseServerStream();
     }
@@ -242,9 +247,10 @@ TEST(StreamTypes, AnEmptyObjectListMakesEveryNumberInvalid) {
     ASSERT_TRUE(csc.peer->Send(NumberedRecord(1044, 0, 0)));
     ASSERT_TRUE(csc.Drain(log));
     EXPECT_EQ(csc.recorder.Deliveries().size(), 1u);
-    EXPECT_EQ(log.Entries().front(),
-              "ERROR NodeConnectionClientCSC::ExecuteCallback() - Error, we have encountered an invalid channel "
-              "number from our comlux buffer.  chanNumber: 0");
+    EXPECT_EQ(
+        log.Entries().front(),
+        "ERROR NodeConnectionClientCSC::ExecuteCallback() - Error, we have encountered an invalid channel "
+        "number from our comlux buffer.  chanNumber: 0");
 }
 
 namespace {
@@ -267,7 +273,8 @@ TEST(StreamTypes, ACallbackMayChangeTheRegistrationFromInside) {
     SelfUnregistering self;
     self.listener = tt.listener.get();
     tt.listener->SetCallbackTT(&SelfUnregistering::Callback, &self);
-    ASSERT_TRUE(tt.peer->Send(Join({NumberedRecord(304, 0, 0), NumberedRecord(304, 0, 0), NumberedRecord(304, 9, 0)})));
+    ASSERT_TRUE(tt.peer->Send(
+        Join({NumberedRecord(304, 0, 0), NumberedRecord(304, 0, 0), NumberedRecord(304, 9, 0)})));
     ASSERT_TRUE(tt.Drain(log));
     tt.listener->CloseServerStream();
     EXPECT_EQ(self.calls, 1);

@@ -1,20 +1,18 @@
 // sequora-run as a user runs it: the executable against the stand-in server on the fixed
 // ports 26200/26100, with its exit statuses, its messages and Ctrl-C.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <memory>
+#include <signal.h>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "galdera/GalderaServer.h"
@@ -116,9 +114,10 @@ protected:
 TEST_F(SequoraRunTest, PlaysTheListAndTheServerReceivesExactlyItsCommands) {
     StartServer();
     const std::string cfg = dir.File("protocol.cfg");
-    testsupport::WriteFile(cfg, CfgText({{"-SendEventString \"Tone on\"", "-SendTTLBit 3 On", "-SetDelay 5"},
-                                         {"-SendCommand \"-StartRecording\"", "-SetDelay 0"},
-                                         {"-SendEventString \"\"", "-SendTTLBit 3 Off", "-SetDelay Random: 2-4"}}));
+    testsupport::WriteFile(
+        cfg, CfgText({{"-SendEventString \"Tone on\"", "-SendTTLBit 3 On", "-SetDelay 5"},
+                      {"-SendCommand \"-StartRecording\"", "-SetDelay 0"},
+                      {"-SendEventString \"\"", "-SendTTLBit 3 Off", "-SetDelay Random: 2-4"}}));
     const std::string log = dir.File("client log.txt");
     RunnerProcess run(dir, {"--server", "127.0.0.1", "--trials", "2", "--log", log, cfg});
     ASSERT_TRUE(run.Started());

@@ -1,8 +1,5 @@
 // Feeds arbitrary bytes to the .cfg loader as a file and checks that the rows it builds
 // keep the shape every reader of the list relies on.
-#include "app/core/CfgSetup.h"
-#include "app/core/ItemList.h"
-
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +7,9 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+
+#include "app/core/CfgSetup.h"
+#include "app/core/ItemList.h"
 
 namespace {
 

@@ -1,15 +1,14 @@
 // Feeds arbitrary bytes as the server's answers to a connected command channel (over loopback)
 // and reads answers until the channel gives up: no crash, no over-read, consistent results.
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "comlux/internal/NetworkNodeClient.h"
@@ -37,8 +36,7 @@ void ServeOnce(int listenFd, const std::string& bytes) {
     ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     ::shutdown(fd, SHUT_WR);
     char sink[4096];
-    while (::recv(fd, sink, sizeof sink, 0) > 0) {
-    }
+    while (::recv(fd, sink, sizeof sink, 0) > 0) {}
     ::close(fd);
 }
 

@@ -1,13 +1,12 @@
-#include "galdera/GalderaServer.h"
-#include "tests/galdera/RawPeer.h"
-
 #include <gtest/gtest.h>
-
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
+
+#include "galdera/GalderaServer.h"
+#include "tests/galdera/RawPeer.h"
 
 using namespace std::chrono_literals;
 using galdera::Fault;
@@ -20,8 +19,7 @@ using galdera_test::Peer;
 
 namespace {
 
-ServerOptions FreePorts()
-{
+ServerOptions FreePorts() {
     ServerOptions options;
     options.handoutPort = 0;
     options.commandPort = 0;
@@ -32,8 +30,7 @@ class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override { StartWith(FreePorts()); }
 
-    void StartWith(ServerOptions options)
-    {
+    void StartWith(ServerOptions options) {
         server = std::make_unique<GalderaServer>(std::move(options));
         ASSERT_TRUE(server->Start());
         ASSERT_TRUE(client.Connect(server->CommandPort()));
@@ -43,23 +40,20 @@ protected:
     Peer client;
 };
 
-Bytes Expected(const std::string& text)
-{
+Bytes Expected(const std::string& text) {
     Bytes payload(text.begin(), text.end());
     payload.push_back(0);
     return galdera_test::Frame(1, 0xA5A5A5A5u, static_cast<std::int32_t>(payload.size()), payload);
 }
 
-TEST_F(ServerTest, AnswerIsOneExactFrameWithTextAndNul)
-{
+TEST_F(ServerTest, AnswerIsOneExactFrameWithTextAndNul) {
     ASSERT_TRUE(client.Send(galdera_test::CommandFrame("-GetApplicationName")));
     const Bytes expected = Expected("Galdera GalderaSim");
     EXPECT_EQ(client.Read(expected.size()), expected);
     EXPECT_TRUE(client.Silent(50ms));
 }
 
-TEST_F(ServerTest, CommandSplitIntoPiecesIsStillOneCommand)
-{
+TEST_F(ServerTest, CommandSplitIntoPiecesIsStillOneCommand) {
     const Bytes frame = galdera_test::CommandFrame("-StartAcquisition");
     for (unsigned char byte : frame) {
         ASSERT_TRUE(client.Send({byte}));
@@ -70,8 +64,7 @@ TEST_F(ServerTest, CommandSplitIntoPiecesIsStillOneCommand)
     EXPECT_EQ(server->Received()[0].text, "-StartAcquisition");
 }
 
-TEST_F(ServerTest, HandoutGivesACommandPortThatServesOneClient)
-{
+TEST_F(ServerTest, HandoutGivesACommandPortThatServesOneClient) {
     // Served first, so the fixture's connection is number 1.
     ASSERT_EQ(client.Command("-StartAcquisition"), "0");
     Peer handout;
@@ -99,8 +92,7 @@ TEST_F(ServerTest, HandoutGivesACommandPortThatServesOneClient)
     for (std::size_t i = 1; i < received.size(); ++i) EXPECT_LE(received[i - 1].micros, received[i].micros);
 }
 
-TEST_F(ServerTest, PortRequestOnCommandConnectionGivesAPortNobodyListensOn)
-{
+TEST_F(ServerTest, PortRequestOnCommandConnectionGivesAPortNobodyListensOn) {
     const auto answer = client.Command("-GetNextAvailablePortNumber");
     ASSERT_TRUE(answer);
     std::smatch match;
@@ -112,17 +104,16 @@ TEST_F(ServerTest, PortRequestOnCommandConnectionGivesAPortNobodyListensOn)
     EXPECT_FALSE(probe.Connect(port));
 }
 
-TEST_F(ServerTest, ObjectAndTypeListsAreParallelWithBlankNamesQuoted)
-{
+TEST_F(ServerTest, ObjectAndTypeListsAreParallelWithBlankNamesQuoted) {
     EXPECT_EQ(client.Command("-RequestGalderaObjects"),
               "0 SE1 SE2 SE3 \"SE Ref\" ST1 TT1 TT2 CSC1 CSC2 CSC3 CSC4 VT1 Events");
-    EXPECT_EQ(client.Command("-RequestGalderaTypes"),
-              "0 SEScAcqEnt SEScAcqEnt SEScAcqEnt SEScAcqEnt STScAcqEnt TTScAcqEnt TTScAcqEnt CscAcqEnt CscAcqEnt "
-              "CscAcqEnt CscAcqEnt VTAcqEnt EventAcqEnt");
+    EXPECT_EQ(
+        client.Command("-RequestGalderaTypes"),
+        "0 SEScAcqEnt SEScAcqEnt SEScAcqEnt SEScAcqEnt STScAcqEnt TTScAcqEnt TTScAcqEnt CscAcqEnt CscAcqEnt "
+        "CscAcqEnt CscAcqEnt VTAcqEnt EventAcqEnt");
 }
 
-TEST(ServerObjects, EmptyObjectListStillAnswersStatusAndBlank)
-{
+TEST(ServerObjects, EmptyObjectListStillAnswersStatusAndBlank) {
     ServerOptions options = FreePorts();
     options.objects.clear();
     GalderaServer server(options);
@@ -133,8 +124,7 @@ TEST(ServerObjects, EmptyObjectListStillAnswersStatusAndBlank)
     EXPECT_EQ(client.Command("-RequestGalderaTypes"), "0 ");
 }
 
-TEST_F(ServerTest, RequestsAnswerStatusAndValuesForKnownObjectsOnly)
-{
+TEST_F(ServerTest, RequestsAnswerStatusAndValuesForKnownObjectsOnly) {
     EXPECT_EQ(client.Command("-RequestRingBufferSize SE Ref"), "0 112 4");
     EXPECT_EQ(client.Command("-RequestSamplingFrequency CSC2"), "0 32000");
     EXPECT_EQ(client.Command("-RequestADRange TT1"), "0 -32768 32767");
@@ -145,15 +135,14 @@ TEST_F(ServerTest, RequestsAnswerStatusAndValuesForKnownObjectsOnly)
         ASSERT_TRUE(answer) << unknown;
         EXPECT_EQ(answer->rfind("-1", 0), 0u) << unknown << " -> " << *answer;
     }
-    for (const char* plain : {" -PostEvent \"Tone on\" 0 0", "-SetDIOPortBits AcqSystem1 0 8",
-                              "-ResetDIOPortBits AcqSystem1 0 8", "-SetComputerName host", "-LogMessage hi 3",
-                              "-StopRecording", "-SomethingNew x", ""}) {
+    for (const char* plain :
+         {" -PostEvent \"Tone on\" 0 0", "-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8",
+          "-SetComputerName host", "-LogMessage hi 3", "-StopRecording", "-SomethingNew x", ""}) {
         EXPECT_EQ(client.Command(plain), "0") << plain;
     }
 }
 
-TEST_F(ServerTest, RingBufferIsARawBlockOfTheObjectsRecords)
-{
+TEST_F(ServerTest, RingBufferIsARawBlockOfTheObjectsRecords) {
     ASSERT_TRUE(client.Send(galdera_test::CommandFrame("-RequestRingBuffer CSC3")));
     const auto block = client.ReadAnswer();
     ASSERT_TRUE(block);
@@ -161,8 +150,7 @@ TEST_F(ServerTest, RingBufferIsARawBlockOfTheObjectsRecords)
     for (std::size_t record = 0; record < 4; ++record) EXPECT_EQ(Le32(*block, record * 1044 + 8), 2u);
 }
 
-TEST_F(ServerTest, AnswerOverrideReplacesOnlyTheCommandsItChooses)
-{
+TEST_F(ServerTest, AnswerOverrideReplacesOnlyTheCommandsItChooses) {
     server->SetAnswerOverride([](const std::string& command) -> std::optional<std::string> {
         if (command == "-GetNextAvailablePortNumber") return "-1";
         return std::nullopt;
@@ -177,8 +165,7 @@ struct FaultCase {
     bool payloadFollows;
 };
 
-TEST_F(ServerTest, HeaderFaultsProduceTheirBytesForTheCountedAnswersOnly)
-{
+TEST_F(ServerTest, HeaderFaultsProduceTheirBytesForTheCountedAnswersOnly) {
     const Bytes good = Expected("0");
     const std::vector<FaultCase> cases = {
         {Fault::WrongVersion, galdera_test::Frame(2, 0xA5A5A5A5u, 2, {}), true},
@@ -201,8 +188,7 @@ TEST_F(ServerTest, HeaderFaultsProduceTheirBytesForTheCountedAnswersOnly)
     }
 }
 
-TEST_F(ServerTest, FaultWithoutCountLastsUntilReset)
-{
+TEST_F(ServerTest, FaultWithoutCountLastsUntilReset) {
     server->SetFault(Fault::WrongVersion);
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(client.Send(galdera_test::CommandFrame("-StartRecording")));
@@ -212,8 +198,7 @@ TEST_F(ServerTest, FaultWithoutCountLastsUntilReset)
     EXPECT_EQ(client.Command("-StartRecording"), "0");
 }
 
-TEST_F(ServerTest, DeliveryFaultsKeepTheBytesButChangeTheirArrival)
-{
+TEST_F(ServerTest, DeliveryFaultsKeepTheBytesButChangeTheirArrival) {
     server->SetFault(Fault::OneBytePieces, 1);
     EXPECT_EQ(client.Command("-GetApplicationName"), "Galdera GalderaSim");
     server->SetFault(Fault::SlowAnswer, 1);
@@ -229,8 +214,7 @@ TEST_F(ServerTest, DeliveryFaultsKeepTheBytesButChangeTheirArrival)
     EXPECT_TRUE(client.ClosedByPeer());
 }
 
-TEST_F(ServerTest, CorruptFramesFromTheClientCloseTheConnectionUnrecorded)
-{
+TEST_F(ServerTest, CorruptFramesFromTheClientCloseTheConnectionUnrecorded) {
     const std::vector<Bytes> corrupt = {
         galdera_test::Frame(2, 0xA5A5A5A5u, 2, {'x', 0}),
         galdera_test::Frame(1, 0xA5A5A5A4u, 2, {'x', 0}),
@@ -248,8 +232,7 @@ TEST_F(ServerTest, CorruptFramesFromTheClientCloseTheConnectionUnrecorded)
     EXPECT_EQ(client.Command("-GetApplicationName"), "Galdera GalderaSim");
 }
 
-TEST(ServerEcho, EchoPrintsOneFlushedLinePerCommand)
-{
+TEST(ServerEcho, EchoPrintsOneFlushedLinePerCommand) {
     std::ostringstream echo;
     ServerOptions options = FreePorts();
     options.echo = &echo;
@@ -266,8 +249,7 @@ TEST(ServerEcho, EchoPrintsOneFlushedLinePerCommand)
                               std::to_string(received[1].micros) + " 1 -SetDIOPortBits AcqSystem1 0 8\n");
 }
 
-TEST(ServerPorts, StartFailsWhenAPortIsTaken)
-{
+TEST(ServerPorts, StartFailsWhenAPortIsTaken) {
     Listener taken;
     ServerOptions options = FreePorts();
     options.commandPort = taken.Port();
@@ -275,8 +257,7 @@ TEST(ServerPorts, StartFailsWhenAPortIsTaken)
     EXPECT_FALSE(server.Start());
 }
 
-TEST(ServerLoad, ManyClientsAtOnceAreAllAnsweredAndRecorded)
-{
+TEST(ServerLoad, ManyClientsAtOnceAreAllAnsweredAndRecorded) {
     GalderaServer server(FreePorts());
     ASSERT_TRUE(server.Start());
     constexpr int kClients = 16;

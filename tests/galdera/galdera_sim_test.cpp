@@ -1,24 +1,21 @@
-#include "galdera/SimCommandLine.h"
-#include "galdera/ObjectsFile.h"
-#include "tests/galdera/RawPeer.h"
-#include "tests/support/TempDir.h"
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <regex>
 #include <signal.h>
+#include <sstream>
 #include <sys/wait.h>
 
-#include <regex>
-#include <sstream>
+#include "galdera/ObjectsFile.h"
+#include "galdera/SimCommandLine.h"
+#include "tests/galdera/RawPeer.h"
+#include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;
 using galdera::ServerObject;
 
 namespace {
 
-std::vector<ServerObject> Read(const std::string& text, std::string& error)
-{
+std::vector<ServerObject> Read(const std::string& text, std::string& error) {
     std::istringstream in(text);
     std::vector<ServerObject> objects{{"untouched", "on failure"}};
     if (!galdera::ReadObjects(in, objects, error)) return objects;
@@ -26,19 +23,18 @@ std::vector<ServerObject> Read(const std::string& text, std::string& error)
     return objects;
 }
 
-TEST(ObjectsFile, ReadsQuotedNamesAndSkipsCommentsAndBlankLines)
-{
+TEST(ObjectsFile, ReadsQuotedNamesAndSkipsCommentsAndBlankLines) {
     std::string error;
-    const auto objects = Read("# lab rig 2\r\n\r\nSE1 SEScAcqEnt\r\n  \"Cheetah CSC\"\tCscAcqEnt  \n"
-                              "   # indented comment\nVT1 VTAcqEnt",
-                              error);
+    const auto objects = Read(
+        "# lab rig 2\r\n\r\nSE1 SEScAcqEnt\r\n  \"Cheetah CSC\"\tCscAcqEnt  \n"
+        "   # indented comment\nVT1 VTAcqEnt",
+        error);
     EXPECT_EQ(error, "");
     EXPECT_EQ(objects, (std::vector<ServerObject>{
                            {"SE1", "SEScAcqEnt"}, {"Cheetah CSC", "CscAcqEnt"}, {"VT1", "VTAcqEnt"}}));
 }
 
-TEST(ObjectsFile, MalformedLinesAreRefusedWithTheirLineNumber)
-{
+TEST(ObjectsFile, MalformedLinesAreRefusedWithTheirLineNumber) {
     const std::pair<const char*, const char*> cases[] = {
         {"SE1 SEScAcqEnt\n\"SE 2 SEScAcqEnt\n", "line 2: missing closing double quote"},
         {"SE1\n", "line 1: missing data type after the name"},
@@ -54,13 +50,12 @@ TEST(ObjectsFile, MalformedLinesAreRefusedWithTheirLineNumber)
     }
 }
 
-TEST(SimCommandLine, ParsesEveryOptionAndRefusesBadValues)
-{
+TEST(SimCommandLine, ParsesEveryOptionAndRefusesBadValues) {
     galdera::SimCommandLine line;
     std::string error;
-    ASSERT_TRUE(galdera::ParseCommandLine({"--bind", "127.0.0.2", "--handout-port", "0", "--command-port", "4100",
-                                           "--rate", "12.5", "--quiet"},
-                                          line, error))
+    ASSERT_TRUE(galdera::ParseCommandLine(
+        {"--bind", "127.0.0.2", "--handout-port", "0", "--command-port", "4100", "--rate", "12.5", "--quiet"},
+        line, error))
         << error;
     EXPECT_EQ(line.options.bindAddress, "127.0.0.2");
     EXPECT_EQ(line.options.handoutPort, 0);
@@ -69,9 +64,15 @@ TEST(SimCommandLine, ParsesEveryOptionAndRefusesBadValues)
     EXPECT_TRUE(line.quiet);
 
     const std::vector<std::vector<std::string>> bad = {
-        {"--port", "1"},           {"--rate"},          {"--rate", "-1"},          {"--rate", "nan"},
-        {"--handout-port", "65536"}, {"--command-port", "12x"}, {"--bind", "localhost"},
-        {"--handout-port", "4000", "--command-port", "4000"}, {"--objects", "/nonexistent/objects.txt"},
+        {"--port", "1"},
+        {"--rate"},
+        {"--rate", "-1"},
+        {"--rate", "nan"},
+        {"--handout-port", "65536"},
+        {"--command-port", "12x"},
+        {"--bind", "localhost"},
+        {"--handout-port", "4000", "--command-port", "4000"},
+        {"--objects", "/nonexistent/objects.txt"},
     };
     for (const auto& arguments : bad) {
         galdera::SimCommandLine refused;
@@ -84,8 +85,7 @@ TEST(SimCommandLine, ParsesEveryOptionAndRefusesBadValues)
 /// galdera-sim run as a child process with its stdout and stderr on pipes.
 class SimProcess {
 public:
-    explicit SimProcess(const std::vector<std::string>& arguments)
-    {
+    explicit SimProcess(const std::vector<std::string>& arguments) {
         int out[2];
         int err[2];
         if (pipe(out) != 0 || pipe(err) != 0) return;
@@ -108,8 +108,7 @@ public:
         mOut = out[0];
         mErr = err[0];
     }
-    ~SimProcess()
-    {
+    ~SimProcess() {
         if (mPid > 0 && mStatus < 0) {
             kill(mPid, SIGKILL);
             Wait();
@@ -119,8 +118,7 @@ public:
     }
 
     /// The exit status (-1 if it did not exit normally).
-    int Wait()
-    {
+    int Wait() {
         int status = 0;
         waitpid(mPid, &status, 0);
         mStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
@@ -128,8 +126,7 @@ public:
     }
     void Signal(int signal) { kill(mPid, signal); }
     /// One line from stdout or stderr (without '\n'); empty when none came within 10 s.
-    std::string Line(bool fromStderr)
-    {
+    std::string Line(bool fromStderr) {
         const int fd = fromStderr ? mErr : mOut;
         std::string line;
         char c = 0;
@@ -140,12 +137,12 @@ public:
         }
     }
     /// Everything left on stdout or stderr (call after Wait()).
-    std::string Rest(bool fromStderr)
-    {
+    std::string Rest(bool fromStderr) {
         std::string text;
         char buffer[512];
         ssize_t n = 0;
-        while ((n = read(fromStderr ? mErr : mOut, buffer, sizeof buffer)) > 0) text.append(buffer, std::size_t(n));
+        while ((n = read(fromStderr ? mErr : mOut, buffer, sizeof buffer)) > 0)
+            text.append(buffer, std::size_t(n));
         return text;
     }
 
@@ -156,13 +153,13 @@ private:
     int mStatus = -1;
 };
 
-TEST(GalderaSim, BadUsageAndUnreadableObjectsExitWithTwoAndAMessage)
-{
+TEST(GalderaSim, BadUsageAndUnreadableObjectsExitWithTwoAndAMessage) {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir.File("broken.txt"), "SE1\n");
-    const std::vector<std::vector<std::string>> runs = {
-        {"--no-such-flag"}, {"--rate", "fast"}, {"--objects", dir.File("missing.txt")},
-        {"--objects", dir.File("broken.txt")}};
+    const std::vector<std::vector<std::string>> runs = {{"--no-such-flag"},
+                                                        {"--rate", "fast"},
+                                                        {"--objects", dir.File("missing.txt")},
+                                                        {"--objects", dir.File("broken.txt")}};
     for (const auto& arguments : runs) {
         SimProcess sim(arguments);
         EXPECT_EQ(sim.Wait(), 2) << arguments[0];
@@ -171,26 +168,24 @@ TEST(GalderaSim, BadUsageAndUnreadableObjectsExitWithTwoAndAMessage)
     }
 }
 
-TEST(GalderaSim, PortInUseExitsWithOne)
-{
+TEST(GalderaSim, PortInUseExitsWithOne) {
     galdera_test::Listener taken;
     SimProcess sim({"--handout-port", "0", "--command-port", std::to_string(taken.Port())});
     EXPECT_EQ(sim.Wait(), 1);
 }
 
 /// Starts galdera-sim on free ports and returns its command port, read from its start-up line.
-int StartedCommandPort(SimProcess& sim)
-{
+int StartedCommandPort(SimProcess& sim) {
     const std::string started = sim.Line(true);
     std::smatch match;
     if (!std::regex_search(started, match, std::regex("command port ([0-9]+)"))) return 0;
     return std::stoi(match[1]);
 }
 
-TEST(GalderaSim, PrintsEachCommandAndStopsCleanlyOnSigterm)
-{
+TEST(GalderaSim, PrintsEachCommandAndStopsCleanlyOnSigterm) {
     testsupport::TempDir dir;
-    testsupport::WriteFile(dir.File("objects.txt"), "# two objects\n\"Left ear\" CscAcqEnt\nTone EventAcqEnt\n");
+    testsupport::WriteFile(dir.File("objects.txt"),
+                           "# two objects\n\"Left ear\" CscAcqEnt\nTone EventAcqEnt\n");
     SimProcess sim({"--handout-port", "0", "--command-port", "0", "--objects", dir.File("objects.txt")});
     const int port = StartedCommandPort(sim);
     ASSERT_GT(port, 0);
@@ -205,8 +200,7 @@ TEST(GalderaSim, PrintsEachCommandAndStopsCleanlyOnSigterm)
     EXPECT_TRUE(client.ClosedByPeer());
 }
 
-TEST(GalderaSim, QuietPrintsNothingPerCommandAndStopsOnSigint)
-{
+TEST(GalderaSim, QuietPrintsNothingPerCommandAndStopsOnSigint) {
     SimProcess sim({"--handout-port", "0", "--command-port", "0", "--quiet"});
     const int port = StartedCommandPort(sim);
     ASSERT_GT(port, 0);

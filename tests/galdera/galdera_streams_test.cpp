@@ -1,11 +1,10 @@
-#include "galdera/GalderaServer.h"
-#include "tests/galdera/RawPeer.h"
-
 #include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 #include <thread>
+
+#include "galdera/GalderaServer.h"
+#include "tests/galdera/RawPeer.h"
 
 using namespace std::chrono_literals;
 using galdera::GalderaServer;
@@ -17,8 +16,7 @@ using galdera_test::Peer;
 
 namespace {
 
-std::multiset<std::uint32_t> Repeated(std::size_t count, std::uint32_t number)
-{
+std::multiset<std::uint32_t> Repeated(std::size_t count, std::uint32_t number) {
     std::multiset<std::uint32_t> numbers;
     for (std::size_t i = 0; i < count; ++i) numbers.insert(number);
     return numbers;
@@ -26,8 +24,7 @@ std::multiset<std::uint32_t> Repeated(std::size_t count, std::uint32_t number)
 
 class StreamTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ServerOptions options;
         options.handoutPort = 0;
         options.commandPort = 0;
@@ -38,16 +35,16 @@ protected:
     }
 
     /// Asks the server to connect a stream of `type` to `listener`, as announced from `address`.
-    Peer CreateStream(Listener& listener, const std::string& type, const std::string& address = "127.0.0.1")
-    {
-        EXPECT_EQ(client.Command("-CreateStream " + address + " " + std::to_string(listener.Port()) + " " + type), "0");
+    Peer CreateStream(Listener& listener, const std::string& type, const std::string& address = "127.0.0.1") {
+        EXPECT_EQ(
+            client.Command("-CreateStream " + address + " " + std::to_string(listener.Port()) + " " + type),
+            "0");
         return listener.Accept();
     }
 
     /// The numbers carried by the next `count` records of `size` bytes, read at `offset`.
     static std::multiset<std::uint32_t> Numbers(Peer& stream, std::size_t size, std::size_t count,
-                                                std::size_t offset, bool sixteenBits = false)
-    {
+                                                std::size_t offset, bool sixteenBits = false) {
         std::multiset<std::uint32_t> numbers;
         const auto bytes = stream.Read(size * count);
         EXPECT_TRUE(bytes);
@@ -64,8 +61,7 @@ protected:
     Peer client;
 };
 
-TEST_F(StreamTest, EachTypeCarriesWholeRecordsWithItsObjectNumber)
-{
+TEST_F(StreamTest, EachTypeCarriesWholeRecordsWithItsObjectNumber) {
     struct Case {
         const char* type;
         const char* object;
@@ -91,8 +87,7 @@ TEST_F(StreamTest, EachTypeCarriesWholeRecordsWithItsObjectNumber)
     }
 }
 
-TEST_F(StreamTest, EventStreamCarriesRecordsOfItsSize)
-{
+TEST_F(StreamTest, EventStreamCarriesRecordsOfItsSize) {
     Listener listener;
     Peer stream = CreateStream(listener, "EventAcqEnt");
     EXPECT_EQ(client.Command("-OpenStream Events EventAcqEnt"), "0");
@@ -102,14 +97,14 @@ TEST_F(StreamTest, EventStreamCarriesRecordsOfItsSize)
     std::uint64_t previous = 0;
     for (std::size_t record = 0; record < 10; ++record) {
         std::uint64_t stamp = 0;
-        for (int i = 7; i >= 0; --i) stamp = stamp << 8 | (*bytes)[record * 184 + 6 + static_cast<std::size_t>(i)];
+        for (int i = 7; i >= 0; --i)
+            stamp = stamp << 8 | (*bytes)[record * 184 + 6 + static_cast<std::size_t>(i)];
         EXPECT_GE(stamp, previous);
         previous = stamp;
     }
 }
 
-TEST_F(StreamTest, TwoObjectsShareAStreamAndCloseStopsOnlyTheClosedOne)
-{
+TEST_F(StreamTest, TwoObjectsShareAStreamAndCloseStopsOnlyTheClosedOne) {
     Listener listener;
     Peer stream = CreateStream(listener, "CscAcqEnt");
     EXPECT_EQ(client.Command("-OpenStream CSC1 CscAcqEnt"), "0");
@@ -138,17 +133,16 @@ TEST_F(StreamTest, TwoObjectsShareAStreamAndCloseStopsOnlyTheClosedOne)
     EXPECT_EQ(drained % 1044, 0u);
 }
 
-TEST_F(StreamTest, OpenStreamRefusesObjectsUnderAnotherType)
-{
+TEST_F(StreamTest, OpenStreamRefusesObjectsUnderAnotherType) {
     EXPECT_EQ(client.Command("-OpenStream CSC1 SEScAcqEnt"), "-1");
     EXPECT_EQ(client.Command("-OpenStream Nobody CscAcqEnt"), "-1");
     EXPECT_EQ(client.Command("-CreateStream 127.0.0.1 notaport CscAcqEnt"), "-1");
     Listener listener;
-    EXPECT_EQ(client.Command("-CreateStream 127.0.0.1 " + std::to_string(listener.Port()) + " NoSuchType"), "-1");
+    EXPECT_EQ(client.Command("-CreateStream 127.0.0.1 " + std::to_string(listener.Port()) + " NoSuchType"),
+              "-1");
 }
 
-TEST_F(StreamTest, StreamToAnotherInterfaceIsKeptOnLoopback)
-{
+TEST_F(StreamTest, StreamToAnotherInterfaceIsKeptOnLoopback) {
     Listener listener;
     // 192.0.2.1 is a documentation address that no host answers on.
     Peer stream = CreateStream(listener, "VTAcqEnt", "192.0.2.1");
@@ -157,16 +151,14 @@ TEST_F(StreamTest, StreamToAnotherInterfaceIsKeptOnLoopback)
     EXPECT_TRUE(stream.Read(1828));
 }
 
-TEST_F(StreamTest, ObjectOpenedBeforeItsStreamExistsStartsWithIt)
-{
+TEST_F(StreamTest, ObjectOpenedBeforeItsStreamExistsStartsWithIt) {
     EXPECT_EQ(client.Command("-OpenStream TT1 TTScAcqEnt"), "0");
     Listener listener;
     Peer stream = CreateStream(listener, "TTScAcqEnt");
     EXPECT_EQ(Numbers(stream, 304, 5, 8), Repeated(5, 5));
 }
 
-TEST_F(StreamTest, ClientClosingItsListenerLeavesTheServerServing)
-{
+TEST_F(StreamTest, ClientClosingItsListenerLeavesTheServerServing) {
     {
         Listener listener;
         Peer stream = CreateStream(listener, "SEScAcqEnt");
@@ -177,8 +169,7 @@ TEST_F(StreamTest, ClientClosingItsListenerLeavesTheServerServing)
     EXPECT_EQ(client.Command("-CloseStream SE1 SEScAcqEnt"), "0");
 }
 
-TEST_F(StreamTest, StopReturnsWhileAClientNeitherReadsNorCloses)
-{
+TEST_F(StreamTest, StopReturnsWhileAClientNeitherReadsNorCloses) {
     Listener listener;
     Peer stream = CreateStream(listener, "VTAcqEnt");
     EXPECT_EQ(client.Command("-OpenStream VT1 VTAcqEnt"), "0");

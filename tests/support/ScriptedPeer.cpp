@@ -97,7 +97,8 @@ ScriptedPeer& ScriptedPeer::Send(std::string bytes, std::size_t pieceSize) {
         const std::size_t piece = pieceSize == 0 ? bytes.size() : pieceSize;
         for (std::size_t at = 0; at < bytes.size(); at += piece) {
             const std::size_t size = std::min(piece, bytes.size() - at);
-            if (::send(mConnectionFd, bytes.data() + at, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size)) return false;
+            if (::send(mConnectionFd, bytes.data() + at, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size))
+                return false;
             // Separate segments: the client must put the answer together from several reads.
             if (pieceSize != 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
@@ -115,7 +116,8 @@ ScriptedPeer& ScriptedPeer::AnswerWith(std::function<std::string(const std::stri
         std::string command;
         if (!ReadOneFrame(command)) return false;
         const std::string frame = TextFrame(answer(command));
-        return ::send(mConnectionFd, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size());
+        return ::send(mConnectionFd, frame.data(), frame.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(frame.size());
     });
     return *this;
 }
@@ -144,7 +146,9 @@ ScriptedPeer& ScriptedPeer::Close() {
     return *this;
 }
 
-void ScriptedPeer::Start() { mThread = std::thread([this] { Run(); }); }
+void ScriptedPeer::Start() {
+    mThread = std::thread([this] { Run(); });
+}
 
 bool ScriptedPeer::Finish() {
     if (mThread.joinable()) mThread.join();

@@ -71,7 +71,7 @@ private:
     int mPort = 0;
     std::vector<Step> mSteps;
     std::thread mThread;
-    bool mResult = false;  // written by the peer thread, read after join
+    bool mResult = false;      // written by the peer thread, read after join
     mutable std::mutex mLock;  // guards the three members below
     std::vector<std::string> mFrames;
     std::vector<std::string> mCommands;

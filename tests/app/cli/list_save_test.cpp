@@ -1,12 +1,11 @@
-#include "app/cli/JsonCells.h"
-#include "app/cli/ListSave.h"
-#include "tests/support/TempDir.h"
-
 #include <gtest/gtest.h>
-
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "app/cli/JsonCells.h"
+#include "app/cli/ListSave.h"
+#include "tests/support/TempDir.h"
 
 using sequora::cli::JsonString;
 using sequora::cli::JsonStringArray;
@@ -36,16 +35,18 @@ TEST(JsonCells, EscapesControlCharactersQuotesAndEightBitBytes) {
 TEST(ListSave, ListPrintsOneJsonArrayPerRow) {
     std::ostringstream out, err;
     EXPECT_EQ(ListItems(kExample, out, err), 0);
-    EXPECT_EQ(out.str(),
-              "[\"1\",\"Yes\",\"Stimulus On\",\"Yes\",\"3\",\"On\",\"No\",\"NA\",\"500\"]\n"
-              "[\"2\",\"No\",\"NA\",\"Yes\",\"3\",\"Off\",\"Yes\",\"-StartRecording\",\"Random: 200-800\"]\n");
+    EXPECT_EQ(
+        out.str(),
+        "[\"1\",\"Yes\",\"Stimulus On\",\"Yes\",\"3\",\"On\",\"No\",\"NA\",\"500\"]\n"
+        "[\"2\",\"No\",\"NA\",\"Yes\",\"3\",\"Off\",\"Yes\",\"-StartRecording\",\"Random: 200-800\"]\n");
     EXPECT_EQ(err.str(), "");
 
     TempDir dir;
     WriteFile(dir.File("odd.cfg"), "-c\n-SendEventString \"tab\there \xb5V\\\"\n");
     std::ostringstream odd;
     EXPECT_EQ(ListItems(dir.File("odd.cfg"), odd, err), 0);
-    EXPECT_EQ(odd.str(), "[\"1\",\"Yes\",\"tab\\there \\u00b5V\\\\\",\"No\",\"NA\",\"NA\",\"No\",\"NA\",\"0\"]\n");
+    EXPECT_EQ(odd.str(),
+              "[\"1\",\"Yes\",\"tab\\there \\u00b5V\\\\\",\"No\",\"NA\",\"NA\",\"No\",\"NA\",\"0\"]\n");
 }
 
 TEST(ListSave, UnreadableInputGivesStatusTwoAndAReason) {

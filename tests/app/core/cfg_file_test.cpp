@@ -1,15 +1,13 @@
+#include <chrono>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
 #include "app/core/ItemList.h"
 #include "tests/support/TempDir.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <chrono>
-#include <string>
-#include <vector>
 
 using sequora::CfgSetup;
 using sequora::CfgWriter;
@@ -83,7 +81,8 @@ TEST(CfgFile, LoadsTheSameWithLfLineEndsAndWithoutTheLastLineEnd) {
         if (c != '\r') lf += c;
     }
     EXPECT_EQ(Loaded(lf), (std::vector<ItemRow>{kWorkedRow1, kWorkedRow2}));
-    EXPECT_EQ(Loaded("-c\n-SetDelay 9"), (std::vector<ItemRow>{{"1", "No", "NA", "No", "NA", "NA", "No", "NA", "9"}}));
+    EXPECT_EQ(Loaded("-c\n-SetDelay 9"),
+              (std::vector<ItemRow>{{"1", "No", "NA", "No", "NA", "NA", "No", "NA", "9"}}));
 }
 
 TEST(CfgFile, EmptyListGivesFourBytesAndAddsNothing) {
@@ -92,7 +91,8 @@ TEST(CfgFile, EmptyListGivesFourBytesAndAddsNothing) {
 }
 
 TEST(CfgFile, KeywordsInAnyCaseAndAbbreviated) {
-    const auto rows = Loaded("-createtrialitem\n-CREATETRIALITEM\n-c rest ignored\n-send x\n-se\n-SetDelays 5\n");
+    const auto rows =
+        Loaded("-createtrialitem\n-CREATETRIALITEM\n-c rest ignored\n-send x\n-se\n-SetDelays 5\n");
     ASSERT_EQ(rows.size(), 3u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(rows[i], Numbered(kDefaultRow, i + 1));
 }
@@ -123,7 +123,8 @@ TEST(CfgFile, QuotedTexts) {
     auto event = [](const std::string& line) { return Loaded("-c\n" + line + "\n")[0]; };
     EXPECT_EQ(event("-SendEventString \"a b\" tail \"c\"")[sequora::kColEventString], "a b");
     EXPECT_EQ(event("-SendEventString \"open to end ")[sequora::kColEventString], "open to end ");
-    EXPECT_EQ(event("\t-SendEventString no quotes")[sequora::kColEventString], "\t-SendEventString no quotes");
+    EXPECT_EQ(event("\t-SendEventString no quotes")[sequora::kColEventString],
+              "\t-SendEventString no quotes");
     EXPECT_EQ(event("-SendEventString \"\"")[sequora::kColEventString], "");
     const ItemRow command = event("-SendCommand \"-StartAcquisition|-StartRecording\"");
     EXPECT_EQ(command[sequora::kColSendCommand], "Yes");
@@ -203,5 +204,6 @@ TEST(CfgFile, WriterReplacesFilesAndReportsFailures) {
     ItemList list;
     list.AddItemRow({"Yes", "a", "No", "NA", "NA", "No", "NA", "1"});
     ASSERT_TRUE(writer.Write(path, list));
-    EXPECT_EQ(ReadFile(path), "\r\n\r\n-CreateTrialItem\r\n\t-SendEventString \"a\"\r\n\t-SetDelay 1\r\n\r\n\r\n");
+    EXPECT_EQ(ReadFile(path),
+              "\r\n\r\n-CreateTrialItem\r\n\t-SendEventString \"a\"\r\n\t-SetDelay 1\r\n\r\n\r\n");
 }

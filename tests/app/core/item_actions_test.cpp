@@ -1,7 +1,6 @@
+#include <climits>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <climits>
 
 #include "app/core/ItemActions.h"
 #include "app/core/RandomDraw.h"

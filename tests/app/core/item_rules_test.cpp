@@ -1,10 +1,9 @@
+#include <gtest/gtest.h>
+#include <string>
+
 #include "app/core/AddItemRules.h"
 #include "app/core/IntegerField.h"
 #include "app/core/ItemList.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
 
 using sequora::BuildItemCells;
 using sequora::ItemCells;
@@ -88,7 +87,8 @@ TEST(ItemAddRules, RandomDelayRange) {
     form.delayMax = 100;
     const auto refused = BuildItemCells(form);
     EXPECT_FALSE(refused.cells);
-    EXPECT_EQ(refused.refusal, "Error, unable to add item, the delay range min value is greater than the max value");
+    EXPECT_EQ(refused.refusal,
+              "Error, unable to add item, the delay range min value is greater than the max value");
 }
 
 TEST(ItemList, NumbersRowsByCountAndKeepsNumbersOnRemoval) {

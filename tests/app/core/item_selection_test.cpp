@@ -1,10 +1,9 @@
-#include "app/core/ItemList.h"
-#include "app/core/ItemSelection.h"
-
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include "app/core/ItemList.h"
+#include "app/core/ItemSelection.h"
 
 using sequora::ItemList;
 using sequora::ItemSelection;
@@ -14,7 +13,8 @@ namespace {
 // A list of `count` rows whose "Event String" cells read "a", "b", ...
 void Fill(ItemList& list, int count) {
     for (int i = 0; i < count; ++i) {
-        list.AddItemRow({"Yes", std::string(1, static_cast<char>('a' + i)), "No", "NA", "NA", "No", "NA", "0"});
+        list.AddItemRow(
+            {"Yes", std::string(1, static_cast<char>('a' + i)), "No", "NA", "NA", "No", "NA", "0"});
     }
 }
 

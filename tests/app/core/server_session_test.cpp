@@ -1,16 +1,15 @@
 // The connection procedure shared by the window and sequora-run, against the in-process
 // stand-in server on free loopback ports.
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <memory>
 #include <optional>
 
+#include "app/core/ServerSession.h"
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
 #include "tests/support/ScriptedPeer.h"
-#include "app/core/ServerSession.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -60,8 +59,9 @@ TEST_F(ServerSessionTest, ConnectAnnouncesTheApplicationAndFetchesObjectsAndType
     const auto commands = Commands();
     const auto named = std::find(commands.begin(), commands.end(), "-SetApplicationName \"Sequora\"");
     ASSERT_NE(named, commands.end());
-    EXPECT_THAT(std::vector<std::string>(named, commands.end()),
-                ElementsAre("-SetApplicationName \"Sequora\"", "-RequestGalderaObjects", "-RequestGalderaTypes"));
+    EXPECT_THAT(
+        std::vector<std::string>(named, commands.end()),
+        ElementsAre("-SetApplicationName \"Sequora\"", "-RequestGalderaObjects", "-RequestGalderaTypes"));
 
     session.Disconnect();
     EXPECT_FALSE(session.Connected());

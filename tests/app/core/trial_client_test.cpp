@@ -1,19 +1,18 @@
 // The trial runner driving the real client against the in-process stand-in server:
 // what reaches the server, byte for byte, and a run without any connection.
+#include <condition_variable>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
-#include "comlux/ComluxClient.h"
 #include "app/core/ComluxCommandSender.h"
-#include "galdera/GalderaServer.h"
 #include "app/core/ItemList.h"
 #include "app/core/SteadyRunClock.h"
-#include "tests/support/TempDir.h"
 #include "app/core/TrialRunner.h"
+#include "comlux/ComluxClient.h"
+#include "galdera/GalderaServer.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -75,8 +74,8 @@ public:
     }
     void SetCalendarSeconds(std::int64_t seconds) {
         std::lock_guard guard(mLock);
-        mCalendarBase = seconds - std::chrono::duration_cast<std::chrono::seconds>(
-                                      mNow.time_since_epoch()).count();
+        mCalendarBase =
+            seconds - std::chrono::duration_cast<std::chrono::seconds>(mNow.time_since_epoch()).count();
     }
     TimePoint Now() override {
         std::lock_guard guard(mLock);
@@ -90,8 +89,9 @@ public:
     bool WaitUntil(TimePoint deadline, const WakeCondition& wake) override {
         std::unique_lock lock(mLock);
         if (wake()) return true;
-        mLog.Add("wait " + std::to_string(
-                               std::chrono::duration_cast<std::chrono::milliseconds>(deadline - mNow).count()));
+        mLog.Add(
+            "wait " +
+            std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - mNow).count()));
         if (mAutomatic) {
             mNow = std::max(mNow, deadline);
             return wake();
@@ -198,7 +198,9 @@ ItemCells BitRow(const std::string& bit, const std::string& state) {
 ItemCells CommandRow(const std::string& command, const std::string& delay) {
     return {"No", "NA", "No", "NA", "NA", "Yes", command, delay};
 }
-ItemCells WaitRow(const std::string& delay) { return {"No", "NA", "No", "NA", "NA", "No", "NA", delay}; }
+ItemCells WaitRow(const std::string& delay) {
+    return {"No", "NA", "No", "NA", "NA", "No", "NA", delay};
+}
 
 int DrawFor(std::int64_t seconds) {
     sequora::RandomDraw draw;
@@ -276,16 +278,15 @@ TEST_F(TrialRunnerTest, BuildsExactCommandTextsInActionOrder) {
     items.AddItemRow({"Yes", "E", "Yes", "2", "On", "Yes", "-StartRecording", "0"});
     items.AddItemRow({"yes", "E", "YES", "2", "On", "No ", "-StartRecording", "0"});
     RunToEnd(1);
-    EXPECT_THAT(log.Sends(), ElementsAre(" -PostEvent \"Tone on\" 0 0", " -PostEvent \"\" 0 0",
-                                         " -PostEvent \"say \"hi\"\" 0 0",
-                                         "-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8",
-                                         "-ResetDIOPortBits AcqSystem1 0 8", "-SetDIOPortBits AcqSystem1 0 1",
-                                         "-SetDIOPortBits AcqSystem1 0 1073741824",
-                                         "-SetDIOPortBits AcqSystem1 0 -2147483648",
-                                         "-ResetDIOPortBits AcqSystem1 0 -2147483648",
-                                         "-SetDIOPortBits AcqSystem1 0 0", "-ResetDIOPortBits AcqSystem1 0 1",
-                                         " -PostEvent \"E\" 0 0", "-SetDIOPortBits AcqSystem1 0 4",
-                                         "-StartRecording"));
+    EXPECT_THAT(
+        log.Sends(),
+        ElementsAre(" -PostEvent \"Tone on\" 0 0", " -PostEvent \"\" 0 0", " -PostEvent \"say \"hi\"\" 0 0",
+                    "-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8",
+                    "-ResetDIOPortBits AcqSystem1 0 8", "-SetDIOPortBits AcqSystem1 0 1",
+                    "-SetDIOPortBits AcqSystem1 0 1073741824", "-SetDIOPortBits AcqSystem1 0 -2147483648",
+                    "-ResetDIOPortBits AcqSystem1 0 -2147483648", "-SetDIOPortBits AcqSystem1 0 0",
+                    "-ResetDIOPortBits AcqSystem1 0 1", " -PostEvent \"E\" 0 0",
+                    "-SetDIOPortBits AcqSystem1 0 4", "-StartRecording"));
 }
 
 TEST_F(TrialRunnerTest, CommandPiecesAndRandomDelaysFollowTheCalendarSecond) {
@@ -304,8 +305,9 @@ TEST_F(TrialRunnerTest, CommandPiecesAndRandomDelaysFollowTheCalendarSecond) {
     const std::string twice = recording[r % 2];
     EXPECT_THAT(log.Sends(), ElementsAre(twice, twice, blanks[r % 4]));
     const std::string wait = "wait " + std::to_string(100 + (11 * r) % 100);
-    EXPECT_THAT(log.Entries(), ElementsAre("send " + twice, "send " + twice, std::string("send ") + blanks[r % 4],
-                                           wait, wait, "controls", "message Trials Completed"));
+    EXPECT_THAT(log.Entries(),
+                ElementsAre("send " + twice, "send " + twice, std::string("send ") + blanks[r % 4], wait,
+                            wait, "controls", "message Trials Completed"));
 }
 
 TEST_F(TrialRunnerTest, DrawsChangeWithTheSecond) {
@@ -329,9 +331,9 @@ TEST_F(TrialRunnerTest, OddDelaysNeverBecomeLongWaits) {
     items.AddItemRow(WaitRow("NA"));
     items.AddItemRow(WaitRow("Random: 0--50"));
     RunToEnd(1);
-    EXPECT_THAT(log.Entries(), ElementsAre("wait " + std::to_string((11 * r) % 5), "wait 100",
-                                           "wait " + std::to_string((11 * r) % 50), "controls",
-                                           "message Trials Completed"));
+    EXPECT_THAT(log.Entries(),
+                ElementsAre("wait " + std::to_string((11 * r) % 5), "wait 100",
+                            "wait " + std::to_string((11 * r) % 50), "controls", "message Trials Completed"));
 }
 
 TEST_F(TrialRunnerTest, PauseTakesHoldAfterTheDelayAndContinueResumes) {
@@ -370,8 +372,8 @@ TEST_F(TrialRunnerTest, StopDuringPauseReportsCompletion) {
     runner->Stop();
     EXPECT_EQ(runner->Controls(), kIdle);
     runner->WaitForWorkers();
-    EXPECT_THAT(log.Entries(), ElementsAre("send  -PostEvent \"A\" 0 0", "wait 10", "wait 100",
-                                           "message Trials Completed"));
+    EXPECT_THAT(log.Entries(),
+                ElementsAre("send  -PostEvent \"A\" 0 0", "wait 10", "wait 100", "message Trials Completed"));
 }
 
 TEST_F(TrialRunnerTest, StopDuringDelayEndsSilentlyAndSendsNothingMore) {
@@ -456,9 +458,10 @@ TEST_F(TrialRunnerTest, ARowRemovedDuringARunIsReportedAndSkippedWithoutItsDelay
     ASSERT_TRUE(clock.AwaitWait(2));
     clock.AdvanceToDeadline();
     ASSERT_TRUE(log.WaitForEntry("message Trials Completed"));
-    EXPECT_THAT(log.Entries(), ElementsAre("send  -PostEvent \"A\" 0 0", "wait 10", "send  -PostEvent \"B\" 0 0",
-                                           "wait 20", "message Error Processing Item, invalid Item Index",
-                                           "controls", "message Trials Completed"));
+    EXPECT_THAT(log.Entries(),
+                ElementsAre("send  -PostEvent \"A\" 0 0", "wait 10", "send  -PostEvent \"B\" 0 0", "wait 20",
+                            "message Error Processing Item, invalid Item Index", "controls",
+                            "message Trials Completed"));
 }
 
 TEST_F(TrialRunnerTest, DestroyingTheRunnerEndsTheWorkerQuietly) {

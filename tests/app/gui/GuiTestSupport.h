@@ -3,13 +3,10 @@
 // Shared by the window tests: a QApplication on the offscreen platform, a prompter that
 // answers instead of the user, and a fixture holding one shown window.
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -17,6 +14,8 @@
 #include <QTreeView>
 #include <atomic>
 #include <deque>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,8 +59,7 @@ private:
     std::unique_ptr<QApplication> mApplication;
 };
 
-inline ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 /// Answers the window's boxes and file dialogs and records what it was shown. Every call
 /// must arrive on the window thread; a call from another thread is recorded as a fault.

@@ -1,7 +1,7 @@
 #include <QFile>
 #include <QImage>
-#include <cstdio>
 #include <QProcess>
+#include <cstdio>
 
 #include "tests/app/gui/GuiTestSupport.h"
 
@@ -33,9 +33,9 @@ TEST(SequoraExecutableTest, ScreenshotRendersTheStartUpWindowAndExits) {
     const std::string logName = "Sequora Comlux Client Log File.txt";
     const std::string besideExecutable = std::string(SEQUORA_BIN_DIR) + "/" + logName;
     std::remove(besideExecutable.c_str());
-    ASSERT_EQ(RunSequora({QStringLiteral("--screenshot"), picture}, nullptr,
-                         QString::fromStdString(dir.Path())),
-              0);
+    ASSERT_EQ(
+        RunSequora({QStringLiteral("--screenshot"), picture}, nullptr, QString::fromStdString(dir.Path())),
+        0);
     // The log lies beside the executable, not in the working directory.
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File(logName))));
     EXPECT_TRUE(QFile::exists(QString::fromStdString(besideExecutable)));

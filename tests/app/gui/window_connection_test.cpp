@@ -1,8 +1,7 @@
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include "galdera/GalderaServer.h"
 #include "tests/app/gui/GuiTestSupport.h"
@@ -89,8 +88,7 @@ TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {
     const int port = UnusedPort();
     window->Client().SetPorts(port, port);
     Click(kIdConnect);
-    EXPECT_THAT(prompter->Messages(),
-                ElementsAre("Connection Failed, Please check log file for details"));
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Connection Failed, Please check log file for details"));
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
 
@@ -106,8 +104,7 @@ TEST_F(WindowConnectionTest, FailedObjectListLeavesTheWindowConnected) {
         return std::nullopt;
     });
     Click(kIdConnect);
-    EXPECT_THAT(prompter->Messages(),
-                ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
 

@@ -16,10 +16,9 @@ TEST_F(WindowFilesTest, OpensTheWorkedExampleAndSavesItBackByteForByte) {
     EXPECT_EQ(prompter->lastFilter, "Brontavix Configuration File(*.cfg*);;All Files (*.*)");
     const auto rows = window->Items().Rows();
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (sequora::ItemRow{"1", "Yes", "Stimulus On", "Yes", "3", "On", "No", "NA",
-                                         "500"}));
-    EXPECT_EQ(rows[1], (sequora::ItemRow{"2", "No", "NA", "Yes", "3", "Off", "Yes",
-                                         "-StartRecording", "Random: 200-800"}));
+    EXPECT_EQ(rows[0], (sequora::ItemRow{"1", "Yes", "Stimulus On", "Yes", "3", "On", "No", "NA", "500"}));
+    EXPECT_EQ(rows[1], (sequora::ItemRow{"2", "No", "NA", "Yes", "3", "Off", "Yes", "-StartRecording",
+                                         "Random: 200-800"}));
     EXPECT_THAT(ShownNumbers(), ElementsAre("1", "2"));
 
     const std::string saved = dir.File("saved.cfg");
@@ -45,8 +44,7 @@ TEST_F(WindowFilesTest, CancelChangesNothingAndAnUnwritableFileIsReported) {
 
     prompter->QueueFile(QString::fromStdString(dir.File("missing-folder/out.cfg")));
     Click(kIdSaveCfg);
-    EXPECT_THAT(prompter->Messages(),
-                ElementsAre("Error; Text file could not be opened for writing."));
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Error; Text file could not be opened for writing."));
 }
 
 TEST_F(WindowFilesTest, OpenStaysAvailableDuringARunAndAppendsRows) {

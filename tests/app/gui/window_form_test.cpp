@@ -1,7 +1,6 @@
-#include <unistd.h>
-
 #include <QKeyEvent>
 #include <algorithm>
+#include <unistd.h>
 
 #include "tests/app/gui/GuiTestSupport.h"
 
@@ -49,8 +48,8 @@ TEST_F(WindowFormTest, StartsWithComputerNameDefaultsAndLockedFields) {
     EXPECT_THAT(ComboEntries(Combo(kIdBitState)), ElementsAre("On", "Off"));
     EXPECT_EQ(Combo(kIdBitState)->currentText(), "Off");
     EXPECT_THAT(ComboEntries(Combo(kIdCommandOptions)),
-                ElementsAre("No Selection", "-StartAcquisition", "-StopAcquisition",
-                            "-StartRecording", "-StopRecording"));
+                ElementsAre("No Selection", "-StartAcquisition", "-StopAcquisition", "-StartRecording",
+                            "-StopRecording"));
     EXPECT_EQ(Combo(kIdCommandOptions)->currentText(), "No Selection");
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_EQ(Button(kIdPause)->text(), "Pause");
@@ -216,8 +215,7 @@ TEST_F(WindowFormTest, RemoveAndMoveKeepNumbersWithTheirItems) {
     EXPECT_THAT(ShownNumbers(), ElementsAre("3", "2", "3"));
 
     // A click below the last row forgets the remembered row.
-    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
-                      QPoint(10, List()->viewport()->height() - 5));
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, QPoint(10, List()->viewport()->height() - 5));
     EXPECT_EQ(window->SelectedRow(), -1);
 
     Click(kIdRemoveAll);

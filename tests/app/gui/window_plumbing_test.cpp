@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "app/gui/DialogPrompter.h"
-#include "tests/app/gui/GuiTestSupport.h"
 #include "app/gui/ItemListModel.h"
 #include "app/gui/WindowThreadInvoker.h"
+#include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
 namespace {
@@ -90,10 +90,12 @@ TEST_F(PlumbingTest, ShutdownReleasesWaitersAndWithdrawnWorkNeverRuns) {
     // Given up before the window thread got to it: the work is withdrawn for good.
     bool withdrawnResult = true;
     std::thread impatient([&] {
-        withdrawnResult = invoker.Call([&](WindowThreadInvoker::Finish finish) {
-            ++runs;
-            finish();
-        }, [] { return true; });
+        withdrawnResult = invoker.Call(
+            [&](WindowThreadInvoker::Finish finish) {
+                ++runs;
+                finish();
+            },
+            [] { return true; });
     });
     impatient.join();  // returns without the window thread's help
     EXPECT_FALSE(withdrawnResult);
@@ -103,9 +105,8 @@ TEST_F(PlumbingTest, ShutdownReleasesWaitersAndWithdrawnWorkNeverRuns) {
     // Begun but never finished: only the shutdown lets the caller go.
     std::atomic<bool> begun{false};
     bool stuckResult = true;
-    std::thread stuck([&] {
-        stuckResult = invoker.Call([&](WindowThreadInvoker::Finish) { begun = true; });
-    });
+    std::thread stuck(
+        [&] { stuckResult = invoker.Call([&](WindowThreadInvoker::Finish) { begun = true; }); });
     ASSERT_TRUE(WaitUntil([&] { return begun.load(); }));
     invoker.Shutdown();
     stuck.join();
@@ -179,8 +180,7 @@ private:
             mPicked = true;
             // Queued, so that a question box the dialog opens meets the next tick.
             QMetaObject::invokeMethod(
-                dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); },
-                Qt::QueuedConnection);
+                dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); }, Qt::QueuedConnection);
         }
     }
 

@@ -20,9 +20,9 @@ struct ShownRunControls {
 };
 
 void PrintTo(const ShownRunControls& c, std::ostream* out) {
-    *out << "{start " << c.startEnabled << ", \"" << c.pauseCaption << "\", list "
-         << c.listButtonsEnabled << ", count read-only " << c.trialCountReadOnly
-         << ", continuously " << c.runContinuouslyEnabled << "}";
+    *out << "{start " << c.startEnabled << ", \"" << c.pauseCaption << "\", list " << c.listButtonsEnabled
+         << ", count read-only " << c.trialCountReadOnly << ", continuously " << c.runContinuouslyEnabled
+         << "}";
 }
 
 const ShownRunControls kIdle{true, "Pause", true, false, true};
