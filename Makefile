@@ -18,6 +18,7 @@ test: test-normal test-asan test-tsan
 
 test-normal: build
 	@ctest --preset default -j $(JOBS)
+	@bash scripts/test-busy-ports.sh
 
 test-asan: deps
 	@cmake --preset asan >/dev/null

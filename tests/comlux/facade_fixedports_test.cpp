@@ -4,6 +4,7 @@
 
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
+#include "tests/support/FixedPorts.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ std::vector<int> Connections(const galdera::GalderaServer& server) {
 }
 
 TEST(FacadeFixedPorts, DefaultConnectionGoesThroughTheHandOutPort) {
+    SKIP_WHEN_FIXED_PORTS_ARE_BUSY();
     galdera::GalderaServer server(galdera::ServerOptions{});
     ASSERT_TRUE(server.Start());
     comlux::ComluxClient client;
@@ -27,6 +29,7 @@ TEST(FacadeFixedPorts, DefaultConnectionGoesThroughTheHandOutPort) {
 }
 
 TEST(FacadeFixedPorts, WithoutPortRequestTheCommandPortIsUsed) {
+    SKIP_WHEN_FIXED_PORTS_ARE_BUSY();
     galdera::GalderaServer server(galdera::ServerOptions{});
     ASSERT_TRUE(server.Start());
     comlux::ComluxClient client;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "galdera/GalderaServer.h"
+#include "tests/support/FixedPorts.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -94,6 +95,7 @@ std::string CfgText(const std::vector<std::vector<std::string>>& items) {
 
 class SequoraRunTest : public ::testing::Test {
 protected:
+    void SetUp() override { SKIP_WHEN_FIXED_PORTS_ARE_BUSY(); }
     void StartServer() {
         server = std::make_unique<galdera::GalderaServer>(galdera::ServerOptions{});
         ASSERT_TRUE(server->Start()) << "ports 26200/26100 are in use";
