@@ -66,6 +66,11 @@ bool ComluxClient::CloseConnection() {
     return mNetworkNode->ShutdownClient();
 }
 
+bool ComluxClient::IsConnected() {
+    std::lock_guard guard(mLock);
+    return mNetworkNode->IsInitialized();
+}
+
 bool ComluxClient::SendCommand(std::string command, std::string& answer) {
     std::lock_guard guard(mLock);
     return SendAndReadReply(command, answer);

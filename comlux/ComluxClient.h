@@ -34,6 +34,8 @@ public:
     /// Closes open streams, the listeners and the command connection. Does not wait for a
     /// command of another thread to be answered: that wait is cut short.
     bool CloseConnection();
+    /// True while the command connection is up. Waits until another thread's operation is over.
+    bool IsConnected();
     /// Sends the command; true with the answer's text (answer unchanged on failure).
     bool SendCommand(std::string command, std::string& answer);
     /// Sends the command; true with the raw answer payload in `block` and its size in `length`.
