@@ -28,6 +28,9 @@ public:
 
     /// Opens (replaces) the client log file; true on success.
     bool OpenLogFile(std::string fileName);
+    /// Writes the log's closing line and closes it at once, even while another thread is inside
+    /// an operation (whose later lines are then dropped): for a program that must end now.
+    bool CloseLogFile();
     /// Connects through the port hand-out (requestPort) or straight to the command port,
     /// then sets up the six data streams and announces this computer's name.
     bool OpenConnection(std::string serverName, bool requestPort);
