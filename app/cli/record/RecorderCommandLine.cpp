@@ -16,14 +16,15 @@ const char kSummary[] =
     "of records of each object is written to stderr, one \"OBJECT<tab>COUNT\" line each.";
 
 const char kExitStatuses[] =
-    "Exit status: 0 recorded until --seconds or Ctrl-C; 1 the connection failed; 2 bad usage,\n"
-    "or the output cannot be written; 3 an object has no stream that could be opened (not on\n"
-    "the server, a data type without a stream, or refused).";
+    "Exit status:\n"
+    "  0 recorded until --seconds or Ctrl-C; 1 the connection failed; 2 bad usage, or the\n"
+    "  output cannot be written; 3 an object has no stream that could be opened (not on the\n"
+    "  server, a data type without a stream, or refused).";
 
 // The column list for the help text, from the same table the lines are written by.
 std::string ColumnsText() {
-    std::string text = "Columns (one header line names them):";
-    std::size_t lineLength = text.size();
+    std::string text = "Columns (a header line names them):\n ";
+    std::size_t lineLength = 1;
     for (std::string_view name : kColumns) {
         if (lineLength + 1 + name.size() > 88) {
             text += "\n ";
@@ -33,7 +34,7 @@ std::string ColumnsText() {
         lineLength += 1 + name.size();
     }
     return text +
-           "\n  receive_ms: when the record arrived, in ms since recording began; timestamp: the\n"
+           "\n\n  receive_ms: when the record arrived, in ms since recording began; timestamp: the\n"
            "  record's own time stamp; number: its channel, tracker or event source number.\n"
            "  Spike kinds add cell, features, samples (all of the record's, in record order);\n"
            "  CSC: frequency, valid, samples (the valid ones); Event: event_id, ttl, text\n"
