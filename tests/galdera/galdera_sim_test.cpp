@@ -1,9 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <regex>
 #include <signal.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "galdera/ObjectsFile.h"
 #include "galdera/SimCommandLine.h"
