@@ -1,12 +1,10 @@
 // sequora-run when things go wrong, against the stand-in server on the fixed ports: a server
 // that dies mid-run, Ctrl-C while a bit is on, while connecting to a server that never
 // accepts and while an answer never comes, a second Ctrl-C, and the journal's times and seed.
-#include <arpa/inet.h>
 #include <chrono>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sstream>
 #include <string>
@@ -18,6 +16,7 @@
 #include "galdera/GalderaServer.h"
 #include "tests/support/CfgText.h"
 #include "tests/support/FixedPorts.h"
+#include "tests/support/Loopback.h"
 #include "tests/support/Patience.h"
 #include "tests/support/RunnerProcess.h"
 #include "tests/support/TempDir.h"
@@ -52,31 +51,17 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 class FullAcceptQueue {
 public:
     FullAcceptQueue() {
-        mListener = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int on = 1;
-        ::setsockopt(mListener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(26200);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        mReady = ::bind(mListener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                 ::listen(mListener, 0) == 0;
-        // A backlog of 0 holds one connection; the next ones fill what is left.
-        for (int& filler : mFillers) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    ~FullAcceptQueue() {
-        for (const int filler : mFillers) ::close(filler);
-        ::close(mListener);
+        // A backlog of 0 holds one connection that nobody accepts; later ones are left waiting.
+        mReady = mListener.IsListening() && ::listen(mListener.Fd(), 0) == 0;
+        mFiller = testsupport::LoopbackConnection::Connect(kHandoutPort);
+        mReady = mReady && mFiller.IsOpen();
     }
     bool Ready() const { return mReady; }
 
 private:
-    int mListener = -1;
-    int mFillers[3] = {-1, -1, -1};
+    static constexpr int kHandoutPort = 26200;
+    testsupport::LoopbackListener mListener{kHandoutPort};
+    testsupport::LoopbackConnection mFiller;
     bool mReady = false;
 };
 
