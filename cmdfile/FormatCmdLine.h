@@ -83,6 +83,8 @@ public:
     /// Where and why reading ended; reason kNone while it goes on.
     const Stop& StopInfo() const { return mStop; }
 
+    /// The physical lines read so far.
+    std::size_t LinesRead() const { return mLinesRead; }
     /// The bytes of the input consumed so far.
     std::uint64_t BytesRead() const { return mBytesBeforeBuffer + mBufferPos; }
     /// The size of the input when it was opened (0 for an input whose size is unknown).
