@@ -15,6 +15,7 @@
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
 #include "app/core/ItemList.h"
+#include "app/core/PartlyReadFiles.h"
 #include "tests/support/TempDir.h"
 
 using sequora::CfgLoadResult;
@@ -514,4 +515,30 @@ TEST(CfgFile, ALoadCanBeDrivenOneCommandLineAtATime) {
     EXPECT_EQ(setup.Result().end, CfgLoadResult::End::kUnopened);
     EXPECT_EQ(setup.Result().reason, "No such file or directory");
     EXPECT_FALSE(setup.Step());
+}
+
+TEST(CfgFile, PartlyReadFilesAreKnownByAnyNameUntilReadWhole) {
+    TempDir dir;
+    const std::string path = dir.File("protocol.cfg");
+    WriteFile(path, "-c\nTrial\n");
+    ASSERT_EQ(::symlink("protocol.cfg", dir.File("link.cfg").c_str()), 0);
+    sequora::PartlyReadFiles files;
+    ItemList list;
+    files.Note(path, CfgSetup(list, std::chrono::milliseconds(0)).Load(path));
+    files.Note(dir.File("missing.cfg"),
+               CfgSetup(list, std::chrono::milliseconds(0)).Load(dir.File("missing.cfg")));
+    for (const std::string& name : {path, dir.File("link.cfg"), dir.Path() + "/./protocol.cfg"}) {
+        EXPECT_TRUE(files.Holds(name)) << name;
+    }
+    EXPECT_FALSE(files.Holds(dir.File("missing.cfg"))) << "a file never opened was not read in part";
+    EXPECT_FALSE(files.Holds(dir.File("other.cfg")));
+
+    // Replaced by a new file of the same name, it is still the file that was read in part...
+    const std::string replacement = dir.File("replacement.cfg");
+    WriteFile(replacement, "-c\n");
+    ASSERT_EQ(::rename(replacement.c_str(), path.c_str()), 0);
+    EXPECT_TRUE(files.Holds(path));
+    // ...until it is read whole.
+    files.Note(dir.File("link.cfg"), CfgSetup(list, std::chrono::milliseconds(0)).Load(dir.File("link.cfg")));
+    EXPECT_FALSE(files.Holds(path));
 }
