@@ -1,15 +1,12 @@
 #include "app/cli/SequoraRun.h"
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 
 #include "app/cli/CommandLine.h"
 #include "app/cli/ConsoleObserver.h"
 #include "app/cli/InterruptWatcher.h"
+#include "app/cli/ItemFileLoad.h"
 #include "app/cli/ListSave.h"
-#include "app/core/CfgSetup.h"
 #include "app/core/ComluxCommandSender.h"
 #include "app/core/ItemList.h"
 #include "app/core/ServerSession.h"
@@ -25,14 +22,6 @@ namespace {
 std::string ComputerName() {
     const std::string name = comlux::ComputerName();
     return name.empty() ? "localhost" : name;
-}
-
-bool Readable(const std::string& path) {
-    // A directory opens like a file but reads as nothing, which would run an empty list.
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return false;
-    std::ifstream file(path, std::ios::binary);
-    return file.good();
 }
 
 // Plays the loaded list over a connected client; returns the exit status.
@@ -53,12 +42,13 @@ int PlayTrials(ItemList& items, comlux::ComluxClient& client, const Options& opt
 }
 
 int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* watcher) {
-    if (!Readable(options.cfgPath)) {
-        err << "sequora-run: cannot read " << options.cfgPath << '\n';
-        return kExitBadUsage;
-    }
     ItemList items;
-    CfgSetup(items, std::chrono::milliseconds(0)).Load(options.cfgPath);
+    const LoadOutcome loaded = LoadItemFile(options.cfgPath, items, err);
+    if (loaded == LoadOutcome::kUnreadable) return kExitBadUsage;
+    if (loaded == LoadOutcome::kPartial && !options.partial) {
+        err << "sequora-run: give --partial to run the rows that were read\n";
+        return kExitReadInPart;
+    }
 
     ConsoleObserver console(err);
     comlux::ComluxClient client;

@@ -12,7 +12,8 @@ class InterruptWatcher;
 enum ExitStatus : int {
     kExitDone = 0,              ///< trials completed or stopped by Ctrl-C, or list/save done
     kExitConnectionFailed = 1,  ///< also: the worker could not be started
-    kExitBadUsage = 2           ///< also: FILE.cfg cannot be read
+    kExitBadUsage = 2,          ///< also: FILE.cfg cannot be read
+    kExitReadInPart = 4,        ///< FILE.cfg was read only in part
 };
 
 /// sequora-run as a whole: parses `args` (without the program name), then lists, saves
