@@ -22,14 +22,6 @@ constexpr unsigned char kTextTag = kNumberTag + 1;
 // Numbers of up to 18 digits fit in 64 bits.
 constexpr std::size_t kMaxNumberDigits = 18;
 
-void AppendBase128(std::string& out, std::uint64_t value) {
-    while (value >= 0x80) {
-        out += static_cast<char>((value & 0x7f) | 0x80);
-        value >>= 7;
-    }
-    out += static_cast<char>(value);
-}
-
 std::uint64_t ReadBase128(std::string_view bytes, std::size_t& pos) {
     std::uint64_t value = 0;
     for (int shift = 0;; shift += 7) {
@@ -50,21 +42,45 @@ std::int64_t PlainNumber(std::string_view text) {
     return value;
 }
 
-void AppendCell(std::string& out, std::string_view text) {
+// The encoding of a cell without the bytes of its text: the tag and, for a number or a
+// text, the base-128 value or length. At most 1 + 10 bytes.
+struct CellHead {
+    char bytes[11];
+    std::size_t size = 0;
+    bool withText = false;  // the text's bytes follow the head
+};
+
+void PutBase128(CellHead& head, std::uint64_t value) {
+    while (value >= 0x80) {
+        head.bytes[head.size++] = static_cast<char>((value & 0x7f) | 0x80);
+        value >>= 7;
+    }
+    head.bytes[head.size++] = static_cast<char>(value);
+}
+
+CellHead HeadOf(std::string_view text) {
+    CellHead head;
     for (std::size_t i = 0; i < kWords.size(); ++i) {
         if (text == kWords[i]) {
-            out += static_cast<char>(i);
-            return;
+            head.bytes[head.size++] = static_cast<char>(i);
+            return head;
         }
     }
     if (const std::int64_t number = PlainNumber(text); number > 0) {
-        out += static_cast<char>(kNumberTag);
-        AppendBase128(out, static_cast<std::uint64_t>(number));
-        return;
+        head.bytes[head.size++] = static_cast<char>(kNumberTag);
+        PutBase128(head, static_cast<std::uint64_t>(number));
+        return head;
     }
-    out += static_cast<char>(kTextTag);
-    AppendBase128(out, text.size());
-    out.append(text);
+    head.bytes[head.size++] = static_cast<char>(kTextTag);
+    PutBase128(head, text.size());
+    head.withText = true;
+    return head;
+}
+
+void AppendCell(std::string& out, std::string_view text) {
+    const CellHead head = HeadOf(text);
+    out.append(head.bytes, head.size);
+    if (head.withText) out.append(text);
 }
 
 std::string DecodeCell(std::string_view bytes, std::size_t pos) {
@@ -110,9 +126,10 @@ std::string PackedRow::Cell(int column) const {
 void PackedRow::SetCell(int column, std::string_view text) {
     if (!InRange(column)) return;
     const std::size_t start = CellStart(column);
-    std::string cell;
-    AppendCell(cell, text);
-    mBytes.replace(start, CellEnd(start) - start, cell);
+    const CellHead head = HeadOf(text);
+    // Head and text go in place of the old cell without a string of their own.
+    mBytes.replace(start, CellEnd(start) - start, head.bytes, head.size);
+    if (head.withText) mBytes.insert(start + head.size, text);
 }
 
 std::size_t PackedRow::CellStart(int column) const {
