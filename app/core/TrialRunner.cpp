@@ -221,12 +221,12 @@ void TrialRunner::ProcessItem(int row, const RunToken& run) {
     ItemRow cells;
     for (int column = 0; column < kColumnCount; ++column) cells[column] = mItems.CellText(row, column);
 
-    if (cells[kColSendEvent] == "Yes") Send(item_actions::PostEventCommand(cells[kColEventString]), run);
-    if (cells[kColSetBit] == "Yes") {
+    if (SendsEvent(cells)) Send(item_actions::PostEventCommand(cells[kColEventString]), run);
+    if (SetsBit(cells)) {
         const int mask = item_actions::BitMask(item_actions::DecimalValue(cells[kColBitNumber]));
-        Send(item_actions::BitCommand(cells[kColBitState] == "On", mask), run);
+        Send(item_actions::BitCommand(BitStateOn(cells), mask), run);
     }
-    if (cells[kColSendCommand] == "Yes") {
+    if (SendsCommand(cells)) {
         const std::string& command = cells[kColCommand];
         if (command.find('|') == std::string::npos) {
             Send(command, run);
