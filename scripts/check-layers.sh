@@ -3,15 +3,16 @@
 # app/cli; galdera stands apart; Qt only in the window; Comlux's internals only inside Comlux,
 # its tests and benchmarks; every project header included by its path from the top of the tree.
 # Prints each offending line as "file:line: rule: include" and exits 1 if there is any.
+# Usage: check-layers.sh [TREE]   (default: the tree this script is in)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "${1:-$(dirname "$0")/..}" || exit 2
 
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   list_sources() { git ls-files --cached --others --exclude-standard -- '*.h' '*.hpp' '*.cpp'; }
 else
   list_sources() {
-    find app bench cmdfile comlux galdera tests examples \
-      \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' \) 2>/dev/null | sort
+    { find app bench cmdfile comlux galdera tests examples \
+        \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' \) 2>/dev/null || true; } | LC_ALL=C sort
   }
 fi
 mapfile -t files < <(list_sources)
