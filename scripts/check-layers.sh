@@ -17,9 +17,12 @@ else
 fi
 mapfile -t files < <(list_sources)
 
-# The first input is the list of sources (to tell whether a quoted include names one of them
-# from the top of the tree); the rest are the sources themselves.
-list_sources | awk '
+# Headers the build generates: they are included by path like the sources.
+generated_headers() { echo comlux/ComluxExport.h; }
+
+# The first input is the list of sources and generated headers (to tell whether a quoted
+# include names one of them from the top of the tree); the rest are the sources themselves.
+{ list_sources; generated_headers; } | awk '
   function report(rule) {
     printf "%s:%d: %s: %s\n", FILENAME, FNR, rule, $0
     failures++
