@@ -336,6 +336,7 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
         case Ending::SendFailed:
             if (StopRun(run)) {
                 info.how = RunEnd::ConnectionLost;
+                info.failure = play.failure;
                 controlsChanged = true;
                 info.message = run_messages::FailedSend(play.failure, play.failedTrial, play.failedRow,
                                                         play.failedCommand);
