@@ -76,6 +76,9 @@ struct TrialRunner::Play {
     // A delay's line waits here until the next command has been sent, so that journaling
     // never stands between a delay's end and that command.
     std::optional<JournalLine> pendingDelay;
+    // When the row's last exchange was over: the row's delay starts there, so that the
+    // bookkeeping after it (queuing journal lines, reports) costs the run nothing.
+    std::optional<RunClock::TimePoint> lastAnswered;
 };
 
 TrialRunner::TrialRunner(ItemList& items, CommandSender& sender, RunObserver& observer, RunClock& clock)
@@ -415,6 +418,7 @@ void TrialRunner::ProcessItem(int row, Play& play) {
         play.due = mClock.Now();
         return;
     }
+    play.lastAnswered.reset();
     ItemRow cells;
     for (int column = 0; column < kColumnCount; ++column) cells[column] = mItems.CellText(row, column);
 
@@ -454,7 +458,7 @@ void TrialRunner::ProcessItem(int row, Play& play) {
                                   : item_actions::FixedDelay(cells[kColDelay]);
     // One absolute deadline from the end of the sends: the wait neither drifts nor
     // accumulates wake-up latencies, and the bookkeeping below is part of it.
-    const RunClock::TimePoint delayStart = mClock.Now();
+    const RunClock::TimePoint delayStart = play.lastAnswered ? *play.lastAnswered : mClock.Now();
     const RunClock::TimePoint deadline = delayStart + std::chrono::milliseconds(delay);
     if (!mClosing) mObserver.RowStarted(play.trial, play.row, play.rowCount);
     if (play.pendingDelay) {
@@ -493,15 +497,13 @@ bool TrialRunner::Send(const std::string& command, JournalAction action, Play& p
 }
 
 bool TrialRunner::Exchange(const std::string& command, JournalAction action, Play& play) {
-    if (!play.run.journal) {
-        std::string answer;
-        return mSender.SendCommand(command, answer);
-    }
     JournalLine line;
-    line.sent = mClock.Now();
+    if (play.run.journal) line.sent = mClock.Now();
     std::string answer;
     const bool ok = mSender.SendCommand(command, answer);
     line.answered = mClock.Now();
+    play.lastAnswered = line.answered;
+    if (!play.run.journal) return ok;
     line.trial = play.trial;
     line.row = play.row;
     line.action = action;
