@@ -301,7 +301,7 @@ void TrialRunner::BeginRun(Play& play, const RealtimeGrant& grant) {
 TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
     RunToken& run = play.run;
     play.rowCount = mItems.RowCount();
-    if (run.stopped) return Ending::StoppedWhilePaused;
+    if (run.stopped) return Ending::StoppedWhileHeld;
     long long trialsDone = 0;
     while (trialsDone < mTrialCount || mRunContinuously) {
         play.trial = trialsDone + 1;
@@ -312,7 +312,7 @@ TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
             play.row = row + 1;
             ProcessItem(row, play);
             if (play.failed) return Ending::SendFailed;
-            if (!HoldWhilePaused(play)) return Ending::StoppedWhilePaused;
+            if (!HoldWhilePaused(play)) return Ending::StoppedWhileHeld;
         }
         if (run.stopped) return Ending::Stopped;
         ++trialsDone;
@@ -334,7 +334,7 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
                 message = run_messages::kTrialsCompleted;
             }
             break;
-        case Ending::StoppedWhilePaused: message = run_messages::kTrialsCompleted; break;
+        case Ending::StoppedWhileHeld: message = run_messages::kTrialsCompleted; break;
         case Ending::Stopped: break;
         case Ending::SendFailed:
             if (StopRun(run)) {
