@@ -419,8 +419,8 @@ void TrialRunner::ProcessItem(int row, Play& play) {
         return;
     }
     play.lastAnswered.reset();
-    ItemRow cells;
-    for (int column = 0; column < kColumnCount; ++column) cells[column] = mItems.CellText(row, column);
+    // One copy under one lock: the row as it stands now, whole.
+    const ItemRow cells = mItems.Row(row);
 
     // Each step that sends ends the row when its command was not sent or failed.
     if (SendsEvent(cells) &&
