@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "comlux/ComluxExport.h"
 #include "comlux/MessageHandler.h"
 #include "comlux/RecordCallback.h"
 
@@ -17,7 +18,7 @@ class NetworkNodeClient;
 /// sends them over the command channel and converts the answers.
 /// Operations are serialised internally, so a command and its answer never interleave with
 /// another caller's; CloseConnection may be called while another thread waits for an answer.
-class ComluxClient {
+class COMLUX_EXPORT ComluxClient {
 public:
     /// Creates the command channel (which owns the log file and the stream listeners).
     ComluxClient();
