@@ -73,6 +73,40 @@ bool ItemList::SwapRows(int a, int b) {
     return true;
 }
 
+bool ItemList::InsertRow(int index, const ItemRow& row) {
+    {
+        std::lock_guard guard(mLock);
+        if (index < 0 || static_cast<std::size_t>(index) > mRows.size()) return false;
+        mRows.insert(mRows.begin() + index, row);
+    }
+    NotifyChanged();
+    return true;
+}
+
+bool ItemList::ReplaceRow(int index, const ItemRow& row) {
+    {
+        std::lock_guard guard(mLock);
+        if (!InRange(index, mRows.size())) return false;
+        mRows[index] = row;
+    }
+    NotifyChanged();
+    return true;
+}
+
+void ItemList::SetRows(std::vector<ItemRow> rows) {
+    {
+        std::lock_guard guard(mLock);
+        mRows.swap(rows);
+    }
+    NotifyChanged();
+}
+
+std::optional<ItemRow> ItemList::Row(int index) const {
+    std::lock_guard guard(mLock);
+    if (!InRange(index, mRows.size())) return std::nullopt;
+    return mRows[index];
+}
+
 std::vector<ItemRow> ItemList::Rows() const {
     std::lock_guard guard(mLock);
     return mRows;

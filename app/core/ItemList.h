@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,15 @@ public:
     void RemoveAll();
     /// Exchanges all nine texts of two rows; false unless both are rows of the list.
     bool SwapRows(int a, int b);
+    /// Inserts a whole row (its "#" text included) before `index`; `index` equal to the
+    /// row count appends. False when `index` is outside 0..RowCount().
+    bool InsertRow(int index, const ItemRow& row);
+    /// Replaces all nine texts of one row; false when there is no such row.
+    bool ReplaceRow(int index, const ItemRow& row);
+    /// Replaces every row at once.
+    void SetRows(std::vector<ItemRow> rows);
+    /// A copy of one row; nullopt when there is no such row.
+    std::optional<ItemRow> Row(int index) const;
     /// A copy of every row, taken under one lock.
     std::vector<ItemRow> Rows() const;
 

@@ -1,28 +1,34 @@
 #include "app/gui/SequoraDlg.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTreeView>
 #include <array>
 #include <chrono>
 #include <iostream>
 
-#include "app/core/AddItemRules.h"
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
+#include "app/core/IntegerField.h"
 #include "app/core/ItemCells.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/gui/ControlFactory.h"
 #include "app/gui/DialogPrompter.h"
 #include "app/gui/DialogUnits.h"
 #include "app/gui/ItemListModel.h"
+#include "app/gui/ListEdit.h"
 #include "comlux/HostNames.h"
 
 void InitSequoraResources();
@@ -37,12 +43,59 @@ const char kSaveTitle[] = "Brontavix Configuration File";
 const char kSaveFilter[] = "Configuration Files (*.cfg);;All Files (*.*)";
 constexpr std::chrono::milliseconds kLoadPausePerLine{20};
 
+// The title once a file has been opened or saved, and the mark of unsaved changes.
+const char kTitleWithFile[] = "Sequora \u2014 %1";
+const char kUnsavedMark[] = "*";
+
+const char kUnsavedQuestion[] =
+    "The item list has changes that have not been saved. Save them before closing?";
+const char kStopRunQuestion[] = "A run is under way. Stop it and close the window?";
+
+const char kConnectCaption[] = "Connect";
+const char kDisconnectCaption[] = "Disconnect";
+const char kNotConnected[] = "Not connected";
+const char kConnectedTo[] = "Connected to %1";
+
+// Names of the list edits in the undo history.
+const char kEditAdd[] = "Add Item";
+const char kEditRemoveAll[] = "Remove All Items";
+const char kEditRemove[] = "Remove Item";
+const char kEditMove[] = "Move Item";
+const char kEditOpen[] = "Open .cfg File";
+const char kEditReplace[] = "Replace Item";
+const char kEditDuplicate[] = "Duplicate Item";
+
+// The list's context menu.
+const char kMenuLoad[] = "Load into Form";
+const char kMenuReplace[] = "Replace with Form";
+const char kMenuDuplicate[] = "Duplicate";
+const char kMenuRemove[] = "Remove";
+const char kMenuUndo[] = "Undo";
+const char kMenuRedo[] = "Redo";
+
 constexpr std::array kBitStates{cell_words::kOn, cell_words::kOff};
 constexpr int kBitStateAtStart = 1;
 constexpr std::array kCommandPresets{"No Selection", "-StartAcquisition", "-StopAcquisition",
                                      "-StartRecording", "-StopRecording"};
 
 constexpr std::array kListButtons{kIdAddItem, kIdRemoveAll, kIdRemoveCurrent, kIdMoveUp, kIdMoveDown};
+
+// The keyboard shortcut of a button; its tool tip names it.
+struct ButtonShortcut {
+    int id;
+    QKeyCombination keys;
+};
+constexpr std::array kButtonShortcuts{
+    ButtonShortcut{kIdOpenCfg, Qt::CTRL | Qt::Key_O},
+    ButtonShortcut{kIdSaveCfg, Qt::CTRL | Qt::Key_S},
+    ButtonShortcut{kIdRemoveCurrent, QKeyCombination(Qt::Key_Delete)},
+    ButtonShortcut{kIdMoveUp, Qt::ALT | Qt::Key_Up},
+    ButtonShortcut{kIdMoveDown, Qt::ALT | Qt::Key_Down},
+    ButtonShortcut{kIdStart, QKeyCombination(Qt::Key_F5)},
+    ButtonShortcut{kIdStop, Qt::SHIFT | Qt::Key_F5},
+};
+constexpr QKeyCombination kUndoKeys = Qt::CTRL | Qt::Key_Z;
+constexpr QKeyCombination kRedoKeys = Qt::CTRL | Qt::SHIFT | Qt::Key_Z;
 
 // Marks the window thread as busy with the client for as long as it lives.
 class ClientCallScope {
@@ -70,15 +123,20 @@ std::string ToFilePath(const QString& path) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+bool IsEnterKey(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
 }  // namespace
 
 SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       mFormBinding([this](int id) { return ControlAs<QLineEdit>(id); },
                    [this](const std::string& message) { ShowMessage(message); }),
       mPrompter(std::move(options.prompter)),
-      mClock(options.clock) {
+      mClock(options.clock),
+      mSettings(options.settingsPath) {
     InitSequoraResources();
     mIcon = QIcon(QStringLiteral(":/sequora/sequora.png"));
     if (!mPrompter) mPrompter = std::make_unique<DialogPrompter>(this);
@@ -93,11 +151,15 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     BuildControls();
     InitialiseControls();
     ConnectSignals();
+    AddShortcuts();
     // A log that cannot be opened is not reported: the program runs on without one.
     mClient.OpenLogFile(options.logFilePath.empty() ? ServerSession::LogFilePathBesideExecutable()
                                                     : options.logFilePath);
     ReadComputerName();
+    RestoreSettings();
     ShowForm();
+    SetConnectedControls(false);
+    UpdateTitle();
 }
 
 SequoraDlg::~SequoraDlg() {
@@ -109,24 +171,50 @@ QWidget* SequoraDlg::Control(int id) const {
     return found == mControls.end() ? nullptr : found->second;
 }
 
+bool SequoraDlg::HasUnsavedChanges() const {
+    return mModel->Rows() != mSavedRows;
+}
+
+QString SequoraDlg::ConnectionStatus() const {
+    return mConnectionStatus->text();
+}
+
+QString SequoraDlg::RunStatus() const {
+    return mRunStatus->text();
+}
+
 // ---- construction -------------------------------------------------------------------
 
 void SequoraDlg::BuildControls() {
-    setWindowTitle(
-        QString::fromLatin1(kMainWindowCaption.data(), static_cast<qsizetype>(kMainWindowCaption.size())));
     setWindowIcon(mIcon);
     QFont dialogFont = font();
     dialogFont.setPointSize(kDialogFontPointSize);
     setFont(dialogFont);
     const DialogUnits units(dialogFont);
-    setFixedSize(units.SizeToPixels(kMainWindowSize));
+    mTemplatePixels = units.SizeToPixels(kMainWindowSize);
 
     for (const ControlTemplate& control : MainWindowTemplate()) {
         QWidget* widget = CreateControl(control, units, this);
         if (control.id >= 0) mControls[control.id] = widget;
+        mLayout.Add(widget, widget->geometry(), control.anchor);
     }
     mListView = ControlAs<QTreeView>(kIdItemList);
+    BuildStatusBar(mTemplatePixels);
     SetTabOrder();
+}
+
+void SequoraDlg::BuildStatusBar(const QSize& templatePixels) {
+    // Beneath the template's controls, which keep their places; the window grows by it.
+    mStatusBar = new QStatusBar(this);
+    mStatusBar->setSizeGripEnabled(true);
+    mConnectionStatus = new QLabel(mStatusBar);
+    mRunStatus = new QLabel(mStatusBar);
+    mStatusBar->addWidget(mConnectionStatus);
+    mStatusBar->addWidget(mRunStatus, 1);
+    const int height = mStatusBar->sizeHint().height();
+    mTemplateSize = QSize(templatePixels.width(), templatePixels.height() + height);
+    setMinimumSize(mTemplateSize);
+    resize(mTemplateSize);
 }
 
 void SequoraDlg::SetTabOrder() {
@@ -151,6 +239,8 @@ void SequoraDlg::InitialiseControls() {
     auto* presets = ControlAs<QComboBox>(kIdCommandOptions);
     for (const char* preset : kCommandPresets) presets->addItem(QString::fromLatin1(preset));
     presets->setCurrentIndex(0);
+    // Enter in a combo's edit part must not choose an entry: the window has no Enter action.
+    for (QComboBox* combo : {bitState, presets}) combo->lineEdit()->installEventFilter(this);
 
     SetEnabled(kIdDelayMin, false);
     SetEnabled(kIdDelayMax, false);
@@ -165,12 +255,63 @@ void SequoraDlg::InitialiseItemList() {
                                            ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
     }
     mListView->viewport()->installEventFilter(this);
+    mListView->installEventFilter(this);
+    mListView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mListView, &QWidget::customContextMenuRequested, this, &SequoraDlg::OnListContextMenu);
+    connect(mListView, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { LoadRowIntoForm(index.row()); });
+    connect(mListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SequoraDlg::OnViewSelectionChanged);
+    connect(mModel.get(), &ItemListModel::Refreshed, this, &SequoraDlg::OnListRefreshed);
+}
+
+void SequoraDlg::AddShortcuts() {
+    for (const ButtonShortcut& shortcut : kButtonShortcuts) {
+        auto* button = ControlAs<QPushButton>(shortcut.id);
+        const QKeySequence keys(shortcut.keys);
+        button->setShortcut(keys);
+        button->setToolTip(
+            QStringLiteral("%1 (%2)").arg(button->text(), keys.toString(QKeySequence::NativeText)));
+    }
+    mUndoAction = new QAction(QString::fromLatin1(kMenuUndo), this);
+    mUndoAction->setShortcut(QKeySequence(kUndoKeys));
+    connect(mUndoAction, &QAction::triggered, this, &SequoraDlg::OnUndo);
+    mRedoAction = new QAction(QString::fromLatin1(kMenuRedo), this);
+    mRedoAction->setShortcut(QKeySequence(kRedoKeys));
+    connect(mRedoAction, &QAction::triggered, this, &SequoraDlg::OnRedo);
+    addAction(mUndoAction);
+    addAction(mRedoAction);
+    connect(&mUndoStack, &QUndoStack::canUndoChanged, this, &SequoraDlg::UpdateUndoActions);
+    connect(&mUndoStack, &QUndoStack::canRedoChanged, this, &SequoraDlg::UpdateUndoActions);
+    UpdateUndoActions();
 }
 
 void SequoraDlg::ReadComputerName() {
     // An unreadable name leaves "LocalHost", which still reaches a server on this machine.
     const std::string name = comlux::ComputerName();
     if (!name.empty()) mForm.serverName = name;
+}
+
+void SequoraDlg::RestoreSettings() {
+    mRemembered = mSettings.Load();
+    if (!mRemembered.serverName.isEmpty()) mForm.serverName = ToLocal(mRemembered.serverName);
+    mForm.trialCount = mRemembered.trialCount;
+    mRunner->SetTrialCount(mForm.trialCount);
+    if (mRemembered.runContinuously) {
+        SetChecked(kIdRunContinuously, true);
+        OnRunContinuously(true);
+    }
+    if (!mRemembered.geometry.isEmpty()) restoreGeometry(mRemembered.geometry);
+}
+
+void SequoraDlg::SaveSettings() {
+    mRemembered.serverName = ControlAs<QLineEdit>(kIdServerName)->text();
+    if (const auto count = ReadIntegerField(ToLocal(ControlAs<QLineEdit>(kIdTrialCount)->text()))) {
+        mRemembered.trialCount = *count;
+    }
+    mRemembered.runContinuously = IsChecked(kIdRunContinuously);
+    mRemembered.geometry = saveGeometry();
+    mSettings.Save(mRemembered);
 }
 
 void SequoraDlg::ConnectSignals() {
@@ -200,10 +341,22 @@ void SequoraDlg::ConnectSignals() {
     onClick(kIdSaveCfg, &SequoraDlg::OnSaveCfg);
 }
 
+void SequoraDlg::ApplyStartOptions(const WindowOptions& options) {
+    if (!options.server.empty()) {
+        mForm.serverName = options.server;
+        ControlAs<QLineEdit>(kIdServerName)->setText(FromLocal(options.server));
+    }
+    if (!options.file.empty()) OpenList(QFile::decodeName(options.file.c_str()));
+    if (options.connect && !Connected()) OnConnect();
+}
+
 // ---- form ---------------------------------------------------------------------------
 
 bool SequoraDlg::ReadForm() {
-    return mFormBinding.Read(mForm);
+    const bool complete = mFormBinding.Read(mForm);
+    // The runner reads the count afresh before every trial, so it follows every read.
+    mRunner->SetTrialCount(mForm.trialCount);
+    return complete;
 }
 
 void SequoraDlg::ShowForm() {
@@ -232,12 +385,56 @@ void SequoraDlg::ShowClientMessage(const std::string& text) {
     if (!shown) std::cerr << text << std::endl;
 }
 
+ItemForm SequoraDlg::CurrentItemForm() {
+    ItemForm form;
+    form.eventString = mForm.eventString;
+    form.bitNumber = mForm.bitNumber;
+    form.command = mForm.command;
+    form.delayMs = mForm.delayMs;
+    form.delayMin = mForm.delayMin;
+    form.delayMax = mForm.delayMax;
+    form.sendEvent = IsChecked(kIdSendEvent);
+    form.setBit = IsChecked(kIdSetBit);
+    form.sendCommand = IsChecked(kIdSendCommand);
+    form.useRandomDelay = IsChecked(kIdRandomDelay);
+
+    // What the box shows decides, typed or chosen: a typed entry is selected, any other
+    // text is no entry at all.
+    auto* bitState = ControlAs<QComboBox>(kIdBitState);
+    form.bitStateIndex = BitStateEntry(ToLocal(bitState->currentText()));
+    if (form.bitStateIndex >= 0 && bitState->currentIndex() != form.bitStateIndex) {
+        bitState->setCurrentIndex(form.bitStateIndex);
+    }
+    return form;
+}
+
+std::optional<ItemCells> SequoraDlg::CellsFromForm() {
+    if (!ReadForm()) return std::nullopt;
+    const AddItemOutcome outcome = BuildItemCells(CurrentItemForm());
+    if (!outcome.cells) {
+        ShowMessage(outcome.refusal);
+        if (outcome.field == RefusedField::BitNumber) FocusField(kIdBitNumber);
+        if (outcome.field == RefusedField::DelayRange) FocusField(kIdDelayMin);
+    }
+    return outcome.cells;
+}
+
+void SequoraDlg::FocusField(int id) {
+    auto* edit = ControlAs<QLineEdit>(id);
+    edit->setFocus();
+    edit->selectAll();
+}
+
 void SequoraDlg::SetReadOnly(int id, bool readOnly) {
     ControlAs<QLineEdit>(id)->setReadOnly(readOnly);
 }
 
 void SequoraDlg::SetEnabled(int id, bool enabled) {
     Control(id)->setEnabled(enabled);
+}
+
+void SequoraDlg::SetChecked(int id, bool checked) {
+    ControlAs<QCheckBox>(id)->setChecked(checked);
 }
 
 bool SequoraDlg::IsChecked(int id) const {
@@ -276,14 +473,12 @@ void SequoraDlg::OnCommandOptionChosen(int index) {
 
 void SequoraDlg::OnConnect() {
     ReadForm();
-    auto* button = ControlAs<QPushButton>(kIdConnect);
     if (Connected()) {
         {
             ClientCallScope scope(mInClientCall);
             mSession.Disconnect();
         }
-        SetReadOnly(kIdServerName, false);
-        button->setText(QStringLiteral("Connect"));
+        SetConnectedControls(false);
     } else {
         std::vector<std::string> failures;
         {
@@ -291,85 +486,250 @@ void SequoraDlg::OnConnect() {
             mSession.Connect(mForm.serverName,
                              [&failures](const std::string& text) { failures.push_back(text); });
         }
-        if (Connected()) {
-            SetReadOnly(kIdServerName, true);
-            button->setText(QStringLiteral("Disconnect"));
-        }
+        SetConnectedControls(Connected());
         // Shown once the client is free again, so that a box of another thread can open.
         for (const std::string& failure : failures) ShowMessage(failure);
     }
     ShowForm();
 }
 
+void SequoraDlg::SetConnectedControls(bool connected) {
+    SetReadOnly(kIdServerName, connected);
+    ControlAs<QPushButton>(kIdConnect)
+        ->setText(QString::fromLatin1(connected ? kDisconnectCaption : kConnectCaption));
+    mConnectionStatus->setText(connected ? QString::fromLatin1(kConnectedTo).arg(FromLocal(mForm.serverName))
+                                         : QString::fromLatin1(kNotConnected));
+}
+
 // ---- item list ----------------------------------------------------------------------
 
-void SequoraDlg::OnAddItem() {
-    ReadForm();
-    ItemForm form;
-    form.eventString = mForm.eventString;
-    form.bitNumber = mForm.bitNumber;
-    form.command = mForm.command;
-    form.delayMs = mForm.delayMs;
-    form.delayMin = mForm.delayMin;
-    form.delayMax = mForm.delayMax;
-    form.sendEvent = IsChecked(kIdSendEvent);
-    form.setBit = IsChecked(kIdSetBit);
-    form.bitStateIndex = ControlAs<QComboBox>(kIdBitState)->currentIndex();
-    form.sendCommand = IsChecked(kIdSendCommand);
-    form.useRandomDelay = IsChecked(kIdRandomDelay);
+void SequoraDlg::EditList(const QString& text, const std::function<void()>& change) {
+    const std::vector<ItemRow> before = mItems.Rows();
+    const int rememberedBefore = mSelection.SelectedRow();
+    change();
+    const std::vector<ItemRow> after = mItems.Rows();
+    const int rememberedAfter = mSelection.SelectedRow();
+    ShowRemembered();
+    if (before == after) return;
 
-    const AddItemOutcome outcome = BuildItemCells(form);
-    if (!outcome.cells) {
-        ShowMessage(outcome.refusal);
-        return;
-    }
-    mItems.AddItemRow(*outcome.cells);
+    // Only the stretch that differs is kept for undo, between an unchanged head and tail.
+    const std::size_t shorter = std::min(before.size(), after.size());
+    std::size_t head = 0;
+    while (head < shorter && before[head] == after[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < shorter - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    auto edit = std::make_unique<ListEdit>(
+        text, mItems, [this](int row) { Remember(row); }, static_cast<int>(head),
+        std::vector<ItemRow>(before.begin() + static_cast<std::ptrdiff_t>(head),
+                             before.end() - static_cast<std::ptrdiff_t>(tail)),
+        std::vector<ItemRow>(after.begin() + static_cast<std::ptrdiff_t>(head),
+                             after.end() - static_cast<std::ptrdiff_t>(tail)),
+        rememberedBefore, rememberedAfter);
+    edit->MarkAlreadyDone();
+    mUndoStack.push(edit.release());
+}
+
+void SequoraDlg::OnUndo() {
+    if (ListEditsAllowed()) mUndoStack.undo();
+}
+
+void SequoraDlg::OnRedo() {
+    if (ListEditsAllowed()) mUndoStack.redo();
+}
+
+void SequoraDlg::UpdateUndoActions() {
+    // Undo and redo change rows a run may be reading, like the list buttons.
+    const bool allowed = ListEditsAllowed();
+    mUndoAction->setEnabled(allowed && mUndoStack.canUndo());
+    mRedoAction->setEnabled(allowed && mUndoStack.canRedo());
+}
+
+void SequoraDlg::OnAddItem() {
+    const std::optional<ItemCells> cells = CellsFromForm();
+    if (!cells) return;
+    EditList(QString::fromLatin1(kEditAdd), [&] { mItems.AddItemRow(*cells); });
 }
 
 void SequoraDlg::OnRemoveAll() {
-    mSelection.RemoveAll();
+    EditList(QString::fromLatin1(kEditRemoveAll), [this] { mSelection.RemoveAll(); });
 }
 
 void SequoraDlg::OnRemoveCurrent() {
-    // The list's rows move up behind the removed one, so no highlight is left on it.
-    if (mSelection.RemoveCurrent()) mListView->clearSelection();
+    EditList(QString::fromLatin1(kEditRemove), [this] { mSelection.RemoveCurrent(); });
 }
 
 void SequoraDlg::OnMoveUp() {
-    if (const std::optional<int> row = mSelection.MoveUp()) HighlightRow(*row);
+    EditList(QString::fromLatin1(kEditMove), [this] { mSelection.MoveUp(); });
 }
 
 void SequoraDlg::OnMoveDown() {
-    if (const std::optional<int> row = mSelection.MoveDown()) HighlightRow(*row);
+    EditList(QString::fromLatin1(kEditMove), [this] { mSelection.MoveDown(); });
 }
 
-void SequoraDlg::OnListClicked(const QPoint& position) {
+void SequoraDlg::Remember(int row) {
+    mSelection.Click(row);
+    ShowRemembered();
+}
+
+void SequoraDlg::ShowRemembered() {
+    // The highlighted row is always the remembered one, the row Remove and Move act on.
+    mShowingRemembered = true;
+    const int row = mSelection.SelectedRow();
+    if (row >= 0 && row < mModel->rowCount()) {
+        const QModelIndex index = mModel->index(row, 0);
+        mListView->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        mListView->scrollTo(index);
+    } else {
+        mListView->selectionModel()->clearSelection();
+    }
+    mShowingRemembered = false;
+}
+
+void SequoraDlg::OnViewSelectionChanged() {
+    if (mShowingRemembered || mModel->Refreshing()) return;
+    // The user moved the highlight (mouse or keyboard): the highlighted row is remembered.
+    const QModelIndexList rows = mListView->selectionModel()->selectedRows();
+    mSelection.Click(rows.size() == 1 ? rows.front().row() : -1);
+}
+
+void SequoraDlg::OnListRefreshed() {
+    if (mSelection.SelectedRow() >= mModel->rowCount()) mSelection.Click(-1);
+    ShowRemembered();
+    UpdateTitle();
+    FitColumns();
+}
+
+void SequoraDlg::UpdateTitle() {
+    QString title = mFilePath.isEmpty()
+                        ? QString::fromLatin1(kMainWindowCaption.data(),
+                                              static_cast<qsizetype>(kMainWindowCaption.size()))
+                        : QString::fromUtf8(kTitleWithFile).arg(QFileInfo(mFilePath).fileName());
+    if (HasUnsavedChanges()) title += QString::fromLatin1(kUnsavedMark);
+    setWindowTitle(title);
+}
+
+void SequoraDlg::FitColumns() {
+    // Wide enough for what the column holds, never narrower than the template's width.
+    QHeaderView* header = mListView->header();
+    for (int column = 0; column < kColumnCount; ++column) {
+        mListView->resizeColumnToContents(column);
+        const int least = ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)];
+        if (header->sectionSize(column) < least) header->resizeSection(column, least);
+    }
+}
+
+void SequoraDlg::OnListContextMenu(const QPoint& position) {
     const QModelIndex index = mListView->indexAt(position);
-    mSelection.Click(index.isValid() ? index.row() : -1);
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool editable = ListEditsAllowed();
+    if (index.isValid()) {
+        const int row = index.row();
+        Remember(row);
+        menu->addAction(QString::fromLatin1(kMenuLoad), this, [this, row] { LoadRowIntoForm(row); });
+        menu->addAction(QString::fromLatin1(kMenuReplace), this, [this, row] { ReplaceRowWithForm(row); })
+            ->setEnabled(editable);
+        menu->addAction(QString::fromLatin1(kMenuDuplicate), this, [this, row] { DuplicateRow(row); })
+            ->setEnabled(editable);
+        menu->addAction(QString::fromLatin1(kMenuRemove), this, [this, row] { RemoveRow(row); })
+            ->setEnabled(editable);
+        menu->addSeparator();
+    }
+    menu->addAction(mUndoAction);
+    menu->addAction(mRedoAction);
+    menu->popup(mListView->viewport()->mapToGlobal(position));
 }
 
-void SequoraDlg::HighlightRow(int row) {
-    const QModelIndex index = mModel->index(row, 0);
-    mListView->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    mListView->scrollTo(index);
+void SequoraDlg::LoadRowIntoForm(int row) {
+    const std::optional<ItemRow> cells = mItems.Row(row);
+    if (!cells) return;
+    const RowForm loaded = FormFromRow(*cells);
+    const auto put = [this](int id, const std::optional<std::string>& text) {
+        if (text) ControlAs<QLineEdit>(id)->setText(FromLocal(*text));
+    };
+    SetChecked(kIdSendEvent, loaded.sendEvent);
+    OnSendEventClicked(loaded.sendEvent);
+    put(kIdEventString, loaded.eventString);
+    SetChecked(kIdSetBit, loaded.setBit);
+    OnSetBitClicked(loaded.setBit);
+    put(kIdBitNumber, loaded.bitNumber);
+    if (loaded.setBit) ControlAs<QComboBox>(kIdBitState)->setCurrentIndex(loaded.bitStateIndex);
+    SetChecked(kIdSendCommand, loaded.sendCommand);
+    OnSendCommandClicked(loaded.sendCommand);
+    put(kIdCommand, loaded.command);
+    SetChecked(kIdRandomDelay, loaded.useRandomDelay);
+    OnRandomDelayClicked(loaded.useRandomDelay);
+    put(kIdDelay, loaded.delayMs);
+    put(kIdDelayMin, loaded.delayMin);
+    put(kIdDelayMax, loaded.delayMax);
+}
+
+void SequoraDlg::ReplaceRowWithForm(int row) {
+    if (!ListEditsAllowed()) return;
+    const std::optional<ItemCells> cells = CellsFromForm();
+    if (!cells) return;
+    std::optional<ItemRow> replaced = mItems.Row(row);
+    if (!replaced) return;
+    std::copy(cells->begin(), cells->end(), replaced->begin() + 1);
+    EditList(QString::fromLatin1(kEditReplace), [&] {
+        mItems.ReplaceRow(row, *replaced);
+        mSelection.Click(row);
+    });
+}
+
+void SequoraDlg::DuplicateRow(int row) {
+    if (!ListEditsAllowed()) return;
+    std::optional<ItemRow> copy = mItems.Row(row);
+    if (!copy) return;
+    // Numbered like any row added now; placed right below its original.
+    (*copy)[kColNumber] = std::to_string(mItems.RowCount() + 1);
+    EditList(QString::fromLatin1(kEditDuplicate), [&] {
+        mItems.InsertRow(row + 1, *copy);
+        mSelection.Click(row + 1);
+    });
+}
+
+void SequoraDlg::RemoveRow(int row) {
+    if (!ListEditsAllowed()) return;
+    EditList(QString::fromLatin1(kEditRemove), [&] {
+        mSelection.Click(row);
+        mSelection.RemoveCurrent();
+    });
 }
 
 bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mListView->viewport() && event->type() == QEvent::MouseButtonPress) {
-        const auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton) OnListClicked(press->position().toPoint());
+    if (watched == mListView->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        // The row under the pointer when the button comes up is remembered and highlighted,
+        // wherever the press was.
+        const auto* release = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = mListView->indexAt(release->position().toPoint());
+        Remember(index.isValid() ? index.row() : -1);
+    }
+    if (watched == mListView && event->type() == QEvent::KeyPress &&
+        IsEnterKey(static_cast<QKeyEvent*>(event))) {
+        LoadRowIntoForm(mSelection.SelectedRow());
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched) &&
+        IsEnterKey(static_cast<QKeyEvent*>(event))) {
+        return true;  // a combo's edit part
     }
     return QDialog::eventFilter(watched, event);
 }
 
 // ---- trial runs ---------------------------------------------------------------------
 
+bool SequoraDlg::ListEditsAllowed() const {
+    return mRunner->Controls().listButtonsEnabled;
+}
+
 void SequoraDlg::OnStart() {
-    mRunner->Start([this] {
-        ReadForm();
-        mRunner->SetTrialCount(mForm.trialCount);
-    });
+    if (mRunner->Running() || mRunner->Paused()) return;
+    // A field that holds no number stops the run before it begins.
+    if (!ReadForm()) return;
+    mRunner->Start();
     ApplyRunControls();
 }
 
@@ -395,6 +755,7 @@ void SequoraDlg::ApplyRunControls() {
     for (int id : kListButtons) SetEnabled(id, controls.listButtonsEnabled);
     SetReadOnly(kIdTrialCount, controls.trialCountReadOnly);
     SetEnabled(kIdRunContinuously, controls.runContinuouslyEnabled);
+    UpdateUndoActions();
 }
 
 void SequoraDlg::EndRun() {
@@ -408,42 +769,110 @@ void SequoraDlg::EndRun() {
 // ---- .cfg files ---------------------------------------------------------------------
 
 void SequoraDlg::OnOpenCfg() {
-    const QString path =
-        mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle), QString::fromLatin1(kOpenFilter));
+    const QString path = mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle),
+                                                 QString::fromLatin1(kOpenFilter), mRemembered.lastFolder);
     if (path.isEmpty()) return;
-    CfgSetup setup(mItems, kLoadPausePerLine);
-    setup.Load(ToFilePath(path));
+    NoteFolderOf(path);
+    OpenList(path);
+}
+
+void SequoraDlg::OpenList(const QString& path) {
+    const bool wasEmpty = mItems.RowCount() == 0;
+    EditList(QString::fromLatin1(kEditOpen), [&] {
+        CfgSetup setup(mItems, kLoadPausePerLine);
+        setup.Load(ToFilePath(path));
+    });
+    // Opened into an empty list, the list is the file's; appended, it is neither file.
+    if (wasEmpty) {
+        mSavedRows = mItems.Rows();
+        mFilePath = path;
+    }
+    UpdateTitle();
 }
 
 void SequoraDlg::OnSaveCfg() {
-    const QString path =
-        mPrompter->SaveFileName(QString::fromLatin1(kSaveTitle), QString::fromLatin1(kSaveFilter));
-    if (path.isEmpty()) return;
+    SaveList();
+}
+
+bool SequoraDlg::SaveList() {
+    const QString path = mPrompter->SaveFileName(QString::fromLatin1(kSaveTitle),
+                                                 QString::fromLatin1(kSaveFilter), mRemembered.lastFolder);
+    if (path.isEmpty()) return false;
+    NoteFolderOf(path);
+    const std::vector<ItemRow> rows = mItems.Rows();
     CfgWriter writer;
-    if (!writer.Write(ToFilePath(path), mItems)) ShowMessage(writer.ErrorMessage());
+    if (!writer.Write(ToFilePath(path), rows)) {
+        ShowMessage(writer.ErrorMessage());
+        return false;
+    }
+    mSavedRows = rows;
+    mFilePath = path;
+    UpdateTitle();
+    return true;
+}
+
+void SequoraDlg::NoteFolderOf(const QString& path) {
+    mRemembered.lastFolder = QFileInfo(path).absolutePath();
+    mSettings.SaveLastFolder(mRemembered.lastFolder);
 }
 
 // ---- closing ------------------------------------------------------------------------
 
+bool SequoraDlg::ConfirmClose() {
+    if (mCloseConfirmed) return true;
+    if (mRunner->Running() || mRunner->Paused()) {
+        if (!mPrompter->AskStopRunAndClose(QString::fromLatin1(kStopRunQuestion))) return false;
+    }
+    if (HasUnsavedChanges()) {
+        switch (mPrompter->AskUnsavedChanges(QString::fromLatin1(kUnsavedQuestion))) {
+            case Prompter::UnsavedChoice::Save:
+                if (!SaveList()) return false;
+                break;
+            case Prompter::UnsavedChoice::Discard: break;
+            case Prompter::UnsavedChoice::Cancel: return false;
+        }
+    }
+    mCloseConfirmed = true;
+    return true;
+}
+
 void SequoraDlg::reject() {
+    if (!ConfirmClose()) return;
+    SaveSettings();
     EndRun();
     QDialog::reject();
+    mCloseConfirmed = false;
 }
 
 void SequoraDlg::closeEvent(QCloseEvent* event) {
+    if (!ConfirmClose()) {
+        event->ignore();
+        return;
+    }
     {
         ClientCallScope scope(mInClientCall);
         mSession.Disconnect();
     }
+    SetConnectedControls(false);
+    // Closes through reject(), which does not ask again.
     QDialog::closeEvent(event);
+    mCloseConfirmed = false;
 }
 
 void SequoraDlg::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (IsEnterKey(event)) {
         event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void SequoraDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const QSize growth = size() - mTemplateSize;
+    mLayout.Apply(growth);
+    const int statusHeight = mTemplateSize.height() - mTemplatePixels.height();
+    mStatusBar->setGeometry(0, height() - statusHeight, width(), statusHeight);
 }
 
 }  // namespace sequora::gui

@@ -48,6 +48,9 @@ class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Nothing a test does may reach the user's own settings or journals.
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(mHome.File("config")));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(mHome.File("data")));
         static int argc = 1;
         static char name[] = "sequora_gui_test";
         static char* argv[] = {name, nullptr};
@@ -56,6 +59,7 @@ public:
     void TearDown() override { mApplication.reset(); }
 
 private:
+    testsupport::TempDir mHome;
     std::unique_ptr<QApplication> mApplication;
 };
 
@@ -86,11 +90,21 @@ public:
         NoteThread();
         DismissOpenBoxes();
     }
-    QString OpenFileName(const QString& title, const QString& filter) override {
-        return NextFile(title, filter);
+    QString OpenFileName(const QString& title, const QString& filter, const QString& folder) override {
+        return NextFile(title, filter, folder);
     }
-    QString SaveFileName(const QString& title, const QString& filter) override {
-        return NextFile(title, filter);
+    QString SaveFileName(const QString& title, const QString& filter, const QString& folder) override {
+        return NextFile(title, filter, folder);
+    }
+    UnsavedChoice AskUnsavedChanges(const QString& text) override {
+        NoteThread();
+        questions.push_back(text.toStdString());
+        return unsavedAnswer;
+    }
+    bool AskStopRunAndClose(const QString& text) override {
+        NoteThread();
+        questions.push_back(text.toStdString());
+        return stopAndClose;
     }
 
     /// Closes the modeless boxes still open, as the user's OK would.
@@ -109,8 +123,14 @@ public:
     /// The answer of the next file dialog ("" cancels).
     void QueueFile(const QString& path) { mFiles.push_back(path); }
 
-    /// The title and filter of the last file dialog.
-    QString lastTitle, lastFilter;
+    /// The title, filter and starting folder of the last file dialog.
+    QString lastTitle, lastFilter, lastFolder;
+    /// Every question asked (unsaved list, run under way), in order.
+    std::vector<std::string> questions;
+    /// The answer to the question about an unsaved list.
+    UnsavedChoice unsavedAnswer = UnsavedChoice::Discard;
+    /// The answer to the question about stopping a run to close.
+    bool stopAndClose = true;
     /// Closes modeless boxes at once when set.
     bool autoDismiss = true;
     /// Set when any call came from a thread other than the window's.
@@ -120,10 +140,11 @@ private:
     void NoteThread() {
         if (QThread::currentThread() != qApp->thread()) calledOffWindowThread = true;
     }
-    QString NextFile(const QString& title, const QString& filter) {
+    QString NextFile(const QString& title, const QString& filter, const QString& folder) {
         NoteThread();
         lastTitle = title;
         lastFilter = filter;
+        lastFolder = folder;
         if (mFiles.empty()) return {};
         QString path = mFiles.front();
         mFiles.pop_front();
@@ -153,12 +174,14 @@ protected:
         options.prompter = std::move(owned);
         options.logFilePath = LogPath();
         options.clock = clock;
+        options.settingsPath = SettingsPath();
         window = std::make_unique<SequoraDlg>(std::move(options));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
     std::string LogPath() const { return dir.File("client.log"); }
+    QString SettingsPath() const { return QString::fromStdString(dir.File("settings.ini")); }
 
     QLineEdit* Edit(int id) const { return window->ControlAs<QLineEdit>(id); }
     QCheckBox* Box(int id) const { return window->ControlAs<QCheckBox>(id); }
