@@ -258,8 +258,6 @@ void SequoraDlg::InitialiseItemList() {
     mListView->installEventFilter(this);
     mListView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mListView, &QWidget::customContextMenuRequested, this, &SequoraDlg::OnListContextMenu);
-    connect(mListView, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex& index) { LoadRowIntoForm(index.row()); });
     connect(mListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SequoraDlg::OnViewSelectionChanged);
     connect(mModel.get(), &ItemListModel::Refreshed, this, &SequoraDlg::OnListRefreshed);
@@ -707,14 +705,25 @@ bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
         const QModelIndex index = mListView->indexAt(release->position().toPoint());
         Remember(index.isValid() ? index.row() : -1);
     }
+    if (watched == mListView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = mListView->indexAt(click->position().toPoint());
+        if (click->button() == Qt::LeftButton && index.isValid()) LoadRowIntoForm(index.row());
+    }
     if (watched == mListView && event->type() == QEvent::KeyPress &&
         IsEnterKey(static_cast<QKeyEvent*>(event))) {
         LoadRowIntoForm(mSelection.SelectedRow());
         return true;
     }
-    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched) &&
-        IsEnterKey(static_cast<QKeyEvent*>(event))) {
-        return true;  // a combo's edit part
+    if (qobject_cast<QLineEdit*>(watched)) {  // a combo's edit part
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress && IsEnterKey(key)) return true;
+        // Alt+Up/Down open and close the combo's list here rather than move an item.
+        if (event->type() == QEvent::ShortcutOverride && key->modifiers() == Qt::AltModifier &&
+            (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            event->accept();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
