@@ -93,7 +93,7 @@ int SequoraRun(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     const Options& options = parsed.options;
     switch (options.mode) {
-        case Mode::Help: out << UsageText(); return kExitDone;
+        case Mode::Help: out << HelpText(); return kExitDone;
         case Mode::List: return ListItems(options.cfgPath, out, err);
         case Mode::Save: return SaveItems(options.outPath, options.cfgPath, err);
         case Mode::Run: break;

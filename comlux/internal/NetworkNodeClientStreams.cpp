@@ -3,11 +3,12 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <string_view>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "comlux/HostNames.h"
+#include "comlux/StreamKinds.h"
 #include "comlux/internal/AnswerNumbers.h"
 #include "comlux/internal/NetworkNodeClient.h"
 #include "comlux/internal/ParseCommandString.h"
@@ -16,11 +17,6 @@
 namespace comlux {
 
 namespace {
-
-// Data-type words in the order of NetworkNodeClient::Listeners().
-constexpr std::string_view kStreamDataTypes[] = {
-    "SEScAcqEnt", "STScAcqEnt", "TTScAcqEnt", "CscAcqEnt", "VTAcqEnt", "EventAcqEnt",
-};
 
 std::string Dotted(const in_addr& address) {
     return DottedAddress(reinterpret_cast<const unsigned char*>(&address.s_addr));
@@ -45,10 +41,8 @@ std::array<NodeConnectionClient*, 6> NetworkNodeClient::Listeners() {
 }
 
 int NetworkNodeClient::StreamIndex(const std::string& dataType) {
-    for (int i = 0; i < static_cast<int>(std::size(kStreamDataTypes)); ++i) {
-        if (kStreamDataTypes[i] == dataType) return i;
-    }
-    return -1;
+    const std::optional<StreamKind> kind = StreamKindOfDataType(dataType);
+    return kind ? static_cast<int>(*kind) : -1;
 }
 
 int NetworkNodeClient::InitializeConnectionNodes() {
@@ -70,7 +64,7 @@ int NetworkNodeClient::InitializeConnectionNodes() {
         }
         listeners[i]->InitServerStream(port);
         SendCommand("-CreateStream " + localAddress + " " + std::to_string(port) + " " +
-                    std::string(kStreamDataTypes[i]));
+                    std::string(kStreamKinds[i].dataType));
         GetReply(answer);
     }
     mStreamsInitialized = true;

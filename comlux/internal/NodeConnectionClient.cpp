@@ -40,8 +40,8 @@ int LastErrorOrErrno() {
 
 }  // namespace
 
-NodeConnectionClient::NodeConnectionClient(int recordSize, std::string streamType)
-    : mRecordSize(recordSize), mStreamType(std::move(streamType)) {}
+NodeConnectionClient::NodeConnectionClient(StreamKind kind)
+    : mRecordSize(InfoOf(kind).recordSize), mStreamType(std::string(InfoOf(kind).kindWord)) {}
 
 NodeConnectionClient::~NodeConnectionClient() {
     StopReceivingForDestruction();

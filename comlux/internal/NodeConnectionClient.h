@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "comlux/RecordCallback.h"
+#include "comlux/StreamKinds.h"
 #include "comlux/internal/Socket.h"
 
 namespace comlux {
@@ -72,8 +73,8 @@ public:
     std::string LastReport() const;
 
 protected:
-    /// Fixes the record size and the kind word of the stream type.
-    NodeConnectionClient(int recordSize, std::string streamType);
+    /// Takes the record size and the kind word of the stream kind.
+    explicit NodeConnectionClient(StreamKind kind);
 
     /// Delivers the record now held in the receive buffer; receive thread only.
     virtual void ExecuteCallback() = 0;

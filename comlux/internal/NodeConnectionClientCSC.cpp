@@ -4,13 +4,11 @@
 #include <string_view>
 
 #include "comlux/ClientLogFile.h"
-#include "comlux/internal/StreamTypeWords.h"
 
 namespace comlux {
 
 namespace {
 
-constexpr int kRecordSize = 1044;
 constexpr std::string_view kInvalidNumber =
     "NodeConnectionClientCSC::ExecuteCallback() - Error, "
     "we have encountered an invalid channel number from our comlux buffer.  chanNumber: ";
@@ -19,7 +17,7 @@ constexpr int kNumberOffset = 8;
 }  // namespace
 
 NodeConnectionClientCSC::NodeConnectionClientCSC()
-    : NodeConnectionClient(kRecordSize, "CSC"), mRegistration(kCscTypeWords) {}
+    : NodeConnectionClient(StreamKind::Csc), mRegistration(StreamKind::Csc) {}
 
 NodeConnectionClientCSC::~NodeConnectionClientCSC() {
     StopReceivingForDestruction();

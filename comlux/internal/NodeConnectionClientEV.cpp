@@ -1,17 +1,9 @@
 #include "comlux/internal/NodeConnectionClientEV.h"
 
-#include "comlux/internal/StreamTypeWords.h"
-
 namespace comlux {
 
-namespace {
-
-constexpr int kRecordSize = 184;
-
-}  // namespace
-
 NodeConnectionClientEV::NodeConnectionClientEV()
-    : NodeConnectionClient(kRecordSize, "Event"), mRegistration(kEventTypeWords) {}
+    : NodeConnectionClient(StreamKind::Event), mRegistration(StreamKind::Event) {}
 
 NodeConnectionClientEV::~NodeConnectionClientEV() {
     StopReceivingForDestruction();

@@ -4,13 +4,11 @@
 #include <string_view>
 
 #include "comlux/ClientLogFile.h"
-#include "comlux/internal/StreamTypeWords.h"
 
 namespace comlux {
 
 namespace {
 
-constexpr int kRecordSize = 112;
 constexpr std::string_view kInvalidNumber =
     "NodeConnectionClientSE::ExecuteCallback() - Error, "
     "we have encountered an invalid spike channel number from our comlux buffer.  scNumber: ";
@@ -19,7 +17,7 @@ constexpr int kNumberOffset = 8;
 }  // namespace
 
 NodeConnectionClientSE::NodeConnectionClientSE()
-    : NodeConnectionClient(kRecordSize, "SingleElectrode"), mRegistration(kSpikeTypeWords) {}
+    : NodeConnectionClient(StreamKind::SingleElectrode), mRegistration(StreamKind::SingleElectrode) {}
 
 NodeConnectionClientSE::~NodeConnectionClientSE() {
     StopReceivingForDestruction();

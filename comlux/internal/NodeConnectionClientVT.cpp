@@ -4,13 +4,11 @@
 #include <string_view>
 
 #include "comlux/ClientLogFile.h"
-#include "comlux/internal/StreamTypeWords.h"
 
 namespace comlux {
 
 namespace {
 
-constexpr int kRecordSize = 1828;
 constexpr std::string_view kInvalidNumber =
     "NodeConnectionClientVT::ExecuteCallback() - Error, "
     "we have encountered an invalid video tracker ID from our comlux buffer.  id: ";
@@ -19,7 +17,7 @@ constexpr int kNumberOffset = 2;
 }  // namespace
 
 NodeConnectionClientVT::NodeConnectionClientVT()
-    : NodeConnectionClient(kRecordSize, "Video"), mRegistration(kVideoTypeWords) {}
+    : NodeConnectionClient(StreamKind::VideoTracker), mRegistration(StreamKind::VideoTracker) {}
 
 NodeConnectionClientVT::~NodeConnectionClientVT() {
     StopReceivingForDestruction();

@@ -5,8 +5,18 @@
 
 namespace comlux {
 
-StreamRegistration::StreamRegistration(std::span<const std::string_view> acceptedTypes)
-    : mAcceptedTypes(acceptedTypes) {}
+namespace {
+
+// The three spike kinds share one table: a spike record's number is a position among all spike
+// objects of the server, whichever of the three kinds they are.
+bool Accepts(StreamKind own, const std::string& dataType) {
+    const std::optional<StreamKind> kind = StreamKindOfDataType(dataType);
+    return kind && (*kind == own || (IsSpikeKind(*kind) && IsSpikeKind(own)));
+}
+
+}  // namespace
+
+StreamRegistration::StreamRegistration(StreamKind kind) : mKind(kind) {}
 
 void StreamRegistration::SetCallback(RecordCallback callback, void* context) {
     std::lock_guard lock(mLock);
@@ -20,8 +30,7 @@ void StreamRegistration::SetObjectNames(const std::vector<std::string>& names,
     // A name without a type at its position is skipped.
     const std::size_t typed = std::min(names.size(), types.size());
     for (std::size_t i = 0; i < typed; ++i) {
-        if (std::find(mAcceptedTypes.begin(), mAcceptedTypes.end(), types[i]) != mAcceptedTypes.end())
-            accepted.push_back(names[i]);
+        if (Accepts(mKind, types[i])) accepted.push_back(names[i]);
     }
     std::lock_guard lock(mLock);
     mObjectNames = std::move(accepted);

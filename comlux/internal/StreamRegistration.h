@@ -2,11 +2,10 @@
 
 #include <cstdint>
 #include <mutex>
-#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "comlux/StreamKinds.h"
 #include "comlux/internal/NodeConnectionClient.h"
 
 namespace comlux {
@@ -20,8 +19,8 @@ public:
     /// What became of one record.
     enum class Outcome { Dropped, Delivered, OutOfRange };
 
-    /// `acceptedTypes` must outlive the registration (the stream types pass static tables).
-    explicit StreamRegistration(std::span<const std::string_view> acceptedTypes);
+    /// A registration for the records of `kind`.
+    explicit StreamRegistration(StreamKind kind);
 
     /// Replaces the callback and its context; empty values stop delivery.
     void SetCallback(RecordCallback callback, void* context);
@@ -34,7 +33,7 @@ public:
     Outcome DeliverUnderFirstName(const unsigned char* record);
 
 private:
-    const std::span<const std::string_view> mAcceptedTypes;
+    const StreamKind mKind;
     std::mutex mLock;  // guards the three members below
     void* mCallbackContext = nullptr;
     RecordCallback mCallback = nullptr;

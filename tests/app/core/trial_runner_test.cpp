@@ -1,193 +1,32 @@
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "app/core/ItemList.h"
 #include "app/core/RandomDraw.h"
 #include "app/core/TrialRunner.h"
+#include "tests/support/EventLog.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/RecordingSender.h"
+#include "tests/support/VirtualClock.h"
 
 namespace {
 
 using sequora::ItemCells;
 using sequora::ItemList;
-using sequora::RunClock;
 using sequora::RunControls;
 using sequora::TrialRunner;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::Not;
+using testsupport::EventLog;
+using testsupport::RecordingObserver;
+using testsupport::RecordingSender;
+using testsupport::VirtualClock;
 using namespace std::chrono_literals;
-
-constexpr auto kPatience = 10s;  // how long a test waits for the worker before failing
-
-// Everything the worker does, in order: "send <text>", "wait <ms>", "message <text>",
-// "controls".
-class EventLog {
-public:
-    void Add(std::string entry) {
-        {
-            std::lock_guard guard(mLock);
-            mEntries.push_back(std::move(entry));
-        }
-        mChanged.notify_all();
-    }
-    std::vector<std::string> Entries() const {
-        std::lock_guard guard(mLock);
-        return mEntries;
-    }
-    std::vector<std::string> Sends() const {
-        std::vector<std::string> sends;
-        for (const std::string& e : Entries())
-            if (e.rfind("send ", 0) == 0) sends.push_back(e.substr(5));
-        return sends;
-    }
-    bool WaitForEntry(const std::string& entry) {
-        std::unique_lock lock(mLock);
-        return mChanged.wait_for(lock, kPatience, [&] {
-            return std::find(mEntries.begin(), mEntries.end(), entry) != mEntries.end();
-        });
-    }
-
-private:
-    mutable std::mutex mLock;
-    std::condition_variable mChanged;
-    std::vector<std::string> mEntries;
-};
-
-// Virtual time: waits either jump to their deadline at once (automatic) or block until
-// the test advances the clock, so tests can act while the worker is in a delay.
-class VirtualClock : public RunClock {
-public:
-    explicit VirtualClock(EventLog& log) : mLog(log) {}
-
-    void SetAutomatic(bool automatic) {
-        std::lock_guard guard(mLock);
-        mAutomatic = automatic;
-    }
-    void SetCalendarSeconds(std::int64_t seconds) {
-        std::lock_guard guard(mLock);
-        mCalendarBase =
-            seconds - std::chrono::duration_cast<std::chrono::seconds>(mNow.time_since_epoch()).count();
-    }
-    TimePoint Now() override {
-        std::lock_guard guard(mLock);
-        return mNow;
-    }
-    std::int64_t CalendarSeconds() override {
-        std::lock_guard guard(mLock);
-        return mCalendarBase +
-               std::chrono::duration_cast<std::chrono::seconds>(mNow.time_since_epoch()).count();
-    }
-    bool WaitUntil(TimePoint deadline, const WakeCondition& wake) override {
-        std::unique_lock lock(mLock);
-        if (wake()) return true;
-        mLog.Add(
-            "wait " +
-            std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - mNow).count()));
-        if (mAutomatic) {
-            mNow = std::max(mNow, deadline);
-            return wake();
-        }
-        ++mWaitsBegun;
-        mDeadlines.push_back(deadline);
-        mChanged.notify_all();
-        mChanged.wait(lock, [&] { return mNow >= deadline || wake(); });
-        mDeadlines.erase(std::find(mDeadlines.begin(), mDeadlines.end(), deadline));
-        mChanged.notify_all();
-        return wake();
-    }
-    void Interrupt() override {
-        { std::lock_guard guard(mLock); }
-        mChanged.notify_all();
-    }
-    // Blocks until the n-th blocking wait (counted from 1) has begun and a worker waits.
-    bool AwaitWait(int n) {
-        std::unique_lock lock(mLock);
-        return mChanged.wait_for(lock, kPatience, [&] { return mWaitsBegun >= n && !mDeadlines.empty(); });
-    }
-    // Moves time to the earliest deadline anyone waits for.
-    void AdvanceToDeadline() {
-        {
-            std::lock_guard guard(mLock);
-            if (!mDeadlines.empty()) mNow = *std::min_element(mDeadlines.begin(), mDeadlines.end());
-        }
-        mChanged.notify_all();
-    }
-    int WaitersNow() {
-        std::lock_guard guard(mLock);
-        return static_cast<int>(mDeadlines.size());
-    }
-
-private:
-    EventLog& mLog;
-    std::mutex mLock;
-    std::condition_variable mChanged;
-    TimePoint mNow{};
-    std::int64_t mCalendarBase = 1700000000;
-    bool mAutomatic = true;
-    int mWaitsBegun = 0;
-    std::vector<TimePoint> mDeadlines;
-};
-
-// Records every command; can hold the first send of one text until released, to keep a
-// worker busy while the test stops and restarts the run.
-class RecordingSender : public sequora::CommandSender {
-public:
-    explicit RecordingSender(EventLog& log) : mLog(log) {}
-
-    bool SendCommand(const std::string& command, std::string& answer) override {
-        mLog.Add("send " + command);
-        std::unique_lock lock(mLock);
-        if (mHeldCommand && command == *mHeldCommand) {
-            mHeldCommand.reset();
-            mHolding = true;
-            mChanged.notify_all();
-            mChanged.wait(lock, [&] { return !mHolding; });
-        }
-        answer = "0";
-        return true;
-    }
-    void HoldFirst(const std::string& command) {
-        std::lock_guard guard(mLock);
-        mHeldCommand = command;
-    }
-    bool AwaitHolding() {
-        std::unique_lock lock(mLock);
-        return mChanged.wait_for(lock, kPatience, [&] { return mHolding; });
-    }
-    void Release() {
-        {
-            std::lock_guard guard(mLock);
-            mHolding = false;
-        }
-        mChanged.notify_all();
-    }
-
-private:
-    EventLog& mLog;
-    std::mutex mLock;
-    std::condition_variable mChanged;
-    std::optional<std::string> mHeldCommand;
-    bool mHolding = false;
-};
-
-class RecordingObserver : public sequora::RunObserver {
-public:
-    explicit RecordingObserver(EventLog& log) : mLog(log) {}
-    void ShowMessage(const std::string& text) override { mLog.Add("message " + text); }
-    void ControlsChanged() override { mLog.Add("controls"); }
-
-private:
-    EventLog& mLog;
-};
 
 ItemCells EventRow(const std::string& text, const std::string& delay) {
     return {"Yes", text, "No", "NA", "NA", "No", "NA", delay};
