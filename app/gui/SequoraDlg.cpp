@@ -29,6 +29,7 @@
 #include "app/gui/DialogUnits.h"
 #include "app/gui/ItemListModel.h"
 #include "app/gui/ListEdit.h"
+#include "app/gui/StatusTexts.h"
 #include "comlux/HostNames.h"
 
 void InitSequoraResources();
@@ -53,8 +54,6 @@ const char kStopRunQuestion[] = "A run is under way. Stop it and close the windo
 
 const char kConnectCaption[] = "Connect";
 const char kDisconnectCaption[] = "Disconnect";
-const char kNotConnected[] = "Not connected";
-const char kConnectedTo[] = "Connected to %1";
 
 // Names of the list edits in the undo history.
 const char kEditAdd[] = "Add Item";
@@ -487,6 +486,8 @@ void SequoraDlg::OnConnect() {
         SetConnectedControls(Connected());
         // Shown once the client is free again, so that a box of another thread can open.
         for (const std::string& failure : failures) ShowMessage(failure);
+        // The requests after the connect found the connection gone: nothing is connected.
+        if (Connected() && !mClient.IsConnected()) LoseConnection(status_texts::kConnectRequestsFailed);
     }
     ShowForm();
 }
@@ -495,8 +496,19 @@ void SequoraDlg::SetConnectedControls(bool connected) {
     SetReadOnly(kIdServerName, connected);
     ControlAs<QPushButton>(kIdConnect)
         ->setText(QString::fromLatin1(connected ? kDisconnectCaption : kConnectCaption));
-    mConnectionStatus->setText(connected ? QString::fromLatin1(kConnectedTo).arg(FromLocal(mForm.serverName))
-                                         : QString::fromLatin1(kNotConnected));
+    mConnectionStatus->setText(
+        FromLocal(connected ? status_texts::ConnectedTo(mForm.serverName, mClient.GetCommandPort())
+                            : status_texts::kNotConnected));
+}
+
+void SequoraDlg::LoseConnection(const std::string& reason) {
+    // As after Disconnect, but the status bar says why.
+    {
+        ClientCallScope scope(mInClientCall);
+        mSession.Disconnect();
+    }
+    SetConnectedControls(false);
+    mConnectionStatus->setText(FromLocal(status_texts::ConnectionLost(reason)));
 }
 
 // ---- item list ----------------------------------------------------------------------

@@ -134,6 +134,7 @@ private:
 
     void OnConnect();
     void SetConnectedControls(bool connected);
+    void LoseConnection(const std::string& reason);
     void OnSendEventClicked(bool checked);
     void OnSetBitClicked(bool checked);
     void OnSendCommandClicked(bool checked);
