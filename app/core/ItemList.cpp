@@ -101,10 +101,10 @@ void ItemList::SetRows(std::vector<ItemRow> rows) {
     NotifyChanged();
 }
 
-std::optional<ItemRow> ItemList::Row(int index) const {
+ItemRow ItemList::Row(int row) const {
     std::lock_guard guard(mLock);
-    if (!InRange(index, mRows.size())) return std::nullopt;
-    return mRows[index];
+    if (!InRange(row, mRows.size())) return {};
+    return mRows[row];
 }
 
 std::vector<ItemRow> ItemList::Rows() const {

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,8 +38,8 @@ public:
     bool ReplaceRow(int index, const ItemRow& row);
     /// Replaces every row at once.
     void SetRows(std::vector<ItemRow> rows);
-    /// A copy of one row; nullopt when there is no such row.
-    std::optional<ItemRow> Row(int index) const;
+    /// A copy of one row; nine empty texts for a row outside the list.
+    ItemRow Row(int row) const;
     /// A copy of every row, taken under one lock.
     std::vector<ItemRow> Rows() const;
 

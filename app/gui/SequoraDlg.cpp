@@ -653,9 +653,8 @@ void SequoraDlg::OnListContextMenu(const QPoint& position) {
 }
 
 void SequoraDlg::LoadRowIntoForm(int row) {
-    const std::optional<ItemRow> cells = mItems.Row(row);
-    if (!cells) return;
-    const RowForm loaded = FormFromRow(*cells);
+    if (row < 0 || row >= mItems.RowCount()) return;
+    const RowForm loaded = FormFromRow(mItems.Row(row));
     const auto put = [this](int id, const std::optional<std::string>& text) {
         if (text) ControlAs<QLineEdit>(id)->setText(FromLocal(*text));
     };
@@ -680,23 +679,23 @@ void SequoraDlg::ReplaceRowWithForm(int row) {
     if (!ListEditsAllowed()) return;
     const std::optional<ItemCells> cells = CellsFromForm();
     if (!cells) return;
-    std::optional<ItemRow> replaced = mItems.Row(row);
-    if (!replaced) return;
-    std::copy(cells->begin(), cells->end(), replaced->begin() + 1);
+    if (row < 0 || row >= mItems.RowCount()) return;
+    ItemRow replaced = mItems.Row(row);
+    std::copy(cells->begin(), cells->end(), replaced.begin() + 1);
     EditList(QString::fromLatin1(kEditReplace), [&] {
-        mItems.ReplaceRow(row, *replaced);
+        mItems.ReplaceRow(row, replaced);
         mSelection.Click(row);
     });
 }
 
 void SequoraDlg::DuplicateRow(int row) {
     if (!ListEditsAllowed()) return;
-    std::optional<ItemRow> copy = mItems.Row(row);
-    if (!copy) return;
+    if (row < 0 || row >= mItems.RowCount()) return;
+    ItemRow copy = mItems.Row(row);
     // Numbered like any row added now; placed right below its original.
-    (*copy)[kColNumber] = std::to_string(mItems.RowCount() + 1);
+    copy[kColNumber] = std::to_string(mItems.RowCount() + 1);
     EditList(QString::fromLatin1(kEditDuplicate), [&] {
-        mItems.InsertRow(row + 1, *copy);
+        mItems.InsertRow(row + 1, copy);
         mSelection.Click(row + 1);
     });
 }

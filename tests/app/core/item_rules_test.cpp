@@ -184,14 +184,14 @@ TEST(ItemList, WholeRowsGoBackWhereTheyWereWithTheirNumbers) {
     sequora::ItemList list;
     const ItemCells cells = *BuildItemCells(ItemForm{}).cells;
     for (int i = 0; i < 3; ++i) list.AddItemRow(cells);
-    const sequora::ItemRow middle = *list.Row(1);
+    const sequora::ItemRow middle = list.Row(1);
     ASSERT_TRUE(list.RemoveRow(1));
     EXPECT_FALSE(list.InsertRow(3, middle));
     EXPECT_FALSE(list.InsertRow(-1, middle));
     ASSERT_TRUE(list.InsertRow(1, middle));
     EXPECT_EQ(list.CellText(1, sequora::kColNumber), "2");
     EXPECT_EQ(list.CellText(2, sequora::kColNumber), "3");
-    EXPECT_FALSE(list.Row(3));
+    EXPECT_EQ(list.Row(3), sequora::ItemRow{});
 
     sequora::ItemRow changed = middle;
     changed[sequora::kColDelay] = "9";
