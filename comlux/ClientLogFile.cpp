@@ -1,7 +1,11 @@
 #include "comlux/ClientLogFile.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace comlux {
 
@@ -31,14 +35,16 @@ ClientLogFile::ClientLogFile() : mClock(&ClientLogFile::Now) {}
 
 ClientLogFile::~ClientLogFile() {
     // A file still open is closed without the closing line.
-    if (mFile != nullptr) std::fclose(mFile);
+    if (mFd >= 0) ::close(mFd);
 }
 
 int ClientLogFile::OpenLogFile(const std::string& fileName) {
     std::lock_guard guard(mLock);
-    if (mFile != nullptr) CloseLocked();
-    mFile = std::fopen(fileName.c_str(), "wb");
-    if (mFile == nullptr) return -1;
+    if (mFd >= 0) CloseLocked();
+    // Replaced at start, then appended to: when another program truncates the same file, every
+    // later line still lands whole at the file's end instead of past a hole at an old offset.
+    mFd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    if (mFd < 0) return -1;
     const LocalTime t = mClock();
     WriteTextLocked("Comlux Log File Opened - File Name:  " + fileName);
     WriteTextLocked(FormatBannerTime(t));
@@ -53,17 +59,17 @@ int ClientLogFile::CloseLogFile() {
 }
 
 int ClientLogFile::CloseLocked() {
-    if (mFile == nullptr) return -1;
+    if (mFd < 0) return -1;
     WriteTextLocked(kClosingLine);
-    std::fclose(mFile);
-    mFile = nullptr;
+    ::close(mFd);
+    mFd = -1;
     mFileName.clear();
     return 0;
 }
 
 int ClientLogFile::WriteEntry(int level, const std::string& message) {
     std::lock_guard guard(mLock);
-    if (mFile == nullptr) return -1;
+    if (mFd < 0) return -1;
     std::string line = LevelPrefix(level);
     line += ' ';
     line += FormatEntryTime(mClock());
@@ -78,10 +84,16 @@ int ClientLogFile::WriteText(const std::string& text) {
 }
 
 int ClientLogFile::WriteTextLocked(const std::string& text) {
-    if (mFile == nullptr) return -1;
+    if (mFd < 0) return -1;
+    // One write per line: with O_APPEND the line goes to the end of the file in one piece.
     const std::string disk = ToDiskText(text);
-    std::fwrite(disk.data(), 1, disk.size(), mFile);
-    std::fflush(mFile);
+    for (std::size_t written = 0; written < disk.size();) {
+        const ssize_t n = ::write(mFd, disk.data() + written, disk.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        // A failing write (a full disk) is not reported: the caller goes on without its log line.
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
     return 0;
 }
 

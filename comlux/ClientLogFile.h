@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -54,7 +53,7 @@ private:
     int CloseLocked();
 
     std::mutex mLock;  // guards everything below
-    std::FILE* mFile = nullptr;
+    int mFd = -1;      // the open file, -1 when none
     std::string mFileName;
     Clock mClock;
 };

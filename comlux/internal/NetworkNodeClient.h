@@ -4,6 +4,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "comlux/ClientLogFile.h"
@@ -72,7 +73,7 @@ public:
     /// Fetches the server's object and type lists, keeps a copy and hands them to the listeners.
     bool RequestObjectsAndTypes(std::vector<std::string>& objects, std::vector<std::string>& types);
     /// Splits an answer into items (see comlux::ParseCommandString), reporting to this log.
-    bool ParseCommandString(std::string text, std::vector<std::string>& tokens);
+    bool ParseCommandString(std::string_view text, std::vector<std::string>& tokens);
 
     /// The server name of the connection, or "Not Connected". Any thread.
     std::string GetServerName() const;

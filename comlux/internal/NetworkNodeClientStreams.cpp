@@ -173,14 +173,14 @@ bool NetworkNodeClient::RequestItemList(const std::string& command, std::vector<
     if (LeadingInteger(answer) != 0) return false;
     const auto space = answer.find(' ');
     if (space == std::string::npos) return false;
-    const std::string items = answer.substr(space + 1);
-    ParseCommandString(items, callerList);
-    ParseCommandString(items, channelList);
+    // Split once; the caller gets a copy of the channel's list.
+    ParseCommandString(std::string_view(answer).substr(space + 1), channelList);
+    callerList = channelList;
     return true;
 }
 
-bool NetworkNodeClient::ParseCommandString(std::string text, std::vector<std::string>& tokens) {
-    return comlux::ParseCommandString(std::move(text), tokens, &mClientLog);
+bool NetworkNodeClient::ParseCommandString(std::string_view text, std::vector<std::string>& tokens) {
+    return comlux::ParseCommandString(text, tokens, &mClientLog);
 }
 
 }  // namespace comlux

@@ -1,6 +1,7 @@
 #include "comlux/internal/ParseCommandString.h"
 
 #include <algorithm>
+#include <array>
 
 #include "comlux/ClientLogFile.h"
 
@@ -8,51 +9,73 @@ namespace comlux {
 
 namespace {
 
-constexpr const char* kWhiteSpace = " \t\n\v\f\r";
+enum CharClass : unsigned char { kOther, kSeparator, kTrimmedOnly };
 
-void Trim(std::string& text) {
-    const auto last = text.find_last_not_of(kWhiteSpace);
-    if (last == std::string::npos) {
-        text.clear();
-        return;
-    }
-    text.erase(last + 1);
-    text.erase(0, text.find_first_not_of(kWhiteSpace));
+// Tab, carriage return and line feed separate items as a blank does; vertical tab and form feed
+// are only trimmed from the ends of what is left.
+constexpr std::array<CharClass, 256> kClasses = [] {
+    std::array<CharClass, 256> classes{};
+    for (const unsigned char c : {' ', '\t', '\r', '\n'}) classes[c] = kSeparator;
+    for (const unsigned char c : {'\v', '\f'}) classes[c] = kTrimmedOnly;
+    return classes;
+}();
+
+CharClass ClassOf(char c) {
+    return kClasses[static_cast<unsigned char>(c)];
+}
+
+bool IsWhiteSpace(char c) {
+    return ClassOf(c) != kOther;
 }
 
 }  // namespace
 
-bool ParseCommandString(std::string text, std::vector<std::string>& tokens, ClientLogFile* log) {
+// One pass over the text. Items are cut from the front and the end is trimmed once: it never
+// changes, because the text only ever loses characters at its front.
+bool ParseCommandString(std::string_view text, std::vector<std::string>& tokens, ClientLogFile* log) {
     tokens.clear();
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-    while (!text.empty()) {
-        Trim(text);
-        if (!text.empty() && text.front() == '"') {
-            text.erase(0, 1);
-            const auto close = text.find('"');
-            if (close == std::string::npos) {
+    if (text.empty()) return true;
+    std::size_t size = text.size();
+    while (size > 0 && IsWhiteSpace(text[size - 1])) --size;
+    if (size == 0) {
+        // White space alone trims to nothing, which is still one (empty) item.
+        tokens.emplace_back();
+        return true;
+    }
+    // Everything from here on ends with a character that is not white space.
+    const std::string_view rest = text.substr(0, size);
+    std::size_t at = 0;
+    while (at < rest.size()) {
+        while (IsWhiteSpace(rest[at])) ++at;
+        if (rest[at] == '"') {
+            ++at;
+            const std::size_t close = rest.find('"', at);
+            if (close == std::string_view::npos) {
                 if (log != nullptr) {
+                    std::string unmatched(rest.substr(at));
+                    std::replace_if(
+                        unmatched.begin(), unmatched.end(), [](char c) { return ClassOf(c) == kSeparator; },
+                        ' ');
                     log->WriteEntry(
                         Error,
                         "CommandProcessor::ParseCommandString() - Error Processing command string, "
                         "unable to find matching double quotes. command string: " +
-                            text);
+                            unmatched);
                 }
                 return false;
             }
-            tokens.push_back(text.substr(0, close));
-            text.erase(0, close + 1);
+            tokens.emplace_back(rest.substr(at, close - at));
+            // A quoted item keeps its tabs and line breaks as blanks.
+            std::replace_if(
+                tokens.back().begin(), tokens.back().end(), [](char c) { return ClassOf(c) == kSeparator; },
+                ' ');
+            at = close + 1;
             continue;
         }
-        const auto space = text.find(' ');
-        if (space == std::string::npos) {
-            tokens.push_back(std::move(text));
-            text.clear();
-        } else {
-            tokens.push_back(text.substr(0, space));
-            text.erase(0, space);
-        }
+        std::size_t end = at;
+        while (end < rest.size() && ClassOf(rest[end]) != kSeparator) ++end;
+        tokens.emplace_back(rest.substr(at, end - at));
+        at = end;
     }
     return true;
 }

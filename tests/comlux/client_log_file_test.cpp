@@ -112,3 +112,26 @@ TEST(ClientLogFile, ConcurrentWritersProduceWholeLines) {
     EXPECT_EQ(as, 200);
     EXPECT_EQ(bs, 200);
 }
+
+TEST(ClientLogFile, ASecondProgramReplacingTheFileLeavesNoHoleAndLosesNoLaterLine) {
+    TempDir dir;
+    const std::string path = dir.File("shared.txt");
+    ClientLogFile first;
+    ClientLogFile second;  // another program started from the same folder
+    first.SetClock([] { return At(9, 0, 0, 0); });
+    second.SetClock([] { return At(9, 0, 0, 1); });
+    ASSERT_EQ(first.OpenLogFile(path), 0);
+    for (int i = 0; i < 50; ++i) first.WriteEntry(comlux::Notice, "first before " + std::to_string(i));
+    ASSERT_EQ(second.OpenLogFile(path), 0);
+    second.WriteEntry(comlux::Notice, "second");
+    first.WriteEntry(comlux::Notice, "first after");
+    second.WriteEntry(comlux::Notice, "second again");
+
+    const std::string content = ReadFile(path);
+    EXPECT_EQ(content.find('\0'), std::string::npos);
+    EXPECT_EQ(content.rfind("Comlux Log File Opened", 0), 0u);  // the second program's banner
+    EXPECT_TRUE(
+        content.ends_with("-* NOTICE *-  09:00:00.000 - first after\r\n"
+                          "-* NOTICE *-  09:00:00.001 - second again\r\n"));
+    EXPECT_EQ(content.find("first before"), std::string::npos);
+}

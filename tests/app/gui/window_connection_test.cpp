@@ -1,10 +1,9 @@
 #include <algorithm>
 #include <chrono>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include "galdera/GalderaServer.h"
 #include "tests/app/gui/GuiTestSupport.h"
+#include "tests/support/Loopback.h"
 
 namespace guitest {
 namespace {
@@ -19,19 +18,6 @@ std::vector<std::string> ReceivedTexts(const galdera::GalderaServer& server) {
     std::vector<std::string> texts;
     for (const galdera::ReceivedCommand& command : server.Received()) texts.push_back(command.text);
     return texts;
-}
-
-// A loopback port on which nothing listens: bound, then released again.
-int UnusedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 class WindowConnectionTest : public WindowTest {
@@ -112,7 +98,7 @@ TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDi
 }
 
 TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {
-    const int port = UnusedPort();
+    const int port = testsupport::UnusedLoopbackPort();
     window->Client().SetPorts(port, port);
     Click(kIdConnect);
     EXPECT_THAT(prompter->Messages(), ElementsAre("Connection Failed, Please check log file for details"));
