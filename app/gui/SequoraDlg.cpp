@@ -52,6 +52,7 @@ const char kUnsavedQuestion[] =
     "The item list has changes that have not been saved. Save them before closing?";
 const char kStopRunQuestion[] = "A run is under way. Stop it and close the window?";
 
+const char kStartNeedsConnection[] = "Connect to the server before starting a run.";
 const char kConnectCaption[] = "Connect";
 const char kDisconnectCaption[] = "Disconnect";
 
@@ -747,6 +748,11 @@ bool SequoraDlg::ListEditsAllowed() const {
 
 void SequoraDlg::OnStart() {
     if (mRunner->Running() || mRunner->Paused()) return;
+    // Without a connection every command of the run would fail.
+    if (!Connected()) {
+        ShowMessage(kStartNeedsConnection);
+        return;
+    }
     // A field that holds no number stops the run before it begins.
     if (!ReadForm()) return;
     mRunner->Start();

@@ -25,6 +25,7 @@
 #include "app/gui/DialogTemplate.h"
 #include "app/gui/Prompter.h"
 #include "app/gui/SequoraDlg.h"
+#include "galdera/GalderaServer.h"
 #include "tests/support/TempDir.h"
 
 namespace guitest {
@@ -164,7 +165,22 @@ protected:
     void TearDown() override {
         const bool offThread = prompter->calledOffWindowThread;
         window.reset();
+        standIn.reset();
         EXPECT_FALSE(offThread) << "a box or dialog was opened off the window thread";
+    }
+
+    /// Starts a stand-in server on free loopback ports and connects the window to it, as a
+    /// run needs.
+    void ConnectToStandIn() {
+        galdera::ServerOptions options;
+        options.handoutPort = 0;
+        options.commandPort = 0;
+        standIn = std::make_unique<galdera::GalderaServer>(options);
+        ASSERT_TRUE(standIn->Start());
+        window->Client().SetPorts(standIn->HandoutPort(), standIn->CommandPort());
+        Edit(kIdServerName)->setText(QStringLiteral("127.0.0.1"));
+        Click(kIdConnect);
+        ASSERT_TRUE(window->Connected());
     }
 
     void MakeWindow(sequora::RunClock* clock = nullptr) {
@@ -239,6 +255,7 @@ protected:
     testsupport::TempDir dir;
     TestPrompter* prompter = nullptr;
     std::unique_ptr<SequoraDlg> window;
+    std::unique_ptr<galdera::GalderaServer> standIn;
 };
 
 }  // namespace guitest

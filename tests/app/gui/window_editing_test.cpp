@@ -102,6 +102,7 @@ TEST_F(WindowEditingTest, EveryListEditIsUndoneAndRedone) {
 }
 
 TEST_F(WindowEditingTest, UndoPutsTheHighlightBackAndIsOffDuringARun) {
+    ConnectToStandIn();
     AddRowsWithDelays({"10", "20", "60000"});
     ClickRow(1);
     Click(kIdMoveDown);
@@ -181,6 +182,7 @@ TEST_F(WindowEditingTest, ClosingAnUnsavedListAsksSaveDiscardOrCancel) {
 }
 
 TEST_F(WindowEditingTest, ClosingDuringARunAsksToStopFirst) {
+    ConnectToStandIn();
     AddRowsWithDelays({"60000"});
     prompter->QueueFile(QString::fromStdString(dir.File("run.cfg")));
     Click(kIdSaveCfg);

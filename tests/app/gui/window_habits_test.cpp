@@ -17,6 +17,7 @@ const std::string kWorkedExample = std::string(SEQUORA_SOURCE_DIR) + "/examples/
 using WindowHabitsTest = WindowTest;
 
 TEST_F(WindowHabitsTest, ShortcutsPressTheirButtonsAndTheirToolTipsNameThem) {
+    ConnectToStandIn();
     Type(kIdDelay, "60000");
     for (int i = 0; i < 3; ++i) Click(kIdAddItem);
     ClickRow(1);

@@ -51,6 +51,7 @@ protected:
 };
 
 TEST_F(WindowRunTest, StartPauseContinueStopSwitchTheControls) {
+    ConnectToStandIn();
     Type(kIdDelay, "20");
     Click(kIdAddItem);
     Click(kIdAddItem);
@@ -71,6 +72,7 @@ TEST_F(WindowRunTest, StartPauseContinueStopSwitchTheControls) {
 }
 
 TEST_F(WindowRunTest, FinishedRunRestoresControlsAndWaitsForTheBoxWhileTheWindowStaysUsable) {
+    ConnectToStandIn();
     prompter->autoDismiss = false;
     Click(kIdAddItem);
     Click(kIdAddItem);
@@ -90,6 +92,7 @@ TEST_F(WindowRunTest, FinishedRunRestoresControlsAndWaitsForTheBoxWhileTheWindow
 }
 
 TEST_F(WindowRunTest, ClosingWhileTheWorkerWaitsForItsBoxEndsCleanly) {
+    ConnectToStandIn();
     prompter->autoDismiss = false;
     Type(kIdTrialCount, "0");
     Click(kIdStart);
@@ -102,6 +105,7 @@ TEST_F(WindowRunTest, ClosingWhileTheWorkerWaitsForItsBoxEndsCleanly) {
 }
 
 TEST_F(WindowRunTest, FieldWithoutANumberStartsNothing) {
+    ConnectToStandIn();
     Click(kIdAddItem);
     Type(kIdTrialCount, "many");
     Click(kIdStart);
@@ -111,6 +115,14 @@ TEST_F(WindowRunTest, FieldWithoutANumberStartsNothing) {
     EXPECT_EQ(Shown(), kIdle);
     JoinWorkers();
     EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
+}
+
+TEST_F(WindowRunTest, StartWithoutAConnectionIsRefused) {
+    Click(kIdAddItem);
+    Click(kIdStart);
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Connect to the server before starting a run."));
+    EXPECT_FALSE(window->Runner().Running());
+    EXPECT_EQ(Shown(), kIdle);
 }
 
 }  // namespace
