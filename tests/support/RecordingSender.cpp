@@ -20,8 +20,28 @@ bool RecordingSender::SendCommand(const std::string& command, std::string& answe
         mChanged.notify_all();
         mChanged.wait(lock, [&] { return !mHolding; });
     }
+    ++mSends;
+    if (!mConnected) {
+        mLastFailure = sequora::SendFailure::NotConnected;
+        return false;
+    }
+    if (mSends == mFailAt) {
+        mLastFailure = mPlannedFailure;
+        if (mPlannedFailure != sequora::SendFailure::AnswerUnreadable) mConnected = false;
+        return false;
+    }
     answer = kGoodAnswer;
     return true;
+}
+
+sequora::SendFailure RecordingSender::LastFailure() const {
+    std::lock_guard guard(mLock);
+    return mLastFailure;
+}
+
+bool RecordingSender::Connected() {
+    std::lock_guard guard(mLock);
+    return mConnected;
 }
 
 void RecordingSender::HoldFirst(const std::string& command) {
@@ -40,6 +60,17 @@ void RecordingSender::Release() {
         mHolding = false;
     }
     mChanged.notify_all();
+}
+
+void RecordingSender::FailAt(int sendNumber, sequora::SendFailure failure) {
+    std::lock_guard guard(mLock);
+    mFailAt = mSends + sendNumber;
+    mPlannedFailure = failure;
+}
+
+void RecordingSender::SetConnected(bool connected) {
+    std::lock_guard guard(mLock);
+    mConnected = connected;
 }
 
 }  // namespace testsupport

@@ -12,20 +12,16 @@ void VirtualClock::SetAutomatic(bool automatic) {
     mAutomatic = automatic;
 }
 
-void VirtualClock::SetCalendarSeconds(std::int64_t seconds) {
-    std::lock_guard guard(mLock);
-    mCalendarBase =
-        seconds - std::chrono::duration_cast<std::chrono::seconds>(mNow.time_since_epoch()).count();
-}
-
 VirtualClock::TimePoint VirtualClock::Now() {
     std::lock_guard guard(mLock);
     return mNow;
 }
 
-std::int64_t VirtualClock::CalendarSeconds() {
+std::chrono::system_clock::time_point VirtualClock::CalendarNow() {
     std::lock_guard guard(mLock);
-    return mCalendarBase + std::chrono::duration_cast<std::chrono::seconds>(mNow.time_since_epoch()).count();
+    return std::chrono::system_clock::time_point(
+        kCalendarStart +
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(mNow.time_since_epoch()));
 }
 
 bool VirtualClock::WaitUntil(TimePoint deadline, const WakeCondition& wake) {

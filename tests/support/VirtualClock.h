@@ -1,7 +1,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -16,17 +15,18 @@ namespace testsupport {
 /// "wait <ms>".
 class VirtualClock : public sequora::RunClock {
 public:
+    /// The calendar at virtual time zero: 2023-11-14 22:13:20 UTC.
+    static constexpr std::chrono::seconds kCalendarStart{1700000000};
+
     /// `log` is not owned and must outlive the clock.
     explicit VirtualClock(EventLog& log) : mLog(log) {}
 
     /// Automatic: waits end at their deadline at once; otherwise they block until advanced.
     void SetAutomatic(bool automatic);
-    /// Makes the calendar read `seconds` now (it advances with virtual time).
-    void SetCalendarSeconds(std::int64_t seconds);
     /// The virtual monotonic time.
     TimePoint Now() override;
-    /// The virtual calendar seconds.
-    std::int64_t CalendarSeconds() override;
+    /// The virtual calendar: kCalendarStart when the virtual time is zero, advancing with it.
+    std::chrono::system_clock::time_point CalendarNow() override;
     /// Logs the wait, then ends it as the mode says.
     bool WaitUntil(TimePoint deadline, const WakeCondition& wake) override;
     /// Lets blocked waiters check their wake conditions.
@@ -43,7 +43,6 @@ private:
     std::mutex mLock;  // guards everything below
     std::condition_variable mChanged;
     TimePoint mNow{};
-    std::int64_t mCalendarBase = 1700000000;
     bool mAutomatic = true;
     int mWaitsBegun = 0;
     std::vector<TimePoint> mDeadlines;

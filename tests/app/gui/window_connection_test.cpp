@@ -12,8 +12,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using namespace std::chrono_literals;
 
-const char kTrialsCompleted[] = "Trials Completed";
-
 std::vector<std::string> ReceivedTexts(const galdera::GalderaServer& server) {
     std::vector<std::string> texts;
     for (const galdera::ReceivedCommand& command : server.Received()) texts.push_back(command.text);
@@ -36,11 +34,6 @@ protected:
     void TearDown() override {
         WindowTest::TearDown();
         server.reset();
-    }
-
-    bool MessageShown(const std::string& text) const {
-        const auto messages = prompter->Messages();
-        return std::find(messages.begin(), messages.end(), text) != messages.end();
     }
 
     std::unique_ptr<galdera::GalderaServer> server;
@@ -133,10 +126,14 @@ TEST_F(WindowConnectionTest, RunSendsTheRowsAndShowsTheCorruptAnswerBoxOnTheWind
     Click(kIdAddItem);
     const std::size_t before = server->Received().size();
 
-    // The worker reads the broken answer; its box must still open on the window thread.
+    // The worker reads the broken answer; its box must still open on the window thread. The
+    // failed command then ends the run.
     server->SetFault(galdera::Fault::BadValidation, 1);
     Click(kIdStart);
-    ASSERT_TRUE(WaitUntil([&] { return MessageShown(kTrialsCompleted); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto messages = prompter->Messages();
+        return !messages.empty() && messages.back().rfind("Run stopped: ", 0) == 0;
+    }));
     JoinWorkers();
 
     EXPECT_THAT(prompter->Messages(),
