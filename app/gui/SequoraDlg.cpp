@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 #include <array>
 #include <chrono>
@@ -23,11 +24,13 @@
 #include "app/core/CfgWriter.h"
 #include "app/core/IntegerField.h"
 #include "app/core/ItemCells.h"
+#include "app/core/RunMessages.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/gui/ControlFactory.h"
 #include "app/gui/DialogPrompter.h"
 #include "app/gui/DialogUnits.h"
 #include "app/gui/ItemListModel.h"
+#include "app/gui/JournalFiles.h"
 #include "app/gui/ListEdit.h"
 #include "app/gui/StatusTexts.h"
 #include "comlux/HostNames.h"
@@ -52,7 +55,6 @@ const char kUnsavedQuestion[] =
     "The item list has changes that have not been saved. Save them before closing?";
 const char kStopRunQuestion[] = "A run is under way. Stop it and close the window?";
 
-const char kStartNeedsConnection[] = "Connect to the server before starting a run.";
 const char kConnectCaption[] = "Connect";
 const char kDisconnectCaption[] = "Disconnect";
 
@@ -145,7 +147,12 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
         mClock = mOwnClock.get();
     }
     mClient.SetMessageHandler([this](const std::string& text) { ShowClientMessage(text); });
-    mRunHost = std::make_unique<RunHost>(mInvoker, *mPrompter, [this] { ApplyRunControls(); });
+    RunHost::Reports reports;
+    reports.started = [this](const RunStartInfo& info) { OnRunStarted(info); };
+    reports.row = [this](long long trial, int row, int rows) { OnRowStarted(trial, row, rows); };
+    reports.ended = [this](const RunEndInfo& info) { OnRunEnded(info); };
+    mRunHost = std::make_unique<RunHost>(
+        mInvoker, *mPrompter, [this] { ApplyRunControls(); }, this, std::move(reports));
     mRunner = std::make_unique<TrialRunner>(mItems, mSender, *mRunHost, *mClock);
 
     BuildControls();
@@ -209,8 +216,13 @@ void SequoraDlg::BuildStatusBar(const QSize& templatePixels) {
     mStatusBar->setSizeGripEnabled(true);
     mConnectionStatus = new QLabel(mStatusBar);
     mRunStatus = new QLabel(mStatusBar);
+    mRunDetails = new QLabel(mStatusBar);
     mStatusBar->addWidget(mConnectionStatus);
     mStatusBar->addWidget(mRunStatus, 1);
+    mStatusBar->addPermanentWidget(mRunDetails);
+    mElapsedTimer = new QTimer(this);
+    mElapsedTimer->setInterval(std::chrono::milliseconds(250));
+    connect(mElapsedTimer, &QTimer::timeout, this, &SequoraDlg::ShowRunStatus);
     const int height = mStatusBar->sizeHint().height();
     mTemplateSize = QSize(templatePixels.width(), templatePixels.height() + height);
     setMinimumSize(mTemplateSize);
@@ -584,7 +596,9 @@ void SequoraDlg::Remember(int row) {
 }
 
 void SequoraDlg::ShowRemembered() {
-    // The highlighted row is always the remembered one, the row Remove and Move act on.
+    // The highlighted row is always the remembered one, the row Remove and Move act on;
+    // during a run the list highlights the run's row instead.
+    if (mRun.Playing()) return;
     mShowingRemembered = true;
     const int row = mSelection.SelectedRow();
     if (row >= 0 && row < mModel->rowCount()) {
@@ -599,7 +613,7 @@ void SequoraDlg::ShowRemembered() {
 }
 
 void SequoraDlg::OnViewSelectionChanged() {
-    if (mShowingRemembered || mModel->Refreshing()) return;
+    if (mShowingRemembered || mModel->Refreshing() || mRun.Playing()) return;
     // The user moved the highlight (mouse or keyboard): the highlighted row is remembered.
     const QModelIndexList rows = mListView->selectionModel()->selectedRows();
     mSelection.Click(rows.size() == 1 ? rows.front().row() : -1);
@@ -607,7 +621,7 @@ void SequoraDlg::OnViewSelectionChanged() {
 
 void SequoraDlg::OnListRefreshed() {
     if (mSelection.SelectedRow() >= mModel->rowCount()) mSelection.Click(-1);
-    ShowRemembered();
+    if (!mRun.Playing()) ShowRemembered();
     UpdateTitle();
     FitColumns();
 }
@@ -750,17 +764,78 @@ void SequoraDlg::OnStart() {
     if (mRunner->Running() || mRunner->Paused()) return;
     // Without a connection every command of the run would fail.
     if (!Connected()) {
-        ShowMessage(kStartNeedsConnection);
+        ShowMessage(run_messages::kStartNeedsConnection);
         return;
     }
     // A field that holds no number stops the run before it begins.
     if (!ReadForm()) return;
+    JournalSettings journal;
+    if (mRemembered.writeJournals) {
+        journal.path = NewJournalPath(ToFilePath(mRemembered.journalFolder), std::time(nullptr));
+        journal.server = mForm.serverName;
+        journal.listFile = ToFilePath(mFilePath);
+    }
+    mRunner->SetJournal(journal);
     mRunner->Start();
     ApplyRunControls();
 }
 
+void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
+    mRun.Started(info.seed, info.trialCount, info.continuous, info.journalPath);
+    mRunStartedAt = mClock->Now();
+    // The list shows the run's row; the user's own highlight waits for the run's end.
+    mListView->setSelectionMode(QAbstractItemView::NoSelection);
+    mElapsedTimer->start();
+    ShowRunStatus();
+}
+
+void SequoraDlg::OnRowStarted(long long trial, int row, int rowCount) {
+    mRun.RowStarted(trial, row, rowCount);
+    HighlightRunRow(row - 1);
+    ShowRunStatus();
+}
+
+void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
+    using End = sequora::gui::RunStatus::End;
+    const End how = info.how == RunEnd::Completed        ? End::Completed
+                    : info.how == RunEnd::Stopped        ? End::Stopped
+                    : info.how == RunEnd::ConnectionLost ? End::Failed
+                                                         : End::Closed;
+    mRun.Ended(how, info.trial, info.row, info.message, info.elapsed);
+    mElapsedTimer->stop();
+    mListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    ShowRemembered();
+    ShowRunStatus();
+    if (info.how == RunEnd::ConnectionLost && Connected() && !mClient.IsConnected()) {
+        // "Run stopped: <why> (trial 3, row 2, ...)." tells the status bar why.
+        std::string reason = info.message;
+        const std::string prefix = "Run stopped: ";
+        if (reason.rfind(prefix, 0) == 0) reason.erase(0, prefix.size());
+        reason = reason.substr(0, reason.find(" ("));
+        LoseConnection(reason);
+    }
+}
+
+void SequoraDlg::ShowRunStatus() {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(mClock->Now() - mRunStartedAt);
+    mRunStatus->setText(FromLocal(mRun.Text(elapsed)));
+    mRunDetails->setText(FromLocal(mRun.Details()));
+}
+
+void SequoraDlg::HighlightRunRow(int row) {
+    if (row < 0 || row >= mModel->rowCount()) return;
+    mShowingRemembered = true;
+    const QModelIndex index = mModel->index(row, 0);
+    mListView->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    mListView->scrollTo(index);
+    mShowingRemembered = false;
+}
+
 void SequoraDlg::OnPause() {
     mRunner->PauseContinue();
+    mRun.SetPaused(mRunner->Paused());
+    ShowRunStatus();
     ApplyRunControls();
 }
 
@@ -788,8 +863,7 @@ void SequoraDlg::EndRun() {
     // Release a worker waiting for the window before waiting for the worker.
     mInvoker.Shutdown();
     mPrompter->CloseModelessMessages();
-    mRunner->Stop();
-    mRunner->WaitForWorkers();
+    mRunner->Close();
 }
 
 // ---- .cfg files ---------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include "app/gui/FormBinding.h"
 #include "app/gui/Prompter.h"
 #include "app/gui/RunHost.h"
+#include "app/gui/RunStatus.h"
 #include "app/gui/WindowCommandLine.h"
 #include "app/gui/WindowSettings.h"
 #include "app/gui/WindowThreadInvoker.h"
@@ -31,6 +32,7 @@
 class QAction;
 class QLabel;
 class QStatusBar;
+class QTimer;
 class QTreeView;
 
 namespace sequora::gui {
@@ -172,6 +174,12 @@ private:
     void DuplicateRow(int row);
     void RemoveRow(int row);
 
+    void OnRunStarted(const RunStartInfo& info);
+    void OnRowStarted(long long trial, int row, int rowCount);
+    void OnRunEnded(const RunEndInfo& info);
+    void ShowRunStatus();
+    void HighlightRunRow(int row);
+
     bool ListEditsAllowed() const;
     void ApplyRunControls();
     void EndRun();
@@ -192,6 +200,10 @@ private:
     QStatusBar* mStatusBar = nullptr;
     QLabel* mConnectionStatus = nullptr;
     QLabel* mRunStatus = nullptr;
+    QLabel* mRunDetails = nullptr;
+    QTimer* mElapsedTimer = nullptr;
+    sequora::gui::RunStatus mRun;
+    RunClock::TimePoint mRunStartedAt{};
 
     std::unique_ptr<Prompter> mPrompter;
     std::unique_ptr<RunClock> mOwnClock;
