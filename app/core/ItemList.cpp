@@ -1,6 +1,5 @@
 #include "app/core/ItemList.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace sequora {
@@ -16,10 +15,7 @@ int ItemList::AddItemRow(const ItemCells& cells) {
     {
         std::lock_guard guard(mLock);
         index = static_cast<int>(mRows.size());
-        ItemRow row;
-        row[kColNumber] = std::to_string(index + 1);
-        std::copy(cells.begin(), cells.end(), row.begin() + 1);
-        mRows.push_back(std::move(row));
+        mRows.emplace_back(std::to_string(index + 1), cells);
     }
     NotifyChanged();
     return index;
@@ -33,14 +29,23 @@ int ItemList::RowCount() const {
 std::string ItemList::CellText(int row, int column) const {
     std::lock_guard guard(mLock);
     if (!InRange(row, mRows.size()) || !InRange(column, kColumnCount)) return {};
-    return mRows[row][column];
+    return mRows[row].Cell(column);
 }
 
 void ItemList::SetCellText(int row, int column, const std::string& text) {
     {
         std::lock_guard guard(mLock);
         if (!InRange(row, mRows.size()) || !InRange(column, kColumnCount)) return;
-        mRows[row][column] = text;
+        mRows[row].SetCell(column, text);
+    }
+    NotifyChanged();
+}
+
+void ItemList::SetCellTexts(int row, std::initializer_list<std::pair<int, std::string_view>> cells) {
+    {
+        std::lock_guard guard(mLock);
+        if (!InRange(row, mRows.size())) return;
+        for (const auto& [column, text] : cells) mRows[row].SetCell(column, text);
     }
     NotifyChanged();
 }
@@ -77,7 +82,7 @@ bool ItemList::InsertRow(int index, const ItemRow& row) {
     {
         std::lock_guard guard(mLock);
         if (index < 0 || static_cast<std::size_t>(index) > mRows.size()) return false;
-        mRows.insert(mRows.begin() + index, row);
+        mRows.insert(mRows.begin() + index, PackedRow(row));
     }
     NotifyChanged();
     return true;
@@ -87,16 +92,18 @@ bool ItemList::ReplaceRow(int index, const ItemRow& row) {
     {
         std::lock_guard guard(mLock);
         if (!InRange(index, mRows.size())) return false;
-        mRows[index] = row;
+        mRows[index] = PackedRow(row);
     }
     NotifyChanged();
     return true;
 }
 
-void ItemList::SetRows(std::vector<ItemRow> rows) {
+void ItemList::SetRows(const std::vector<ItemRow>& rows) {
+    std::deque<PackedRow> packed;
+    for (const ItemRow& row : rows) packed.emplace_back(row);
     {
         std::lock_guard guard(mLock);
-        mRows.swap(rows);
+        mRows.swap(packed);
     }
     NotifyChanged();
 }
@@ -104,12 +111,20 @@ void ItemList::SetRows(std::vector<ItemRow> rows) {
 ItemRow ItemList::Row(int row) const {
     std::lock_guard guard(mLock);
     if (!InRange(row, mRows.size())) return {};
-    return mRows[row];
+    return mRows[row].Unpack();
 }
 
 std::vector<ItemRow> ItemList::Rows() const {
     std::lock_guard guard(mLock);
-    return mRows;
+    std::vector<ItemRow> rows;
+    rows.reserve(mRows.size());
+    for (const PackedRow& row : mRows) rows.push_back(row.Unpack());
+    return rows;
+}
+
+std::vector<PackedRow> ItemList::PackedRows() const {
+    std::lock_guard guard(mLock);
+    return {mRows.begin(), mRows.end()};
 }
 
 void ItemList::SetChangeObserver(ChangeObserver observer) {

@@ -878,12 +878,17 @@ void SequoraDlg::OnOpenCfg() {
 
 void SequoraDlg::OpenList(const QString& path) {
     const bool wasEmpty = mItems.RowCount() == 0;
+    const std::string file = ToFilePath(path);
+    CfgLoadResult result;
     EditList(QString::fromLatin1(kEditOpen), [&] {
         CfgSetup setup(mItems, kLoadPausePerLine);
-        setup.Load(ToFilePath(path));
+        result = setup.Load(file);
     });
-    // Opened into an empty list, the list is the file's; appended, it is neither file.
-    if (wasEmpty) {
+    mPartlyRead.Note(file, result);
+    if (result.Partial()) ShowMessage(result.StopMessage(file));
+    // Opened whole into an empty list, the list is the file's; appended or read only in
+    // part, it is neither file.
+    if (wasEmpty && !result.Partial()) {
         mSavedRows = mItems.Rows();
         mFilePath = path;
     }
@@ -899,9 +904,14 @@ bool SequoraDlg::SaveList() {
                                                  QString::fromLatin1(kSaveFilter), mRemembered.lastFolder);
     if (path.isEmpty()) return false;
     NoteFolderOf(path);
+    const std::string file = ToFilePath(path);
+    if (mPartlyRead.Holds(file)) {
+        ShowMessage(SaveOverPartlyReadMessage(file));
+        return false;
+    }
     const std::vector<ItemRow> rows = mItems.Rows();
     CfgWriter writer;
-    if (!writer.Write(ToFilePath(path), rows)) {
+    if (!writer.Write(file, rows)) {
         ShowMessage(writer.ErrorMessage());
         return false;
     }

@@ -16,6 +16,7 @@
 #include "app/core/ComluxCommandSender.h"
 #include "app/core/ItemList.h"
 #include "app/core/ItemSelection.h"
+#include "app/core/PartlyReadFiles.h"
 #include "app/core/RunClock.h"
 #include "app/core/ServerSession.h"
 #include "app/core/TrialRunner.h"
@@ -231,6 +232,8 @@ private:
     bool mShowingRemembered = false;
     // Set once closing has been confirmed, so the close box's reject() does not ask again.
     bool mCloseConfirmed = false;
+    // The .cfg files opened but read only in part: Save refuses to write over them.
+    PartlyReadFiles mPartlyRead;
 
     WindowThreadInvoker mInvoker{this};
     ComluxCommandSender mSender{mClient};
