@@ -56,7 +56,9 @@ bool ComluxClient::ConnectThroughHandout(const std::string& serverName) {
 }
 
 bool ComluxClient::ConnectAndInitializeStreams(const std::string& serverName, int port) {
-    return mNetworkNode->InitializeClient(serverName, port) && mNetworkNode->InitializeConnectionNodes() == 0;
+    if (!mNetworkNode->InitializeClient(serverName, port)) return false;
+    mConnectedPort = port;
+    return mNetworkNode->InitializeConnectionNodes() == 0;
 }
 
 bool ComluxClient::CloseConnection() {
@@ -232,6 +234,11 @@ std::string ComluxClient::GetServerName() {
 
 std::string ComluxClient::GetServerIPAddress() {
     return mNetworkNode->GetServerIPAddress();
+}
+
+int ComluxClient::GetCommandPort() {
+    std::lock_guard guard(mLock);
+    return mConnectedPort;
 }
 
 std::string ComluxClient::GetServerApplicationName() {
