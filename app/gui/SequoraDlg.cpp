@@ -959,6 +959,8 @@ void SequoraDlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The run turns off the bits it set while the connection is still there.
+    EndRun();
     {
         ClientCallScope scope(mInClientCall);
         mSession.Disconnect();

@@ -105,6 +105,26 @@ TEST_F(WindowRunTest, ClosingWhileTheWorkerWaitsForItsBoxEndsCleanly) {
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(WindowRunTest, ClosingDuringARunTurnsOffTheBitsItSetBeforeDisconnecting) {
+    ConnectToStandIn();
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "3");
+    Choose(kIdBitState, 0);
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    Click(kIdStart);
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Trial 1 of 1 \u00b7 row 1 of 1"); }));
+
+    window->close();
+    JoinWorkers();
+    std::vector<std::string> bitCommands;
+    for (const auto& command : standIn->Received()) {
+        if (command.text.find("DIOPortBits") != std::string::npos) bitCommands.push_back(command.text);
+    }
+    EXPECT_THAT(bitCommands,
+                ElementsAre("-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8"));
+}
+
 TEST_F(WindowRunTest, FieldWithoutANumberStartsNothing) {
     ConnectToStandIn();
     Click(kIdAddItem);
