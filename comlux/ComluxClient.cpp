@@ -238,6 +238,16 @@ void ComluxClient::SetPorts(int handoutPort, int commandPort) {
     mCommandPort = commandPort;
 }
 
+void ComluxClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
+    std::lock_guard guard(mLock);
+    mNetworkNode->SetConnectTimeout(timeout);
+}
+
+void ComluxClient::SetSendTimeout(std::chrono::milliseconds timeout) {
+    std::lock_guard guard(mLock);
+    mNetworkNode->SetSendTimeout(timeout);
+}
+
 void ComluxClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
     std::lock_guard guard(mLock);
     mNetworkNode->SetAnswerTimeout(timeout);

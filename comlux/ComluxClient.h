@@ -85,7 +85,13 @@ public:
     void SetMessageHandler(MessageHandler handler);
     /// Ports for the hand-out and the command connection (defaults 26200 / 26100).
     void SetPorts(int handoutPort, int commandPort);
-    /// Longest wait for one answer before the connection is given up (default 10 s).
+    /// Longest wait for the server to accept a connection, on the hand-out port and on the
+    /// command port alike (default 5 s).
+    void SetConnectTimeout(std::chrono::milliseconds timeout);
+    /// Longest time one command may take to be sent before the connection is given up (default 10 s).
+    void SetSendTimeout(std::chrono::milliseconds timeout);
+    /// Longest wait for a whole answer, from the moment its command was sent, before the
+    /// connection is given up (default 10 s).
     void SetAnswerTimeout(std::chrono::milliseconds timeout);
 
 private:

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,9 +86,15 @@ public:
 
     /// Installs how corrupt-answer messages reach the user (empty: stderr). Any thread.
     void SetMessageHandler(MessageHandler handler);
-    /// Longest wait for one whole answer; after it the connection is given up.
+    /// Longest wait for a connection to be accepted (default 5 s).
+    void SetConnectTimeout(std::chrono::milliseconds timeout);
+    /// Longest time a command may take to be sent; after it the connection is given up (10 s).
+    void SetSendTimeout(std::chrono::milliseconds timeout);
+    /// Longest wait for a whole answer, counted from the moment its command went out; after it
+    /// the connection is given up (default 10 s).
     void SetAnswerTimeout(std::chrono::milliseconds timeout);
-    /// Wakes a thread blocked on the command connection; its call then fails. Any thread.
+    /// Shuts the command connection down under a thread that waits on it: its call fails, blaming
+    /// the local close, and so does every later one until ShutdownClient. Any thread.
     void InterruptPendingAnswer();
     /// True while the command connection is up.
     bool IsInitialized() const { return mInitialized; }
@@ -107,7 +115,9 @@ private:
     int ConnectToServer(const unsigned char address[4], int portNumber);
     bool GetBuffer(unsigned char* buffer, int size);
     bool GetBuffer(unsigned char* buffer, int size, int enough, int& received);
-    void ApplyAnswerTimeout();
+    int SendFrame(const std::vector<unsigned char>& frame);
+    bool UnaskedDataWaiting();
+    bool ResetAfterCorruptAnswer();
     void ProcessSendError(int errorCode);
     void ProcessRecieveError(int errorCode);
     void ProcessCloseError(int errorCode);
@@ -137,8 +147,14 @@ private:
 
     mutable std::mutex mSharedLock;  // guards what other threads may read or touch (see members)
     MessageHandler mMessageHandler;  // guarded by mSharedLock
+    // Set by InterruptPendingAnswer from any thread, cleared with a new or closed socket.
+    std::atomic<bool> mClosedLocally{false};
+    std::chrono::milliseconds mConnectTimeout{5000};
+    std::chrono::milliseconds mSendTimeout{10000};
     std::chrono::milliseconds mAnswerTimeout{10000};
-    std::chrono::steady_clock::time_point mAnswerDeadline;  // of the answer being read
+    // When the answer to the command just sent must be in; empty while none is due.
+    std::optional<std::chrono::steady_clock::time_point> mAnswerDeadline;
+    std::chrono::steady_clock::time_point mReadDeadline;  // of the answer being read
 };
 
 }  // namespace comlux
