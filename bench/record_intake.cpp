@@ -144,7 +144,7 @@ double ListenerRate(NodeConnectionClient& listener,
     counter.target = count;
     auto finished = counter.done.get_future();
     (listener.*setter)(&CountRecord, &counter);
-    listener.InitServerStream(0);
+    listener.InitServerStreamOnFreePort();
     const auto start = Clock::now();
     std::thread sender(SendRecords, listener.ListeningPort(), std::cref(pattern), listener.RecordSize(),
                        count);
@@ -235,7 +235,7 @@ void SixStreamsAtOnce(long perStream) {
     for (auto& feed : feeds) {
         feed->listener->SetObjectNames(objects, types);
         (feed->listener.get()->*feed->setter)(&CheckRecord, feed.get());
-        feed->listener->InitServerStream(0);
+        feed->listener->InitServerStreamOnFreePort();
         patterns.push_back(Pattern(feed->listener->RecordSize(), 64, feed->tag,
                                    static_cast<int>(feed->names.size()), std::max(feed->numberOffset, 0),
                                    feed->numberWidth));

@@ -20,8 +20,6 @@ namespace comlux {
 
 namespace {
 
-constexpr const char* kNotConnected = "Not Connected";
-
 std::string Format(const char* format, auto... args) {
     const int size = std::snprintf(nullptr, 0, format, args...);
     std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
@@ -261,9 +259,7 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, i
         if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         if (mClosedLocally) {
             // CloseConnection on another thread woke this read: the close, not the server, ended it.
-            mClientLog.WriteEntry(Notice,
-                                  "NetworkNodeClient::GetBuffer() - Receive ended, the connection was closed "
-                                  "locally");
+            ReportReceiveClosedLocally();
             return false;
         }
         if (got == 0) {
@@ -280,7 +276,13 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, i
 }
 
 bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& length) {
-    if (!mInitialized || mClosedLocally) return false;
+    if (!mInitialized) return false;
+    if (mClosedLocally) {
+        // Closed between the command and the wait for its answer: the same end as during the wait.
+        if (mAnswerDeadline) ReportReceiveClosedLocally();
+        mAnswerDeadline.reset();
+        return false;
+    }
     // The limit runs from the moment the command went out, however the answer trickles in.
     mReadDeadline = mAnswerDeadline.value_or(std::chrono::steady_clock::now() + mAnswerTimeout);
     mAnswerDeadline.reset();
@@ -324,6 +326,11 @@ bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& l
     if (!GetBuffer(block.data(), size)) return false;
     length = size;
     return true;
+}
+
+void NetworkNodeClient::ReportReceiveClosedLocally() {
+    mClientLog.WriteEntry(
+        Notice, "NetworkNodeClient::GetBuffer() - Receive ended, the connection was closed locally");
 }
 
 // The rest of a rejected answer cannot be told from what follows it: anything read next would be

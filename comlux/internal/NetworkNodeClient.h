@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -21,6 +22,9 @@
 #include "comlux/internal/Socket.h"
 
 namespace comlux {
+
+/// What the server texts read while no connection has told them.
+inline constexpr const char* kNotConnected = "Not Connected";
 
 /// The client's one TCP connection to the server's command port: framed commands out, one
 /// framed answer back for each. It also owns the client log and the six data-stream listeners,
@@ -71,6 +75,11 @@ public:
     void SetCallbackEV(RecordCallback callback, void* context);
     /// Passes the video tracker callback to its listener.
     void SetCallbackVT(RecordCallback callback, void* context);
+    /// Returns once no call of a callback replaced earlier on the kind's listener is running (at
+    /// once on a receive thread).
+    void WaitForEarlierCallbacks(StreamKind kind);
+    /// Called each time a listener's receive thread has been told to stop (see NodeConnectionClient).
+    void SetStopObserver(const std::function<void()>& observer);
 
     /// Fetches the server's object and type lists, keeps a copy and hands them to the listeners.
     bool RequestObjectsAndTypes(std::vector<std::string>& objects, std::vector<std::string>& types);
@@ -118,6 +127,7 @@ private:
     int SendFrame(const std::vector<unsigned char>& frame);
     bool UnaskedDataWaiting();
     bool ResetAfterCorruptAnswer();
+    void ReportReceiveClosedLocally();
     void ProcessSendError(int errorCode);
     void ProcessRecieveError(int errorCode);
     void ProcessCloseError(int errorCode);
@@ -127,6 +137,7 @@ private:
     bool RequestItemList(const std::string& command, std::vector<std::string>& callerList,
                          std::vector<std::string>& channelList);
     std::string GetLocalIPAddress();
+    std::string CommandPeerAddress();
     void SetServerTexts(const std::string& name, const std::string& address);
 
     ClientLogFile mClientLog;
@@ -138,9 +149,9 @@ private:
     NodeConnectionClientEV mEVStream;
     bool mInitialized = false;
     Socket mSocket;  // assigned and closed under mSharedLock, so an interrupt never hits a reused descriptor
-    std::string mServerName = "Not Connected";             // guarded by mSharedLock
-    std::string mServerIPAddress = "Not Connected";        // guarded by mSharedLock
-    std::string mServerApplicationName = "Not Connected";  // guarded by mSharedLock
+    std::string mServerName = kNotConnected;             // guarded by mSharedLock
+    std::string mServerIPAddress = kNotConnected;        // guarded by mSharedLock
+    std::string mServerApplicationName = kNotConnected;  // guarded by mSharedLock
     std::vector<std::string> mServerObjects;
     std::vector<std::string> mServerTypes;
     bool mStreamsInitialized = false;

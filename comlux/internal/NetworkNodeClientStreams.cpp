@@ -50,11 +50,14 @@ int NetworkNodeClient::InitializeConnectionNodes() {
     int port = 0;
     int* const values[] = {&status, &port};
     const std::string localAddress = GetLocalIPAddress();
+    const std::string serverAddress = CommandPeerAddress();
     const auto listeners = Listeners();
     for (std::size_t i = 0; i < listeners.size(); ++i) {
         std::string answer;
         SendCommand("-GetNextAvailablePortNumber");
         GetReply(answer);
+        // A port that cannot be read is no port: the previous listener's must not be taken for it.
+        port = 0;
         ReadAnswerIntegers(answer, values);
         if (status != 0) {
             mClientLog.WriteEntry(Error,
@@ -62,6 +65,8 @@ int NetworkNodeClient::InitializeConnectionNodes() {
                                   "number failed, unable to initialize server streams.");
             return -1;
         }
+        // The listener waits on the address the server is told, and only for the server.
+        listeners[i]->SetEndpoints(localAddress, serverAddress);
         listeners[i]->InitServerStream(port);
         SendCommand("-CreateStream " + localAddress + " " + std::to_string(port) + " " +
                     std::string(kStreamKinds[i].dataType));
@@ -69,6 +74,16 @@ int NetworkNodeClient::InitializeConnectionNodes() {
     }
     mStreamsInitialized = true;
     return 0;
+}
+
+// The address the command connection reaches the server at: the address its streams come from.
+std::string NetworkNodeClient::CommandPeerAddress() {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(mSocket.Fd(), reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+        peer.sin_family == AF_INET)
+        return Dotted(peer.sin_addr);
+    return GetServerIPAddress();
 }
 
 // The address the server connects back to (see ChooseStreamAddress).
@@ -135,6 +150,14 @@ void NetworkNodeClient::ShutdownStreams() {
     const std::vector<std::string> types = mServerTypes;
     for (std::size_t i = 0; i < objects.size() && i < types.size(); ++i) CloseStream(objects[i], types[i]);
     for (NodeConnectionClient* listener : Listeners()) listener->CloseServerStream();
+}
+
+void NetworkNodeClient::WaitForEarlierCallbacks(StreamKind kind) {
+    Listeners()[static_cast<std::size_t>(kind)]->WaitForEarlierCallbacks();
+}
+
+void NetworkNodeClient::SetStopObserver(const std::function<void()>& observer) {
+    for (NodeConnectionClient* listener : Listeners()) listener->SetStopObserver(observer);
 }
 
 void NetworkNodeClient::SetCallbackSE(RecordCallback callback, void* context) {

@@ -16,25 +16,19 @@ constexpr int kNumberOffset = 8;
 
 }  // namespace
 
-NodeConnectionClientCSC::NodeConnectionClientCSC()
-    : NodeConnectionClient(StreamKind::Csc), mRegistration(StreamKind::Csc) {}
+NodeConnectionClientCSC::NodeConnectionClientCSC() : NodeConnectionClient(StreamKind::Csc) {}
 
 NodeConnectionClientCSC::~NodeConnectionClientCSC() {
     StopReceivingForDestruction();
 }
 
 void NodeConnectionClientCSC::SetCallbackCSC(RecordCallback callback, void* context) {
-    mRegistration.SetCallback(callback, context);
+    Registration().SetCallback(callback, context);
 }
 
-void NodeConnectionClientCSC::SetObjectNames(const std::vector<std::string>& names,
-                                             const std::vector<std::string>& types) {
-    mRegistration.SetObjectNames(names, types);
-}
-
-void NodeConnectionClientCSC::ExecuteCallback() {
-    const auto number = ReadLittleInt32(RecordBuffer() + kNumberOffset);
-    if (mRegistration.DeliverNumbered(number, RecordBuffer()) == StreamRegistration::Outcome::OutOfRange) {
+void NodeConnectionClientCSC::ExecuteCallback(const unsigned char* record) {
+    const auto number = ReadLittleInt32(record + kNumberOffset);
+    if (Registration().Deliver(number, record) == StreamRegistration::Outcome::OutOfRange) {
         Report(Error, std::string(kInvalidNumber) + std::to_string(number));
     }
 }

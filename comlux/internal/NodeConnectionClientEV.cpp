@@ -2,25 +2,19 @@
 
 namespace comlux {
 
-NodeConnectionClientEV::NodeConnectionClientEV()
-    : NodeConnectionClient(StreamKind::Event), mRegistration(StreamKind::Event) {}
+NodeConnectionClientEV::NodeConnectionClientEV() : NodeConnectionClient(StreamKind::Event) {}
 
 NodeConnectionClientEV::~NodeConnectionClientEV() {
     StopReceivingForDestruction();
 }
 
 void NodeConnectionClientEV::SetCallbackEV(RecordCallback callback, void* context) {
-    mRegistration.SetCallback(callback, context);
+    Registration().SetCallback(callback, context);
 }
 
-void NodeConnectionClientEV::SetObjectNames(const std::vector<std::string>& names,
-                                            const std::vector<std::string>& types) {
-    mRegistration.SetObjectNames(names, types);
-}
-
-void NodeConnectionClientEV::ExecuteCallback() {
+void NodeConnectionClientEV::ExecuteCallback(const unsigned char* record) {
     // Event records carry no number: every one belongs to the first event object.
-    mRegistration.DeliverUnderFirstName(RecordBuffer());
+    Registration().Deliver(std::nullopt, record);
 }
 
 }  // namespace comlux

@@ -16,25 +16,19 @@ constexpr int kNumberOffset = 8;
 
 }  // namespace
 
-NodeConnectionClientSE::NodeConnectionClientSE()
-    : NodeConnectionClient(StreamKind::SingleElectrode), mRegistration(StreamKind::SingleElectrode) {}
+NodeConnectionClientSE::NodeConnectionClientSE() : NodeConnectionClient(StreamKind::SingleElectrode) {}
 
 NodeConnectionClientSE::~NodeConnectionClientSE() {
     StopReceivingForDestruction();
 }
 
 void NodeConnectionClientSE::SetCallbackSE(RecordCallback callback, void* context) {
-    mRegistration.SetCallback(callback, context);
+    Registration().SetCallback(callback, context);
 }
 
-void NodeConnectionClientSE::SetObjectNames(const std::vector<std::string>& names,
-                                            const std::vector<std::string>& types) {
-    mRegistration.SetObjectNames(names, types);
-}
-
-void NodeConnectionClientSE::ExecuteCallback() {
-    const auto number = ReadLittleInt32(RecordBuffer() + kNumberOffset);
-    if (mRegistration.DeliverNumbered(number, RecordBuffer()) == StreamRegistration::Outcome::OutOfRange) {
+void NodeConnectionClientSE::ExecuteCallback(const unsigned char* record) {
+    const auto number = ReadLittleInt32(record + kNumberOffset);
+    if (Registration().Deliver(number, record) == StreamRegistration::Outcome::OutOfRange) {
         Report(Error, std::string(kInvalidNumber) + std::to_string(number));
     }
 }

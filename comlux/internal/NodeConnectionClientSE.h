@@ -1,7 +1,6 @@
 #pragma once
 
 #include "comlux/internal/NodeConnectionClient.h"
-#include "comlux/internal/StreamRegistration.h"
 
 namespace comlux {
 
@@ -10,19 +9,14 @@ class NodeConnectionClientSE final : public NodeConnectionClient {
 public:
     /// A listener for 112-byte records.
     NodeConnectionClientSE();
-    /// Ends the receive thread before the registration goes away.
+    /// Ends the receive threads while this type's ExecuteCallback is still whole.
     ~NodeConnectionClientSE() override;
 
     /// Registers the record callback and its context; empty values stop delivery.
     void SetCallbackSE(RecordCallback callback, void* context) override;
-    /// Keeps the names of the objects whose data type this stream accepts.
-    void SetObjectNames(const std::vector<std::string>& names,
-                        const std::vector<std::string>& types) override;
 
 private:
-    void ExecuteCallback() override;
-
-    StreamRegistration mRegistration;
+    void ExecuteCallback(const unsigned char* record) override;
 };
 
 }  // namespace comlux

@@ -16,25 +16,19 @@ constexpr int kNumberOffset = 8;
 
 }  // namespace
 
-NodeConnectionClientST::NodeConnectionClientST()
-    : NodeConnectionClient(StreamKind::Stereotrode), mRegistration(StreamKind::Stereotrode) {}
+NodeConnectionClientST::NodeConnectionClientST() : NodeConnectionClient(StreamKind::Stereotrode) {}
 
 NodeConnectionClientST::~NodeConnectionClientST() {
     StopReceivingForDestruction();
 }
 
 void NodeConnectionClientST::SetCallbackST(RecordCallback callback, void* context) {
-    mRegistration.SetCallback(callback, context);
+    Registration().SetCallback(callback, context);
 }
 
-void NodeConnectionClientST::SetObjectNames(const std::vector<std::string>& names,
-                                            const std::vector<std::string>& types) {
-    mRegistration.SetObjectNames(names, types);
-}
-
-void NodeConnectionClientST::ExecuteCallback() {
-    const auto number = ReadLittleInt32(RecordBuffer() + kNumberOffset);
-    if (mRegistration.DeliverNumbered(number, RecordBuffer()) == StreamRegistration::Outcome::OutOfRange) {
+void NodeConnectionClientST::ExecuteCallback(const unsigned char* record) {
+    const auto number = ReadLittleInt32(record + kNumberOffset);
+    if (Registration().Deliver(number, record) == StreamRegistration::Outcome::OutOfRange) {
         Report(Error, std::string(kInvalidNumber) + std::to_string(number));
     }
 }

@@ -16,25 +16,19 @@ constexpr int kNumberOffset = 8;
 
 }  // namespace
 
-NodeConnectionClientTT::NodeConnectionClientTT()
-    : NodeConnectionClient(StreamKind::Tetrode), mRegistration(StreamKind::Tetrode) {}
+NodeConnectionClientTT::NodeConnectionClientTT() : NodeConnectionClient(StreamKind::Tetrode) {}
 
 NodeConnectionClientTT::~NodeConnectionClientTT() {
     StopReceivingForDestruction();
 }
 
 void NodeConnectionClientTT::SetCallbackTT(RecordCallback callback, void* context) {
-    mRegistration.SetCallback(callback, context);
+    Registration().SetCallback(callback, context);
 }
 
-void NodeConnectionClientTT::SetObjectNames(const std::vector<std::string>& names,
-                                            const std::vector<std::string>& types) {
-    mRegistration.SetObjectNames(names, types);
-}
-
-void NodeConnectionClientTT::ExecuteCallback() {
-    const auto number = ReadLittleInt32(RecordBuffer() + kNumberOffset);
-    if (mRegistration.DeliverNumbered(number, RecordBuffer()) == StreamRegistration::Outcome::OutOfRange) {
+void NodeConnectionClientTT::ExecuteCallback(const unsigned char* record) {
+    const auto number = ReadLittleInt32(record + kNumberOffset);
+    if (Registration().Deliver(number, record) == StreamRegistration::Outcome::OutOfRange) {
         Report(Error, std::string(kInvalidNumber) + std::to_string(number));
     }
 }

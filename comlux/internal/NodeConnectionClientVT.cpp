@@ -16,25 +16,19 @@ constexpr int kNumberOffset = 2;
 
 }  // namespace
 
-NodeConnectionClientVT::NodeConnectionClientVT()
-    : NodeConnectionClient(StreamKind::VideoTracker), mRegistration(StreamKind::VideoTracker) {}
+NodeConnectionClientVT::NodeConnectionClientVT() : NodeConnectionClient(StreamKind::VideoTracker) {}
 
 NodeConnectionClientVT::~NodeConnectionClientVT() {
     StopReceivingForDestruction();
 }
 
 void NodeConnectionClientVT::SetCallbackVT(RecordCallback callback, void* context) {
-    mRegistration.SetCallback(callback, context);
+    Registration().SetCallback(callback, context);
 }
 
-void NodeConnectionClientVT::SetObjectNames(const std::vector<std::string>& names,
-                                            const std::vector<std::string>& types) {
-    mRegistration.SetObjectNames(names, types);
-}
-
-void NodeConnectionClientVT::ExecuteCallback() {
-    const auto number = ReadLittleUint16(RecordBuffer() + kNumberOffset);
-    if (mRegistration.DeliverNumbered(number, RecordBuffer()) == StreamRegistration::Outcome::OutOfRange) {
+void NodeConnectionClientVT::ExecuteCallback(const unsigned char* record) {
+    const auto number = ReadLittleUint16(record + kNumberOffset);
+    if (Registration().Deliver(number, record) == StreamRegistration::Outcome::OutOfRange) {
         Report(Error, std::string(kInvalidNumber) + std::to_string(number));
     }
 }

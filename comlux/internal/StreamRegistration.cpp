@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "comlux/internal/ReceiveThread.h"
+
 namespace comlux {
 
 namespace {
@@ -22,6 +24,14 @@ void StreamRegistration::SetCallback(RecordCallback callback, void* context) {
     std::lock_guard lock(mLock);
     mCallback = callback;
     mCallbackContext = context;
+    ++mGeneration;
+}
+
+void StreamRegistration::WaitForEarlierCalls() {
+    if (OnReceiveThread()) return;
+    std::unique_lock lock(mLock);
+    const std::uint64_t current = mGeneration;
+    mChanged.wait(lock, [&] { return mRunningGeneration == 0 || mRunningGeneration >= current; });
 }
 
 void StreamRegistration::SetObjectNames(const std::vector<std::string>& names,
@@ -36,37 +46,39 @@ void StreamRegistration::SetObjectNames(const std::vector<std::string>& names,
     mObjectNames = std::move(accepted);
 }
 
-StreamRegistration::Outcome StreamRegistration::DeliverNumbered(std::int64_t number,
-                                                                const unsigned char* record) {
+StreamRegistration::Outcome StreamRegistration::Deliver(std::optional<std::int64_t> number,
+                                                        const unsigned char* record) {
     RecordCallback callback = nullptr;
     void* context = nullptr;
     std::string name;
     {
-        std::lock_guard lock(mLock);
+        std::unique_lock lock(mLock);
+        mChanged.wait(lock, [this] { return mRunningGeneration == 0 || ReceiveThreadStopping(); });
+        if (mRunningGeneration != 0) return Outcome::Dropped;
         if (mCallback == nullptr || mCallbackContext == nullptr) return Outcome::Dropped;
-        if (number < 0 || number >= static_cast<std::int64_t>(mObjectNames.size()))
-            return Outcome::OutOfRange;
+        if (number) {
+            if (*number < 0 || *number >= static_cast<std::int64_t>(mObjectNames.size()))
+                return Outcome::OutOfRange;
+            name = mObjectNames[static_cast<std::size_t>(*number)];
+        } else if (!mObjectNames.empty()) {
+            name = mObjectNames.front();
+        }
         callback = mCallback;
         context = mCallbackContext;
-        name = mObjectNames[static_cast<std::size_t>(number)];
+        mRunningGeneration = mGeneration;
     }
     callback(context, record, 1, std::move(name));
+    {
+        std::lock_guard lock(mLock);
+        mRunningGeneration = 0;
+    }
+    mChanged.notify_all();
     return Outcome::Delivered;
 }
 
-StreamRegistration::Outcome StreamRegistration::DeliverUnderFirstName(const unsigned char* record) {
-    RecordCallback callback = nullptr;
-    void* context = nullptr;
-    std::string name;
-    {
-        std::lock_guard lock(mLock);
-        if (mCallback == nullptr || mCallbackContext == nullptr) return Outcome::Dropped;
-        callback = mCallback;
-        context = mCallbackContext;
-        if (!mObjectNames.empty()) name = mObjectNames.front();
-    }
-    callback(context, record, 1, std::move(name));
-    return Outcome::Delivered;
+void StreamRegistration::WakeWaitingDeliveries() {
+    { std::lock_guard lock(mLock); }
+    mChanged.notify_all();
 }
 
 std::int32_t ReadLittleInt32(const unsigned char* bytes) {

@@ -443,4 +443,37 @@ TEST_F(ChannelTest, ServerWhoseAcceptQueueIsFullIsGivenUpAfterTheConnectLimit) {
     ::close(listener);
 }
 
+TEST_F(ChannelTest, StreamPortThatIsNoPortNumberFailsThatListenerInsteadOfTakingAnyPort) {
+    const std::vector<std::string> portAnswers = {"0 0",
+                                                  "0 abc",
+                                                  "0 65536",
+                                                  "0 " + std::to_string(testsupport::UnusedLoopbackPort()),
+                                                  "0 " + std::to_string(testsupport::UnusedLoopbackPort()),
+                                                  "0 " + std::to_string(testsupport::UnusedLoopbackPort())};
+    ScriptedPeer peer;
+    peer.Answer("G A");
+    for (const std::string& answer : portAnswers) peer.Answer(answer).Answer("0");
+    peer.ExpectClose();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    EXPECT_EQ(client.InitializeConnectionNodes(), 0);
+    EXPECT_TRUE(client.ShutdownClient());
+    ASSERT_TRUE(peer.Finish());
+
+    const std::string invalid =
+        "NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: ";
+    const auto log = Log();
+    EXPECT_TRUE(Contains(log, invalid + "0  mStreamType: SingleElectrode"));
+    // Text is no port either; the previous listener's port is not taken for it.
+    EXPECT_TRUE(Contains(log, invalid + "0  mStreamType: Stereotrode"));
+    EXPECT_TRUE(Contains(log, invalid + "65536  mStreamType: Tetrode"));
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& line) { return line.starts_with(invalid); }),
+              3);
+    const auto commands = peer.Commands();
+    ASSERT_EQ(commands.size(), 13u);
+    EXPECT_EQ(commands[2], "-CreateStream 127.0.0.1 0 SEScAcqEnt");
+    EXPECT_EQ(commands[4], "-CreateStream 127.0.0.1 0 STScAcqEnt");
+}
+
 }  // namespace

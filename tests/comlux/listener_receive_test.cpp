@@ -24,7 +24,7 @@ struct StartedSE {
         listener.SetLogFile(log.Log());
         listener.SetObjectNames({"SE1", "SE2"}, {"SEScAcqEnt", "SEScAcqEnt"});
         listener.SetCallbackSE(&Recorder::Callback, &recorder);
-        started = listener.InitServerStream(0);
+        started = listener.InitServerStreamOnFreePort();
     }
     Recorder recorder{kSE};
     NodeConnectionClientSE listener;
@@ -77,7 +77,7 @@ TEST(ListenerReceive, ConnectionClosedInsideARecordEndsTheThreadWithoutDelivery)
     csc.SetLogFile(log.Log());
     csc.SetObjectNames({"CSC1"}, {"CscAcqEnt"});
     csc.SetCallbackCSC(&Recorder::Callback, &recorder);
-    ASSERT_TRUE(csc.InitServerStream(0));
+    ASSERT_TRUE(csc.InitServerStreamOnFreePort());
     {
         Peer peer(csc.ListeningPort());
         ASSERT_TRUE(peer.Connected());
@@ -122,7 +122,7 @@ TEST(ListenerReceive, StartingAgainWithoutClosingReplacesTheOldListener) {
     StartedSE se(log);
     ASSERT_TRUE(se.started);
     const int oldPort = se.listener.ListeningPort();
-    ASSERT_TRUE(se.listener.InitServerStream(0));
+    ASSERT_TRUE(se.listener.InitServerStreamOnFreePort());
     const int newPort = se.listener.ListeningPort();
     EXPECT_FALSE(Peer(oldPort).Connected());
 
@@ -246,7 +246,7 @@ TEST(ListenerReceive, CloseDuringASlowCallbackWaitsBoundedAndNeverCutsTheCallbac
         se.SetLogFile(log.Log());
         se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
         se.SetCallbackSE(&BlockingCallback::Callback, &blocking);
-        ASSERT_TRUE(se.InitServerStream(0));
+        ASSERT_TRUE(se.InitServerStreamOnFreePort());
         Peer peer(se.ListeningPort());
         ASSERT_TRUE(peer.Send(Join({NumberedRecord(kSE, 0, 1), NumberedRecord(kSE, 0, 2)})));
         ASSERT_EQ(blocking.entered.get_future().wait_for(kPatience), std::future_status::ready);
@@ -272,7 +272,7 @@ TEST(ListenerReceive, RestartAfterASlowCallbackWaitsForTheOldThread) {
     se.SetLogFile(log.Log());
     se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
     se.SetCallbackSE(&BlockingCallback::Callback, &blocking);
-    ASSERT_TRUE(se.InitServerStream(0));
+    ASSERT_TRUE(se.InitServerStreamOnFreePort());
     Peer peer(se.ListeningPort());
     ASSERT_TRUE(peer.Send(NumberedRecord(kSE, 0, 1)));
     ASSERT_EQ(blocking.entered.get_future().wait_for(kPatience), std::future_status::ready);
@@ -284,7 +284,7 @@ TEST(ListenerReceive, RestartAfterASlowCallbackWaitsForTheOldThread) {
     });
     Recorder recorder(kSE);
     se.SetCallbackSE(&Recorder::Callback, &recorder);
-    ASSERT_TRUE(se.InitServerStream(0));  // joins the old thread before reusing the buffer
+    ASSERT_TRUE(se.InitServerStreamOnFreePort());  // the new thread delivers once the old call has ended
     releaser.join();
     EXPECT_TRUE(blocking.finished);
     Peer second(se.ListeningPort());
@@ -301,10 +301,77 @@ TEST(ListenerReceive, DestroyingAStartedListenerStopsItSafely) {
     se->SetLogFile(log.Log());
     se->SetObjectNames({"SE1"}, {"SEScAcqEnt"});
     se->SetCallbackSE(&Recorder::Callback, &recorder);
-    ASSERT_TRUE(se->InitServerStream(0));
+    ASSERT_TRUE(se->InitServerStreamOnFreePort());
     Peer peer(se->ListeningPort());
     ASSERT_TRUE(peer.Send(NumberedRecord(kSE, 0, 3)));
     ASSERT_TRUE(recorder.WaitFor(1));
     se.reset();
     EXPECT_TRUE(log.Entries().empty());
+}
+
+TEST(ListenerReceive, OnlyTheServersAddressIsLetInAndOthersAreRefusedWhileTheListenerWaitsOn) {
+    const std::string here = NonLoopbackAddress();
+    if (here.empty()) GTEST_SKIP() << "this computer has no address but loopback";
+    LogCapture log;
+    Recorder recorder(kSE);
+    NodeConnectionClientSE se;
+    se.SetLogFile(log.Log());
+    se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
+    se.SetCallbackSE(&Recorder::Callback, &recorder);
+    se.SetEndpoints(here, here);  // as for a server reached at this computer's own address
+    ASSERT_TRUE(se.InitServerStreamOnFreePort());
+
+    // Not offered on every interface: loopback does not reach it.
+    EXPECT_FALSE(Peer(se.ListeningPort(), "127.0.0.1").Connected());
+    // A stranger connecting first is refused, and the listener goes on waiting for the server.
+    Peer stranger(se.ListeningPort(), here, "127.0.0.1");
+    ASSERT_TRUE(stranger.Connected());
+    const std::string refused =
+        "ERROR NodeConnectionClient::AcceptClientSocket() - Error, refused a connection "
+        "from 127.0.0.1, only the server may connect.  mStreamType: SingleElectrode";
+    ASSERT_TRUE(log.WaitForEntry(refused));
+    stranger.Send(NumberedRecord(kSE, 0, 0x66));  // goes nowhere
+
+    Peer server(se.ListeningPort(), here);
+    ASSERT_TRUE(server.Connected());
+    ASSERT_TRUE(server.Send(NumberedRecord(kSE, 0, 0x11)));
+    ASSERT_TRUE(recorder.WaitFor(1));
+    se.CloseServerStream();
+    const auto got = recorder.Deliveries();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].bytes, NumberedRecord(kSE, 0, 0x11));
+    EXPECT_EQ(log.Entries(), (std::vector<std::string>{refused, kTerminated, kWaitCompleted}));
+}
+
+TEST(ListenerReceive, ALoopbackServerMayConnectFromAnyLoopbackAddress) {
+    LogCapture log;
+    StartedSE se(log);  // the server at 127.0.0.1
+    ASSERT_TRUE(se.started);
+    Peer server(se.listener.ListeningPort(), "127.0.0.1", "127.0.0.2");
+    ASSERT_TRUE(server.Connected());
+    ASSERT_TRUE(server.Send(NumberedRecord(kSE, 1, 0x22)));
+    ASSERT_TRUE(se.recorder.WaitFor(1));
+    EXPECT_EQ(se.recorder.Deliveries()[0].name, "SE2");
+}
+
+TEST(ListenerReceive, PortsAreTakenFromOneTo65535Only) {
+    LogCapture log;
+    NodeConnectionClientSE se;
+    se.SetLogFile(log.Log());
+    const std::string invalid =
+        "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: ";
+    for (const int port : {0, 65536}) {
+        EXPECT_FALSE(se.InitServerStream(port));
+        EXPECT_EQ(log.Entries().back(), invalid + std::to_string(port) + "  mStreamType: SingleElectrode");
+    }
+    // The ends of the range are ports: whether they can be bound is the system's business.
+    for (const int port : {1, 65535}) {
+        const std::size_t before = log.Entries().size();
+        const bool started = se.InitServerStream(port);
+        const auto entries = log.Entries();
+        for (std::size_t i = before; i < entries.size(); ++i)
+            EXPECT_EQ(entries[i].find("invalid port number"), std::string::npos) << entries[i];
+        if (started) EXPECT_EQ(se.ListeningPort(), port);
+        se.CloseServerStream();
+    }
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <ifaddrs.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -29,14 +30,21 @@ using namespace std::chrono_literals;
 /// Generous limit for waiting on another thread; only reached when a test fails.
 inline constexpr auto kPatience = 5s;
 
-/// The server's end of one data connection, connected over loopback.
+/// The server's end of one data connection: to `to`:`port`, from the address `from` when given.
 class Peer {
 public:
-    explicit Peer(int port) : mSocket(comlux::Socket::CreateTcp()) {
+    explicit Peer(int port, const std::string& to = "127.0.0.1", const std::string& from = "")
+        : mSocket(comlux::Socket::CreateTcp()) {
+        if (!from.empty()) {
+            sockaddr_in source{};
+            source.sin_family = AF_INET;
+            ::inet_pton(AF_INET, from.c_str(), &source.sin_addr);
+            if (::bind(mSocket.Fd(), reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0) return;
+        }
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::inet_pton(AF_INET, to.c_str(), &address.sin_addr);
         mConnected =
             ::connect(mSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         const int noDelay = 1;  // every Send leaves as a segment of its own
@@ -58,6 +66,22 @@ private:
     comlux::Socket mSocket;
     bool mConnected = false;
 };
+
+/// An IPv4 address of this computer that is not a loopback address; empty when it has none.
+inline std::string NonLoopbackAddress() {
+    ifaddrs* all = nullptr;
+    if (::getifaddrs(&all) != 0) return {};
+    std::string found;
+    for (const ifaddrs* entry = all; entry != nullptr && found.empty(); entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, text,
+                    sizeof text);
+        if (std::string(text).rfind("127.", 0) != 0) found = text;
+    }
+    ::freeifaddrs(all);
+    return found;
+}
 
 /// A record of `size` bytes with the byte pattern `fill` and a signed 32-bit number at offset 8.
 inline std::vector<unsigned char> NumberedRecord(int size, std::int32_t number, unsigned char fill) {

@@ -60,7 +60,7 @@ struct Stream {
         listener->SetLogFile(log.Log());
         listener->SetObjectNames(names, types);
         (listener.get()->*kind.setter)(&Recorder::Callback, &recorder);
-        started = listener->InitServerStream(0);
+        started = listener->InitServerStreamOnFreePort();
         peer = std::make_unique<Peer>(listener->ListeningPort());
     }
     ~Stream() { listener->CloseServerStream(); }
@@ -183,22 +183,27 @@ TEST(StreamTypes, NumbersOutsideTheTableAreReportedAndReceivingGoesOn) {
     EXPECT_EQ(entries[2], InvalidSpike("SE", INT32_MIN));
 }
 
-TEST(StreamTypes, TrackerIdIsUnsignedSixteenBitsAtOffsetTwo) {
+TEST(StreamTypes, TrackerIdIsUnsignedLittleEndianSixteenBitsAtOffsetTwo) {
     LogCapture log;
-    Stream vt(Kind("VT"), log, {"VT1", "VT2"}, {"VTAcqEnt", "VTAcqEnt"});
-    ASSERT_TRUE(
-        vt.peer->Send(Join({TrackerRecord(0xFFFF, 1), TrackerRecord(0x0100, 2), TrackerRecord(1, 3)})));
+    Stream vt(Kind("VT"), log, {"VT0", "VT1", "VT2"}, {"VTAcqEnt", "VTAcqEnt", "VTAcqEnt"});
+    // Read big-endian, 0x0002 would be 512 and 0x0100 would be 1; read signed, 0xFFFE would be -2.
+    ASSERT_TRUE(vt.peer->Send(Join({TrackerRecord(0x0100, 1), TrackerRecord(0x0002, 2),
+                                    TrackerRecord(0xFFFE, 3), TrackerRecord(1, 4)})));
     ASSERT_TRUE(vt.Drain(log));
-    ASSERT_EQ(vt.recorder.Deliveries().size(), 1u);
-    EXPECT_EQ(vt.recorder.Deliveries()[0].name, "VT2");
+    const auto got = vt.recorder.Deliveries();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].name, "VT2");
+    EXPECT_EQ(got[0].bytes, TrackerRecord(0x0002, 2));
+    EXPECT_EQ(got[1].name, "VT1");
+    EXPECT_EQ(got[1].bytes, TrackerRecord(1, 4));
     const std::string prefix =
         "ERROR NodeConnectionClientVT::ExecuteCallback() - Error, we have encountered an invalid video "
         "tracker ID "
         "from our comlux buffer.  id: ";
     const auto entries = log.Entries();
     ASSERT_GE(entries.size(), 2u);
-    EXPECT_EQ(entries[0], prefix + "65535");
-    EXPECT_EQ(entries[1], prefix + "256");
+    EXPECT_EQ(entries[0], prefix + "256");
+    EXPECT_EQ(entries[1], prefix + "65534");
 }
 
 TEST(StreamTypes, EventRecordsCarryTheFirstEventObjectsName) {
@@ -225,7 +230,7 @@ TEST(StreamTypes, WithoutCallbackOrContextRecordsAreDroppedSilently) {
         csc.SetLogFile(log.Log());
         csc.SetObjectNames({}, {});
         if (withCallback) csc.SetCallbackCSC(&Recorder::Callback, nullptr);
-        ASSERT_TRUE(csc.InitServerStream(0));
+        ASSERT_TRUE(csc.InitServerStreamOnFreePort());
         Peer peer(csc.ListeningPort());
         ASSERT_TRUE(peer.Send(Join({NumberedRecord(1044, 5, 0), NumberedRecord(1044, -5, 0)})));
         peer.Close();
