@@ -33,6 +33,11 @@ bool ComluxClient::OpenLogFile(std::string fileName) {
     return mNetworkNode->OpenLogFile(fileName);
 }
 
+bool ComluxClient::CloseLogFile() {
+    // Not under mLock: the log serialises its own writes, and the channel lives as long as this.
+    return mNetworkNode->Log().CloseLogFile() == 0;
+}
+
 bool ComluxClient::OpenConnection(std::string serverName, bool requestPort) {
     GateEntry entry(*mGate);
     if (!entry.Entered()) return false;
@@ -81,6 +86,11 @@ bool ComluxClient::CloseConnection() {
         if (!mNetworkNode->IsInitialized()) return true;
     }
     return mNetworkNode->ShutdownClient();
+}
+
+bool ComluxClient::IsConnected() {
+    std::lock_guard guard(mLock);
+    return mNetworkNode->IsInitialized();
 }
 
 bool ComluxClient::SendCommand(std::string command, std::string& answer) {

@@ -51,12 +51,17 @@ public:
 
     /// Opens (replaces) the client log file; true on success.
     bool OpenLogFile(std::string fileName);
+    /// Writes the log's closing line and closes it at once, even while another thread is inside
+    /// an operation (whose later lines are then dropped): for a program that must end now.
+    bool CloseLogFile();
     /// Connects through the port hand-out (requestPort) or straight to the command port,
     /// then sets up the six data streams and announces this computer's name.
     bool OpenConnection(std::string serverName, bool requestPort);
     /// Closes open streams, the listeners and the command connection. Does not wait for a
     /// command of another thread to be answered: that wait is cut short.
     bool CloseConnection();
+    /// True while the command connection is up. Waits until another thread's operation is over.
+    bool IsConnected();
     /// Sends the command; true with the answer's text (answer unchanged on failure).
     bool SendCommand(std::string command, std::string& answer);
     /// Sends the command; true with the raw answer payload in `block` and its size in `length`.

@@ -1,15 +1,71 @@
 #include "galdera/SimCommandLine.h"
 
+#include <CLI/CLI.hpp>
 #include <arpa/inet.h>
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <sstream>
 
 #include "galdera/ObjectsFile.h"
 
 namespace galdera {
 
 namespace {
+
+constexpr const char* kProgram = "galdera-sim";
+constexpr const char* kDescription = "galdera-sim: a stand-in acquisition server for the Comlux client";
+
+/// The option values as typed; checked and converted after CLI11 has split the command line.
+struct TypedValues {
+    std::string bindAddress;
+    std::string handoutPort;
+    std::string commandPort;
+    std::string rate;
+    std::string objectsFile;
+    bool objectsGiven = false;  ///< an empty --objects value is refused, not taken as "none"
+    bool quiet = false;
+};
+
+std::string NumberText(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+TypedValues Defaults() {
+    const ServerOptions defaults;
+    TypedValues values;
+    values.bindAddress = defaults.bindAddress;
+    values.handoutPort = std::to_string(defaults.handoutPort);
+    values.commandPort = std::to_string(defaults.commandPort);
+    values.rate = NumberText(defaults.recordsPerSecond);
+    return values;
+}
+
+/// The parser, bound to `values` (which must outlive it); repeated options keep the last value.
+void DefineOptions(CLI::App& app, TypedValues& values) {
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    // Arguments it does not know are left over; ParseCommandLine names the first as unknown.
+    app.allow_extras();
+    app.add_option("--bind", values.bindAddress, "IPv4 address to listen on")
+        ->type_name("ADDR")
+        ->capture_default_str();
+    app.add_option("--handout-port", values.handoutPort,
+                   "port that hands out the command port (0: any free port)")
+        ->type_name("PORT")
+        ->capture_default_str();
+    app.add_option("--command-port", values.commandPort, "port that serves commands (0: any free port)")
+        ->type_name("PORT")
+        ->capture_default_str();
+    app.add_option("--objects", values.objectsFile,
+                   "\"name type\" lines naming the objects (default: a few of each data type)")
+        ->type_name("FILE");
+    app.add_option("--rate", values.rate, "records per second sent for each opened object")
+        ->type_name("RECORDS_PER_S")
+        ->capture_default_str();
+    app.add_flag("--quiet", values.quiet, "print nothing per command received");
+}
 
 std::optional<int> ParsePort(const std::string& text) {
     int value = 0;
@@ -33,64 +89,74 @@ bool IsIpv4(const std::string& text) {
     return inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
-}  // namespace
-
-std::string UsageText() {
-    return "usage: galdera-sim [--bind ADDR] [--handout-port 26200] [--command-port 26100]\n"
-           "                   [--objects FILE] [--rate RECORDS_PER_S] [--quiet]\n";
+bool ConvertPort(const std::string& flag, const std::string& text, int& port, std::string& error) {
+    const auto parsed = ParsePort(text);
+    if (!parsed) {
+        error = flag + " needs a port number from 0 to 65535, not " + text;
+        return false;
+    }
+    port = *parsed;
+    return true;
 }
 
-bool ParseCommandLine(const std::vector<std::string>& arguments, SimCommandLine& result, std::string& error) {
-    std::optional<std::string> objectsFile;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& flag = arguments[i];
-        if (flag == "--quiet") {
-            result.quiet = true;
-            continue;
-        }
-        if (flag == "--help" || flag == "-h") {
-            result.help = true;
-            continue;
-        }
-        if (flag != "--bind" && flag != "--handout-port" && flag != "--command-port" && flag != "--objects" &&
-            flag != "--rate") {
-            error = "unknown option " + flag;
-            return false;
-        }
-        if (i + 1 >= arguments.size()) {
-            error = flag + " needs a value";
-            return false;
-        }
-        const std::string& value = arguments[++i];
-        if (flag == "--bind") {
-            if (!IsIpv4(value)) {
-                error = "--bind needs an IPv4 address, not " + value;
-                return false;
-            }
-            result.options.bindAddress = value;
-        } else if (flag == "--handout-port" || flag == "--command-port") {
-            const auto port = ParsePort(value);
-            if (!port) {
-                error = flag + " needs a port number from 0 to 65535, not " + value;
-                return false;
-            }
-            (flag == "--handout-port" ? result.options.handoutPort : result.options.commandPort) = *port;
-        } else if (flag == "--rate") {
-            const auto rate = ParseRate(value);
-            if (!rate) {
-                error = "--rate needs a number of records per second (0 or more), not " + value;
-                return false;
-            }
-            result.options.recordsPerSecond = *rate;
-        } else {
-            objectsFile = value;
-        }
+/// Converts the typed values into `line`; false with `error` set when one does not fit.
+bool Convert(const TypedValues& values, SimCommandLine& line, std::string& error) {
+    if (!IsIpv4(values.bindAddress)) {
+        error = "--bind needs an IPv4 address, not " + values.bindAddress;
+        return false;
     }
-    if (result.options.handoutPort != 0 && result.options.handoutPort == result.options.commandPort) {
+    line.options.bindAddress = values.bindAddress;
+    if (!ConvertPort("--handout-port", values.handoutPort, line.options.handoutPort, error) ||
+        !ConvertPort("--command-port", values.commandPort, line.options.commandPort, error)) {
+        return false;
+    }
+    const auto rate = ParseRate(values.rate);
+    if (!rate) {
+        error = "--rate needs a number of records per second (0 or more), not " + values.rate;
+        return false;
+    }
+    line.options.recordsPerSecond = *rate;
+    if (line.options.handoutPort != 0 && line.options.handoutPort == line.options.commandPort) {
         error = "the hand-out port and the command port must differ";
         return false;
     }
-    return !objectsFile || ReadObjectsFile(*objectsFile, result.options.objects, error);
+    line.quiet = values.quiet;
+    return !values.objectsGiven || ReadObjectsFile(values.objectsFile, line.options.objects, error);
+}
+
+}  // namespace
+
+std::string HelpText() {
+    CLI::App app(kDescription, kProgram);
+    TypedValues values = Defaults();
+    DefineOptions(app, values);
+    return app.help();
+}
+
+SimParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
+    SimParseResult result;
+    CLI::App app(kDescription, kProgram);
+    TypedValues values = Defaults();
+    DefineOptions(app, values);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        result.commandLine.help = true;
+        result.ok = true;
+        return result;
+    } catch (const CLI::ParseError& failure) {
+        result.error = failure.what();
+        return result;
+    }
+    if (!app.remaining().empty()) {
+        result.error = "unknown option " + app.remaining().front();
+        return result;
+    }
+    values.objectsGiven = app.count("--objects") > 0;
+    result.ok = Convert(values, result.commandLine, result.error);
+    return result;
 }
 
 }  // namespace galdera

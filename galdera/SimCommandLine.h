@@ -11,13 +11,19 @@ namespace galdera {
 struct SimCommandLine {
     ServerOptions options;  ///< echo left unset; the caller decides where commands go
     bool quiet = false;     ///< --quiet: print nothing per command
-    bool help = false;      ///< --help: print the usage and exit
+    bool help = false;      ///< --help: print the help text and exit
 };
 
-/// The usage text of galdera-sim.
-std::string UsageText();
-/// Parses the arguments after the program name; false with `error` set on bad usage or an
-/// unreadable objects file.
-bool ParseCommandLine(const std::vector<std::string>& arguments, SimCommandLine& result, std::string& error);
+/// Either the command line or the reason it cannot be used.
+struct SimParseResult {
+    bool ok = false;
+    SimCommandLine commandLine;
+    std::string error;  ///< one line, set when !ok
+};
+
+/// The help text generated from the options: what the program is, a synopsis, one line per option.
+std::string HelpText();
+/// Parses the arguments after the program name; not ok on bad usage or an unreadable objects file.
+SimParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace galdera

@@ -7,14 +7,14 @@
 #include "galdera/SimCommandLine.h"
 
 int main(int argc, char** argv) {
-    galdera::SimCommandLine commandLine;
-    std::string error;
-    if (!galdera::ParseCommandLine({argv + 1, argv + argc}, commandLine, error)) {
-        std::cerr << "galdera-sim: " << error << '\n' << galdera::UsageText();
+    galdera::SimParseResult parsed = galdera::ParseCommandLine({argv + 1, argv + argc});
+    if (!parsed.ok) {
+        std::cerr << "galdera-sim: " << parsed.error << '\n' << galdera::HelpText();
         return 2;
     }
+    galdera::SimCommandLine& commandLine = parsed.commandLine;
     if (commandLine.help) {
-        std::cout << galdera::UsageText();
+        std::cout << galdera::HelpText();
         return 0;
     }
     if (!commandLine.quiet) commandLine.options.echo = &std::cout;

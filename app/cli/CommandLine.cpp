@@ -1,13 +1,63 @@
 #include "app/cli/CommandLine.h"
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <optional>
 
 namespace sequora::cli {
 
 namespace {
+
+const char kSynopsis[] =
+    "usage: sequora-run [--server NAME] [--trials N | --continuous] [--seed N] [--journal PATH]\n"
+    "                   [--partial] [--log PATH] FILE.cfg\n"
+    "       sequora-run --list FILE.cfg\n"
+    "       sequora-run --save OUT.cfg FILE.cfg\n";
+
+const char kSummary[] =
+    "Runs the item list of FILE.cfg against the Galdera server NAME (default: this\n"
+    "computer) for N trials (default 1) or until Ctrl-C; --list prints the rows,\n"
+    "--save writes the list back in the standard layout.\n";
+
+// The arguments as given, before their values are checked.
+struct GivenArgs {
+    std::string server, trials, seed, journal, log, save;
+    bool continuous = false, list = false, partial = false;
+    std::vector<std::string> files;
+};
+
+// The options that only a run takes, as the parser names them.
+const char* const kRunOptions[] = {"--server", "--trials", "--continuous", "--seed", "--journal", "--log"};
+// The options that take a value, with the word shown when the value is missing.
+const std::pair<const char*, const char*> kValueOptions[] = {
+    {"--server", "a value"},  {"--trials", "a value"}, {"--seed", "a value"},
+    {"--journal", "a value"}, {"--log", "a value"},    {"--save", "OUT.cfg"}};
+
+void Describe(CLI::App& app, GivenArgs& given) {
+    app.description(kSummary);
+    app.footer(std::string("\n") + kSynopsis);
+    app.set_help_flag("-h,--help", "print this help and exit");
+    const auto value = [&app](const char* name, std::string& target, const char* type, const char* text) {
+        app.add_option(name, target, text)
+            ->type_name(type)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    value("--server", given.server, "NAME", "the Galdera server's name or address (default: this computer)");
+    value("--trials", given.trials, "N", "number of trials to play (default 1)");
+    app.add_flag("--continuous", given.continuous, "repeat the trials until Ctrl-C");
+    value("--seed", given.seed, "N",
+          "seed of the random delays and command choices, 0 to 4294967295 (default: from the clock)");
+    value("--journal", given.journal, "PATH",
+          "write the run journal (every command and delay, timed) to PATH");
+    app.add_flag("--partial", given.partial, "run a list that could be read only in part");
+    value("--log", given.log, "PATH", "the client log file (default: beside the executable)");
+    app.add_flag("--list", given.list, "print the loaded rows as JSON arrays, run nothing");
+    value("--save", given.save, "OUT.cfg", "write the loaded list to OUT.cfg in the standard layout");
+    app.add_option("FILE.cfg", given.files, "the item list")->type_name("");
+    // Unknown options are reported in this program's own words below.
+    app.allow_extras();
+}
 
 std::optional<int> WholeInteger(const std::string& text) {
     if (text.empty()) return std::nullopt;
@@ -18,62 +68,84 @@ std::optional<int> WholeInteger(const std::string& text) {
     return static_cast<int>(value);
 }
 
+std::optional<std::uint32_t> Seed(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno != 0 || value > UINT32_MAX) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
 ParseResult Failure(std::string error) {
     ParseResult result;
     result.error = std::move(error);
     return result;
 }
 
+// The parser's complaint about a value option, in the words sequora-run always used.
+std::string MissingValue(const std::string& parserMessage) {
+    for (const auto& [name, what] : kValueOptions) {
+        if (parserMessage.rfind(std::string(name) + ":", 0) == 0) return std::string(name) + " needs " + what;
+    }
+    return parserMessage;
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
-    Options options;
-    bool trialsGiven = false;
-    bool runOptionGiven = false;
-    std::vector<std::string> files;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&](std::string& target) {
-            if (i + 1 >= args.size()) return false;
-            target = args[++i];
-            return true;
-        };
-        if (arg == "--help" || arg == "-h") {
-            options.mode = Mode::Help;
-            ParseResult result;
-            result.ok = true;
-            result.options = options;
-            return result;
-        } else if (arg == "--server" || arg == "--log") {
-            if (!value(arg == "--server" ? options.server : options.logPath))
-                return Failure(arg + " needs a value");
-            runOptionGiven = true;
-        } else if (arg == "--trials") {
-            std::string text;
-            if (!value(text)) return Failure("--trials needs a value");
-            const auto trials = WholeInteger(text);
-            if (!trials) return Failure("--trials needs an integer, not \"" + text + "\"");
-            options.trials = *trials;
-            trialsGiven = runOptionGiven = true;
-        } else if (arg == "--continuous") {
-            options.continuous = runOptionGiven = true;
-        } else if (arg == "--list" || arg == "--save") {
-            if (options.mode != Mode::Run) return Failure("only one of --list and --save may be given");
-            options.mode = arg == "--list" ? Mode::List : Mode::Save;
-            if (options.mode == Mode::Save && !value(options.outPath)) return Failure("--save needs OUT.cfg");
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            return Failure("unknown option " + arg);
-        } else {
-            files.push_back(arg);
-        }
+    CLI::App app("", "sequora-run");
+    GivenArgs given;
+    Describe(app, given);
+    try {
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        ParseResult result;
+        result.ok = true;
+        result.options.mode = Mode::Help;
+        return result;
+    } catch (const CLI::ArgumentMismatch& error) {
+        return Failure(MissingValue(error.what()));
+    } catch (const CLI::ParseError& error) {
+        return Failure(error.what());
     }
 
+    for (const std::string& extra : app.remaining()) {
+        if (extra.size() > 1 && extra[0] == '-') return Failure("unknown option " + extra);
+        given.files.push_back(extra);
+    }
+
+    Options options;
+    options.server = given.server;
+    options.logPath = given.log;
+    options.journalPath = given.journal;
+    options.continuous = given.continuous;
+    options.partial = given.partial;
+    options.outPath = given.save;
+    const bool trialsGiven = app.count("--trials") > 0;
+    if (trialsGiven) {
+        const auto trials = WholeInteger(given.trials);
+        if (!trials) return Failure("--trials needs an integer, not \"" + given.trials + "\"");
+        options.trials = *trials;
+    }
+    if (app.count("--seed") > 0) {
+        options.seed = Seed(given.seed);
+        if (!options.seed)
+            return Failure("--seed needs a whole number from 0 to 4294967295, not \"" + given.seed + "\"");
+    }
+    const bool saveGiven = app.count("--save") > 0;
+    if (given.list && saveGiven) return Failure("only one of --list and --save may be given");
+    if (given.list) options.mode = Mode::List;
+    if (saveGiven) options.mode = Mode::Save;
+
+    bool runOptionGiven = false;
+    for (const char* name : kRunOptions) runOptionGiven = runOptionGiven || app.count(name) > 0;
     if (trialsGiven && options.continuous) return Failure("--trials and --continuous exclude each other");
     if (options.mode != Mode::Run && runOptionGiven) return Failure("--list and --save take no run options");
-    if (files.size() != 1)
-        return Failure(files.empty() ? "FILE.cfg is missing" : "only one FILE.cfg may be given");
-    options.cfgPath = files.front();
+    if (given.files.size() != 1)
+        return Failure(given.files.empty() ? "FILE.cfg is missing" : "only one FILE.cfg may be given");
+    options.cfgPath = given.files.front();
 
     ParseResult result;
     result.ok = true;
@@ -82,12 +154,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-    return "usage: sequora-run [--server NAME] [--trials N | --continuous] [--log PATH] FILE.cfg\n"
-           "       sequora-run --list FILE.cfg\n"
-           "       sequora-run --save OUT.cfg FILE.cfg\n"
-           "Runs the item list of FILE.cfg against the Galdera server NAME (default: this\n"
-           "computer) for N trials (default 1) or until Ctrl-C; --list prints the rows,\n"
-           "--save writes the list back in the standard layout.\n";
+    return kSynopsis;
+}
+
+std::string HelpText() {
+    CLI::App app("", "sequora-run");
+    GivenArgs given;
+    Describe(app, given);
+    return app.help();
 }
 
 }  // namespace sequora::cli

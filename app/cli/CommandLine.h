@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,12 +13,15 @@ enum class Mode { Run, List, Save, Help };
 /// The parsed command line of sequora-run.
 struct Options {
     Mode mode = Mode::Run;
-    std::string server;       ///< empty: this computer's name
-    int trials = 1;           ///< trials to play unless `continuous`
-    bool continuous = false;  ///< repeat until interrupted
-    std::string logPath;      ///< empty: beside the executable
-    std::string cfgPath;      ///< the item list to run, list or save
-    std::string outPath;      ///< --save's output file
+    std::string server;                 ///< empty: this computer's name
+    int trials = 1;                     ///< trials to play unless `continuous`
+    bool continuous = false;            ///< repeat until interrupted
+    std::optional<std::uint32_t> seed;  ///< the run's random seed; none: taken from the clock
+    std::string journalPath;            ///< empty: no run journal
+    bool partial = false;               ///< run a list that was read only in part
+    std::string logPath;                ///< empty: beside the executable
+    std::string cfgPath;                ///< the item list to run, list or save
+    std::string outPath;                ///< --save's output file
 };
 
 /// Either the options or the reason the command line is unusable.
@@ -29,7 +34,10 @@ struct ParseResult {
 /// Parses the arguments after the program name.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-/// The usage text, several lines ending with a line end.
+/// The short usage text shown after a usage error, several lines ending with a line end.
 std::string UsageText();
+
+/// The full help (--help): the usage, then every option with its description.
+std::string HelpText();
 
 }  // namespace sequora::cli

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -9,10 +12,17 @@
 namespace sequora::cli {
 
 /// The headless host of a trial run: what the window would show in a box becomes one
-/// line on the error stream, and so does the progress. Lines from the worker, the
-/// client's reading thread and the main thread never mix.
+/// line on the error stream, and so do the progress, the seed and the real-time grant.
+/// It also tells the main thread when the run has ended.
+///
+/// Threads: lines from the worker, the client's reading thread and the main thread never
+/// mix (mLock); the main thread waits in WaitForEnd for the worker's RunEnded or for Wake
+/// from the interrupt watcher.
 class ConsoleObserver : public RunObserver {
 public:
+    /// What ended a WaitForEnd.
+    enum class Waited { Ended, Woken, TimedOut };
+
     /// `err` is not owned and must outlive the observer.
     explicit ConsoleObserver(std::ostream& err) : mErr(err) {}
 
@@ -24,10 +34,25 @@ public:
     void ControlsChanged() override {}
     /// "trial 2/5", or "trial 7" when running continuously.
     void TrialStarting(long long trial, int count) override;
+    /// "seed 12345", then what real-time treatment the worker was granted.
+    void RunStarted(const RunStartInfo& info) override;
+    /// Keeps the end and wakes WaitForEnd.
+    void RunEnded(const RunEndInfo& info) override;
+
+    /// Waits until the run has ended, Wake() was called since the last wait, or `deadline`
+    /// (none: no time limit).
+    Waited WaitForEnd(std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+    /// Ends the current (or the next) WaitForEnd early.
+    void Wake();
+    /// How the run ended, once it has.
+    std::optional<RunEndInfo> End();
 
 private:
     std::ostream& mErr;
-    std::mutex mLock;  // keeps lines whole
+    std::mutex mLock;  // keeps lines whole; guards the members below
+    std::condition_variable mChanged;
+    std::optional<RunEndInfo> mEnd;
+    bool mWoken = false;
 };
 
 }  // namespace sequora::cli

@@ -63,6 +63,11 @@ void InterruptWatcher::OnInterrupt(std::function<void()> action) {
     if (mInterrupted && mAction) mAction();
 }
 
+void InterruptWatcher::OnSecondInterrupt(std::function<void()> lastWords) {
+    std::lock_guard guard(mLock);
+    mLastWords = std::move(lastWords);
+}
+
 void InterruptWatcher::Watch() {
     pollfd fds[2] = {{mSignalFd, POLLIN, 0}, {mWakeFd, POLLIN, 0}};
     for (;;) {
@@ -74,7 +79,10 @@ void InterruptWatcher::Watch() {
         signalfd_siginfo info;
         if (read(mSignalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
         std::lock_guard guard(mLock);
-        if (mInterrupted.exchange(true)) _exit(kInterruptedStatus);
+        if (mInterrupted.exchange(true)) {
+            if (mLastWords) mLastWords();
+            _exit(kInterruptedStatus);
+        }
         if (mAction) mAction();
     }
 }

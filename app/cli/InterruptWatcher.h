@@ -9,7 +9,8 @@ namespace sequora::cli {
 
 /// Turns Ctrl-C (SIGINT) and SIGTERM into a call on an ordinary thread, so that nothing
 /// but the kernel runs in signal context. The first signal calls the installed action;
-/// a second one ends the process at once (for a run stuck waiting on a dead server).
+/// a second one calls the last words (closing the log) and ends the process at once with
+/// status 130 (for a run stuck waiting on a dead server).
 ///
 /// BlockSignals() must run in main before any thread starts, so that every thread
 /// inherits the blocked mask and the signals are only ever read from the signalfd.
@@ -26,8 +27,12 @@ public:
     InterruptWatcher& operator=(const InterruptWatcher&) = delete;
 
     /// Installs the action for the first signal (called on the watching thread); when a
-    /// signal came before, the action runs at once on the calling thread.
+    /// signal came before, the action runs at once on the calling thread. The action must
+    /// not block: the watcher cannot see a second signal while it runs.
     void OnInterrupt(std::function<void()> action);
+    /// Installs what a second signal does on the watching thread before the process ends;
+    /// it must be quick and must not wait for other threads.
+    void OnSecondInterrupt(std::function<void()> lastWords);
     /// Whether a signal has arrived.
     bool Interrupted() const { return mInterrupted.load(); }
     /// False when the signalfd could not be set up (signals then keep their defaults).
@@ -39,8 +44,9 @@ private:
     int mSignalFd = -1;
     int mWakeFd = -1;                       // an eventfd that ends Watch()
     std::atomic<bool> mInterrupted{false};  // written by the watching thread
-    std::mutex mLock;                       // guards mAction
+    std::mutex mLock;                       // guards mAction and mLastWords
     std::function<void()> mAction;
+    std::function<void()> mLastWords;
     std::thread mThread;
 };
 

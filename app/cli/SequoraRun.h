@@ -11,8 +11,9 @@ class InterruptWatcher;
 /// Exit statuses of sequora-run.
 enum ExitStatus : int {
     kExitDone = 0,              ///< trials completed or stopped by Ctrl-C, or list/save done
-    kExitConnectionFailed = 1,  ///< also: the worker could not be started
-    kExitBadUsage = 2           ///< also: FILE.cfg cannot be read
+    kExitConnectionFailed = 1,  ///< also: Ctrl-C while connecting, or the worker could not be started
+    kExitBadUsage = 2,          ///< also: FILE.cfg cannot be read, or the journal cannot be written
+    kExitRunFailed = 3          ///< the run ended early: a command could not be sent or answered
 };
 
 /// sequora-run as a whole: parses `args` (without the program name), then lists, saves

@@ -2,10 +2,6 @@
 
 namespace sequora {
 
-std::string RandomDelayText(int delayMin, int delayMax) {
-    return "Random: " + std::to_string(delayMin) + "-" + std::to_string(delayMax);
-}
-
 AddItemOutcome BuildItemCells(const ItemForm& form) {
     AddItemOutcome outcome;
     if (form.useRandomDelay && form.delayMin > form.delayMax) {
@@ -13,22 +9,23 @@ AddItemOutcome BuildItemCells(const ItemForm& form) {
         return outcome;
     }
 
-    ItemCells cells = {"No", "NA", "No", "NA", "NA", "No", "NA", ""};
+    ItemCells cells = BlankItemCells();
     auto cell = [&cells](ItemColumn column) -> std::string& { return cells[column - 1]; };
 
     if (form.sendEvent) {
-        cell(kColSendEvent) = "Yes";
+        cell(kColSendEvent) = cell_words::kYes;
         cell(kColEventString) = form.eventString;
     }
     if (form.setBit) {
-        static constexpr const char* kBitStates[] = {"On", "Off"};
-        cell(kColSetBit) = "Yes";
+        cell(kColSetBit) = cell_words::kYes;
         cell(kColBitNumber) = std::to_string(form.bitNumber);
         const bool known = form.bitStateIndex == 0 || form.bitStateIndex == 1;
-        cell(kColBitState) = known ? kBitStates[form.bitStateIndex] : "NA";
+        cell(kColBitState) = !known                    ? cell_words::kNotApplicable
+                             : form.bitStateIndex == 0 ? cell_words::kOn
+                                                       : cell_words::kOff;
     }
     if (form.sendCommand) {
-        cell(kColSendCommand) = "Yes";
+        cell(kColSendCommand) = cell_words::kYes;
         cell(kColCommand) = form.command;
     }
     cell(kColDelay) =

@@ -35,7 +35,4 @@ inline constexpr const char kDelayRangeRefusal[] =
 /// Applies the Add Item rules to the form: only checked boxes contribute their fields.
 AddItemOutcome BuildItemCells(const ItemForm& form);
 
-/// The "Delay" text of a random delay range, "Random: <min>-<max>".
-std::string RandomDelayText(int delayMin, int delayMax);
-
 }  // namespace sequora

@@ -65,14 +65,14 @@ void CfgSetup::Load(const std::string& path) {
 }
 
 int CfgSetup::CreateTrialItem(const std::string&) {
-    mList.AddItemRow({"No", "NA", "No", "NA", "NA", "No", "NA", "0"});
+    mList.AddItemRow(BlankItemCells());
     return 0;
 }
 
 int CfgSetup::SendEventString(const std::string& line) {
     const int last = mList.RowCount() - 1;
     if (last < 0) return -1;
-    mList.SetCellText(last, kColSendEvent, "Yes");
+    mList.SetCellText(last, kColSendEvent, cell_words::kYes);
     mList.SetCellText(last, kColEventString, QuotedText(line));
     return 0;
 }
@@ -82,16 +82,16 @@ int CfgSetup::SendTtlBit(const std::string& line) {
     if (last < 0) return -1;
     const std::string state = FoldAscii(WordAt(line, 2));
     if (state != "on" && state != "off") return -1;
-    mList.SetCellText(last, kColSetBit, "Yes");
+    mList.SetCellText(last, kColSetBit, cell_words::kYes);
     mList.SetCellText(last, kColBitNumber, WordAt(line, 1));
-    mList.SetCellText(last, kColBitState, state == "on" ? "On" : "Off");
+    mList.SetCellText(last, kColBitState, state == "on" ? cell_words::kOn : cell_words::kOff);
     return 0;
 }
 
 int CfgSetup::SendCommand(const std::string& line) {
     const int last = mList.RowCount() - 1;
     if (last < 0) return -1;
-    mList.SetCellText(last, kColSendCommand, "Yes");
+    mList.SetCellText(last, kColSendCommand, cell_words::kYes);
     mList.SetCellText(last, kColCommand, QuotedText(line));
     return 0;
 }
@@ -99,7 +99,7 @@ int CfgSetup::SendCommand(const std::string& line) {
 int CfgSetup::SetDelay(const std::string& line) {
     const int last = mList.RowCount() - 1;
     if (last < 0) return -1;
-    const std::size_t random = line.find("Random:");
+    const std::size_t random = line.find(cell_words::kRandomMarker);
     mList.SetCellText(last, kColDelay, random != std::string::npos ? line.substr(random) : WordAt(line, 1));
     return 0;
 }

@@ -58,13 +58,13 @@ std::string CfgWriter::FormatText(const std::vector<ItemRow>& rows) {
     for (const ItemRow& row : rows) {
         text += "-CreateTrialItem";
         text += kLineEnd;
-        if (row[kColSendEvent] == "Yes") {
+        if (SendsEvent(row)) {
             text += "\t-SendEventString \"" + row[kColEventString] + "\"" + kLineEnd;
         }
-        if (row[kColSetBit] == "Yes") {
+        if (SetsBit(row)) {
             text += "\t-SendTTLBit " + row[kColBitNumber] + " " + row[kColBitState] + kLineEnd;
         }
-        if (row[kColSendCommand] == "Yes") {
+        if (SendsCommand(row)) {
             text += "\t-SendCommand \"" + row[kColCommand] + "\"" + kLineEnd;
         }
         text += "\t-SetDelay " + row[kColDelay] + kLineEnd;

@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "app/core/ItemCells.h"
+
 namespace sequora::item_actions {
 
 namespace {
@@ -70,7 +72,7 @@ std::vector<std::string> CommandPieces(const std::string& command) {
 }
 
 std::optional<DelayRange> RandomDelayRange(const std::string& delayCell) {
-    if (delayCell.find("Random:") == std::string::npos) return std::nullopt;
+    if (!IsRandomDelay(delayCell)) return std::nullopt;
     const std::size_t blank = delayCell.find(' ');
     const std::string bounds = blank == std::string::npos ? delayCell : delayCell.substr(blank + 1);
     // The minimum is read from before the first "-", so a negative minimum reads as 0

@@ -1,31 +1,13 @@
 #pragma once
 
-#include <array>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/core/ItemCells.h"
+
 namespace sequora {
-
-/// Columns of an experiment item row.
-enum ItemColumn : int {
-    kColNumber = 0,
-    kColSendEvent,
-    kColEventString,
-    kColSetBit,
-    kColBitNumber,
-    kColBitState,
-    kColSendCommand,
-    kColCommand,
-    kColDelay,
-    kColumnCount
-};
-
-/// The nine cell texts of one row, column "#" first.
-using ItemRow = std::array<std::string, kColumnCount>;
-/// The texts of columns 1 to 8, as Add Item and the .cfg reader hand them over.
-using ItemCells = std::array<std::string, kColumnCount - 1>;
 
 /// The experiment item list: rows of nine texts, the rows being the only record of the
 /// items. Safe for one writer thread and any number of reader threads (a trial run reads

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 
 namespace sequora {
 
-/// The time sources of a trial run: a monotonic clock the worker sleeps on, and the
-/// calendar seconds that seed the random draws. The program uses SteadyRunClock; tests
-/// substitute a virtual clock so that delays cost no real time.
+/// The time sources of a trial run: a monotonic clock the worker sleeps on and times its
+/// actions with, and the calendar time that stamps the run's journal and seeds a run given
+/// no seed. The program uses SteadyRunClock; tests substitute a virtual clock so that delays
+/// cost no real time.
 class RunClock {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -19,8 +19,8 @@ public:
 
     /// The monotonic time now.
     virtual TimePoint Now() = 0;
-    /// Seconds since 1970-01-01 UTC.
-    virtual std::int64_t CalendarSeconds() = 0;
+    /// The calendar time now.
+    virtual std::chrono::system_clock::time_point CalendarNow() = 0;
     /// Blocks until `deadline` has passed or `wake` returns true; returns wake()'s last
     /// value. `wake` is checked on entry, after every Interrupt() and possibly more often.
     virtual bool WaitUntil(TimePoint deadline, const WakeCondition& wake) = 0;

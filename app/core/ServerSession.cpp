@@ -10,7 +10,6 @@ namespace sequora {
 namespace {
 
 const char kLogFileName[] = "Sequora Comlux Client Log File.txt";
-const char kConnectionFailed[] = "Connection Failed, Please check log file for details";
 const char kObjectsFailed[] = "Retrieval of Galdera Objects and Types was Failed";
 const char kApplicationName[] = "Sequora";
 

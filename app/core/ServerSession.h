@@ -17,6 +17,9 @@ public:
     /// Shows one of the procedure's messages to the user and returns when it was seen.
     using ShowMessage = std::function<void(const std::string& text)>;
 
+    /// The message of a connection that could not be made.
+    static constexpr char kConnectionFailed[] = "Connection Failed, Please check log file for details";
+
     /// `client` is not owned and must outlive the session.
     explicit ServerSession(comlux::ComluxClient& client) : mClient(client) {}
 

@@ -17,10 +17,8 @@ RunClock::TimePoint SteadyRunClock::Now() {
     return std::chrono::steady_clock::now();
 }
 
-std::int64_t SteadyRunClock::CalendarSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
+std::chrono::system_clock::time_point SteadyRunClock::CalendarNow() {
+    return std::chrono::system_clock::now();
 }
 
 bool SteadyRunClock::WaitUntil(TimePoint deadline, const WakeCondition& wake) {

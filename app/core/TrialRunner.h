@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "app/core/CommandSender.h"
 #include "app/core/ItemList.h"
 #include "app/core/RunClock.h"
+#include "app/core/RunJournal.h"
 #include "app/core/RunObserver.h"
 
 namespace sequora {
@@ -27,34 +31,72 @@ struct RunControls {
     bool operator==(const RunControls&) const = default;
 };
 
+/// Where a run's journal goes and what its start line names.
+struct JournalSettings {
+    std::string path;      ///< the journal file; empty: no journal
+    std::string server;    ///< the server's name
+    std::string listFile;  ///< the item list's file, if it came from one
+};
+
 /// Plays the item list as trials on a worker thread: every row's actions become command
 /// texts sent through the CommandSender, then the row's delay is slept. The window (or
 /// sequora-run) forwards its Start, Pause/Continue, Stop and Run Continuously controls
 /// here and reads Controls() afterwards.
 ///
-/// Each run has its own stop token: Stop ends that run only, wakes its delay at once and
-/// no further command is sent by it, so a new Start never shares its run with an old
-/// worker. The runner references the list, sender, observer and clock it is given; they
-/// must outlive it. Destroying the runner stops the run and joins every worker.
+/// A run ends in one of four ways (RunEnd): its trials are done; Stop; a command that could
+/// not be sent or answered, which ends the run at once with one message saying where and why;
+/// or the host closing. Every way but completion resets the TTL bits the run set on and did
+/// not reset (Safe Stop), in the order they were set, while the connection is usable.
+///
+/// Each run draws its random delays and "|" pieces from one generator seeded once (SetSeed,
+/// or from the clock), may write a journal of every command and delay (SetJournal), and may
+/// ask for real-time scheduling (SetRealtime).
+///
+/// Each run has its own stop token: Stop ends that run only, wakes its delay at once and no
+/// further command is sent by it except its resets, so a new Start never shares its run with
+/// an old worker; while the old run may still reset bits, the new run's first command waits
+/// for those resets (which could otherwise undo the new run's own settings).
+///
+/// Threads: the control operations run on the host's thread; one worker thread per run calls
+/// the sender and the observer. The run flags are atomic; mLock guards the controls, the
+/// settings for the next run and the list of workers. The runner references the list, sender,
+/// observer and clock it is given; they must outlive it. Destroying the runner closes it.
 class TrialRunner {
 public:
     TrialRunner(ItemList& items, CommandSender& sender, RunObserver& observer, RunClock& clock);
+    /// Close().
     ~TrialRunner();
     TrialRunner(const TrialRunner&) = delete;
     TrialRunner& operator=(const TrialRunner&) = delete;
 
     /// Starts a run unless one is running or paused. `readForm` is called once the run is
     /// marked running and before the worker starts (the window reads its form there and
-    /// calls SetTrialCount). Returns true when a worker was started.
+    /// calls SetTrialCount, SetJournal, ...). Returns true when a worker was started; a
+    /// journal that cannot be opened or a worker that cannot be created is reported through
+    /// ShowMessage on the calling thread and starts nothing. Start does not look at the
+    /// connection: a host that must not start without one asks CommandSender::Connected()
+    /// first and shows run_messages::kStartNeedsConnection (a run started without one ends at
+    /// its first command with the failed-send message).
     bool Start(const std::function<void()>& readForm = {});
     /// Pause when running, Continue when paused; nothing when idle.
     void PauseContinue();
     /// Stops the current run (if any) and restores the idle control states.
     void Stop();
+    /// Ends the runner because its host closes: a run under way ends as "closed" (with its
+    /// Safe Stop), the observer hears nothing more, and Close returns when every worker has
+    /// ended. No run starts afterwards.
+    void Close();
     /// Sets whether trials repeat until Stop; the trial-count field is read-only while set.
     void SetRunContinuously(bool continuously);
     /// Sets the number of trials of the next run (read afresh before every trial).
     void SetTrialCount(int count);
+    /// The seed of the following runs; nullopt (the default): each run takes a fresh seed
+    /// from the clock. The seed used is reported by RunObserver::RunStarted and the journal.
+    void SetSeed(std::optional<std::uint32_t> seed);
+    /// The journal of the following runs (an empty path: none).
+    void SetJournal(JournalSettings settings);
+    /// Whether the following runs' workers ask for real-time treatment (RealtimeHold).
+    void SetRealtime(bool enabled);
 
     /// The control states to show now.
     RunControls Controls() const;
@@ -71,19 +113,26 @@ public:
 
 private:
     struct RunToken;
+    struct Play;
     struct Worker {
         std::thread thread;
         std::shared_ptr<RunToken> run;
     };
+    enum class Ending { Completed, StoppedWhilePaused, Stopped, SendFailed };
 
     void RunTrials(std::shared_ptr<RunToken> run);
-    void PlayTrials(RunToken& run);
-    bool HoldWhilePaused(const RunToken& run);
+    void WaitForEarlierRun(RunToken& run);
+    void BeginRun(Play& play, const RealtimeGrant& grant);
+    Ending PlayTrials(Play& play);
+    std::string FinishRun(Play& play, Ending ending);
+    void SafeStop(Play& play);
+    bool ClaimBitBeforeSending(RunToken& run);
+    bool HoldWhilePaused(Play& play);
     void WaitWhileNothingToPlay(const RunToken& run);
-    void ProcessItem(int row, const RunToken& run);
-    void Send(const std::string& command, const RunToken& run);
-    void SleepDelay(long long milliseconds, const RunToken& run);
-    int DrawRandom();
+    void ProcessItem(int row, Play& play);
+    bool Send(const std::string& command, JournalAction action, Play& play);
+    bool Exchange(const std::string& command, JournalAction action, Play& play);
+    void Record(Play& play, JournalLine line);
     void ShowMessage(const std::string& text);
     bool StopRun(const RunToken& run);
     void StopLocked();
@@ -98,10 +147,14 @@ private:
     std::atomic<bool> mPaused{false};           // written by PauseContinue, Stop (host or worker)
     std::atomic<int> mTrialCount{1};            // written by SetTrialCount (host thread)
     std::atomic<bool> mRunContinuously{false};  // written by SetRunContinuously (host thread)
-    std::atomic<bool> mClosing{false};          // written by the destructor (host thread)
+    std::atomic<bool> mClosing{false};          // written by Close (host thread)
 
-    mutable std::mutex mLock;  // guards everything below
+    mutable std::mutex mLock;              // guards everything below
+    std::condition_variable mSendingDone;  // a run sent its last command, or a run was stopped
     RunControls mControls;
+    std::optional<std::uint32_t> mSeed;
+    JournalSettings mJournal;
+    bool mRealtime = false;
     std::shared_ptr<RunToken> mCurrentRun;  // the live run, null when idle
     std::vector<Worker> mWorkers;           // every worker not yet joined
 };

@@ -17,6 +17,7 @@
 #include "app/core/AddItemRules.h"
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
+#include "app/core/ItemCells.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/gui/ControlFactory.h"
 #include "app/gui/DialogPrompter.h"
@@ -36,7 +37,7 @@ const char kSaveTitle[] = "Brontavix Configuration File";
 const char kSaveFilter[] = "Configuration Files (*.cfg);;All Files (*.*)";
 constexpr std::chrono::milliseconds kLoadPausePerLine{20};
 
-constexpr std::array kBitStates{"On", "Off"};
+constexpr std::array kBitStates{cell_words::kOn, cell_words::kOff};
 constexpr int kBitStateAtStart = 1;
 constexpr std::array kCommandPresets{"No Selection", "-StartAcquisition", "-StopAcquisition",
                                      "-StartRecording", "-StopRecording"};

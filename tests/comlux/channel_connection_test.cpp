@@ -307,9 +307,12 @@ TEST_F(ChannelTest, UnresolvableHostIsExplained) {
     EXPECT_FALSE(client.InitializeClient("no-such-host.invalid", 26100));
     const auto log = Log();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2],
-              "NetworkNodeClient::GetServerInfo() - Error Getting Server Name, error code: "
-              "WSAHOST_NOT_FOUND - Authoritative answer host not found.");
+    // A resolver says "not found"; a machine without one ends up with the temporary failure.
+    EXPECT_THAT(log[log.size() - 2],
+                testing::AnyOf("NetworkNodeClient::GetServerInfo() - Error Getting Server Name, error code: "
+                               "WSAHOST_NOT_FOUND - Authoritative answer host not found.",
+                               "NetworkNodeClient::GetServerInfo() - Error Getting Server Name, error code: "
+                               "WSATRY_AGAIN - Nonauthoritative host not found, or server failure."));
     EXPECT_EQ(log.back(),
               "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
 }

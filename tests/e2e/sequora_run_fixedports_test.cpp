@@ -2,96 +2,30 @@
 // ports 26200/26100, with its exit statuses, its messages and Ctrl-C.
 #include <algorithm>
 #include <chrono>
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <signal.h>
-#include <spawn.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "galdera/GalderaServer.h"
+#include "tests/support/CfgText.h"
 #include "tests/support/FixedPorts.h"
+#include "tests/support/RunnerProcess.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 using ::testing::Not;
+using ::testing::StartsWith;
+using testsupport::CfgText;
+using testsupport::RunnerProcess;
 using namespace std::chrono_literals;
-
-const std::string kRunner = std::string(SEQUORA_BIN_DIR) + "/sequora-run";
-
-// A started sequora-run whose stdout and stderr go to files.
-class RunnerProcess {
-public:
-    RunnerProcess(const testsupport::TempDir& dir, const std::vector<std::string>& args)
-        : mOutPath(dir.File("out.txt")), mErrPath(dir.File("err.txt")) {
-        std::vector<std::string> argv{kRunner};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> pointers;
-        for (std::string& arg : argv) pointers.push_back(arg.data());
-        pointers.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, mOutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, mErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&mPid, kRunner.c_str(), &actions, nullptr, pointers.data(), environ) != 0) mPid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~RunnerProcess() {
-        if (mPid > 0 && !mReaped) {
-            kill(mPid, SIGKILL);
-            waitpid(mPid, nullptr, 0);
-        }
-    }
-
-    bool Started() const { return mPid > 0; }
-    void Signal(int signal) const { kill(mPid, signal); }
-    // The exit status, or -1 when the process did not end within a minute (it is killed).
-    int Wait() {
-        for (int i = 0; i < 6000; ++i) {
-            int status = 0;
-            if (waitpid(mPid, &status, WNOHANG) == mPid) {
-                mReaped = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
-    std::string Out() const { return testsupport::ReadFile(mOutPath); }
-    std::vector<std::string> ErrLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(testsupport::ReadFile(mErrPath));
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-
-private:
-    std::string mOutPath, mErrPath;
-    pid_t mPid = -1;
-    bool mReaped = false;
-};
-
-// An item list in the layout the .cfg writer produces.
-std::string CfgText(const std::vector<std::vector<std::string>>& items) {
-    std::string text = "\r\n\r\n";
-    for (const auto& lines : items) {
-        text += "-CreateTrialItem\r\n";
-        for (const std::string& line : lines) text += "\t" + line + "\r\n";
-        text += "\r\n\r\n";
-    }
-    return text;
-}
 
 class SequoraRunTest : public ::testing::Test {
 protected:
@@ -124,7 +58,12 @@ TEST_F(SequoraRunTest, PlaysTheListAndTheServerReceivesExactlyItsCommands) {
     RunnerProcess run(dir, {"--server", "127.0.0.1", "--trials", "2", "--log", log, cfg});
     ASSERT_TRUE(run.Started());
     EXPECT_EQ(run.Wait(), 0);
-    EXPECT_THAT(run.ErrLines(), ElementsAre("trial 1/2", "trial 2/2", "Trials Completed"));
+    const auto lines = run.ErrLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_THAT(lines[0], MatchesRegex("seed [0-9]+"));
+    EXPECT_THAT(lines[1], StartsWith("realtime: "));
+    EXPECT_THAT(std::vector<std::string>(lines.begin() + 2, lines.end()),
+                ElementsAre("trial 1/2", "trial 2/2", "Trials Completed"));
 
     const std::vector<std::string> trial = {" -PostEvent \"Tone on\" 0 0", "-SetDIOPortBits AcqSystem1 0 8",
                                             "-StartRecording", " -PostEvent \"\" 0 0",

@@ -1,9 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <regex>
 #include <signal.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "galdera/ObjectsFile.h"
 #include "galdera/SimCommandLine.h"
@@ -50,35 +52,74 @@ TEST(ObjectsFile, MalformedLinesAreRefusedWithTheirLineNumber) {
     }
 }
 
-TEST(SimCommandLine, ParsesEveryOptionAndRefusesBadValues) {
-    galdera::SimCommandLine line;
-    std::string error;
-    ASSERT_TRUE(galdera::ParseCommandLine(
-        {"--bind", "127.0.0.2", "--handout-port", "0", "--command-port", "4100", "--rate", "12.5", "--quiet"},
-        line, error))
-        << error;
+TEST(SimCommandLine, ParsesEveryOptionAndKeepsTheLastOfARepeatedOne) {
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.File("objects.txt"), "Tone EventAcqEnt\n");
+    const auto parsed = galdera::ParseCommandLine({"--bind", "127.0.0.2", "--handout-port", "0",
+                                                   "--command-port", "4100", "--rate", "12.5", "--rate=20",
+                                                   "--objects", dir.File("objects.txt"), "--quiet"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    const galdera::SimCommandLine& line = parsed.commandLine;
     EXPECT_EQ(line.options.bindAddress, "127.0.0.2");
     EXPECT_EQ(line.options.handoutPort, 0);
     EXPECT_EQ(line.options.commandPort, 4100);
-    EXPECT_DOUBLE_EQ(line.options.recordsPerSecond, 12.5);
+    EXPECT_DOUBLE_EQ(line.options.recordsPerSecond, 20);
+    EXPECT_EQ(line.options.objects, (std::vector<ServerObject>{{"Tone", "EventAcqEnt"}}));
     EXPECT_TRUE(line.quiet);
+    EXPECT_FALSE(line.help);
+}
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"--port", "1"},
-        {"--rate"},
-        {"--rate", "-1"},
-        {"--rate", "nan"},
-        {"--handout-port", "65536"},
-        {"--command-port", "12x"},
-        {"--bind", "localhost"},
-        {"--handout-port", "4000", "--command-port", "4000"},
-        {"--objects", "/nonexistent/objects.txt"},
+TEST(SimCommandLine, NothingGivenMeansTheServerDefaults) {
+    const auto parsed = galdera::ParseCommandLine({});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    const galdera::ServerOptions defaults;
+    EXPECT_EQ(parsed.commandLine.options.bindAddress, defaults.bindAddress);
+    EXPECT_EQ(parsed.commandLine.options.handoutPort, 26200);
+    EXPECT_EQ(parsed.commandLine.options.commandPort, 26100);
+    EXPECT_DOUBLE_EQ(parsed.commandLine.options.recordsPerSecond, defaults.recordsPerSecond);
+    EXPECT_EQ(parsed.commandLine.options.objects, galdera::DefaultObjects());
+    EXPECT_FALSE(parsed.commandLine.quiet);
+}
+
+TEST(SimCommandLine, BadUsageIsRefusedWithAMessageNamingTheFault) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--port", "1"}, "unknown option --port"},
+        {{"26200"}, "unknown option 26200"},
+        {{"-q"}, "unknown option -q"},
+        {{"--rate"}, "--rate: 1 required RECORDS_PER_S missing"},
+        {{"--rate", "-1"}, "--rate needs a number of records per second (0 or more), not -1"},
+        {{"--rate", "nan"}, "--rate needs a number of records per second (0 or more), not nan"},
+        {{"--rate", "--quiet"}, "--rate needs a number of records per second (0 or more), not --quiet"},
+        {{"--handout-port", "65536"}, "--handout-port needs a port number from 0 to 65535, not 65536"},
+        {{"--command-port", "12x"}, "--command-port needs a port number from 0 to 65535, not 12x"},
+        {{"--command-port", ""}, "--command-port needs a port number from 0 to 65535, not "},
+        {{"--bind", "localhost"}, "--bind needs an IPv4 address, not localhost"},
+        {{"--handout-port", "4000", "--command-port", "4000"},
+         "the hand-out port and the command port must differ"},
     };
-    for (const auto& arguments : bad) {
-        galdera::SimCommandLine refused;
-        std::string message;
-        EXPECT_FALSE(galdera::ParseCommandLine(arguments, refused, message)) << arguments[0];
-        EXPECT_FALSE(message.empty()) << arguments[0];
+    for (const auto& [arguments, message] : cases) {
+        const auto parsed = galdera::ParseCommandLine(arguments);
+        EXPECT_FALSE(parsed.ok) << arguments[0];
+        EXPECT_EQ(parsed.error, message) << arguments[0];
+    }
+}
+
+TEST(SimCommandLine, UnreadableOrEmptyObjectsFileNameIsRefused) {
+    for (const std::string path : {"/nonexistent/objects.txt", ""}) {
+        const auto parsed = galdera::ParseCommandLine({"--objects", path});
+        EXPECT_FALSE(parsed.ok) << path;
+        EXPECT_FALSE(parsed.error.empty()) << path;
+    }
+}
+
+TEST(SimCommandLine, HelpWinsOverEverythingElse) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
+                                                      {"-h"},
+                                                      {"--rate", "fast", "--help"},
+                                                      {"--no-such-flag", "-h"}}) {
+        const auto parsed = galdera::ParseCommandLine(arguments);
+        EXPECT_TRUE(parsed.ok) << arguments[0];
+        EXPECT_TRUE(parsed.commandLine.help) << arguments[0];
     }
 }
 
@@ -163,9 +204,24 @@ TEST(GalderaSim, BadUsageAndUnreadableObjectsExitWithTwoAndAMessage) {
     for (const auto& arguments : runs) {
         SimProcess sim(arguments);
         EXPECT_EQ(sim.Wait(), 2) << arguments[0];
-        EXPECT_NE(sim.Rest(true).find("galdera-sim: "), std::string::npos) << arguments[0];
+        const std::string errors = sim.Rest(true);
+        EXPECT_EQ(errors.rfind("galdera-sim: ", 0), 0u) << arguments[0];
+        // The message line comes first, then the help text to put it right.
+        EXPECT_EQ(errors.substr(errors.find('\n') + 1), galdera::HelpText()) << arguments[0];
         EXPECT_EQ(sim.Rest(false), "");
     }
+}
+
+TEST(GalderaSim, HelpListsEveryOptionOnStdoutAndExitsWithZero) {
+    SimProcess sim({"--help"});
+    EXPECT_EQ(sim.Wait(), 0);
+    const std::string help = sim.Rest(false);
+    for (const char* option : {"--bind ADDR", "--handout-port PORT", "--command-port PORT", "--objects FILE",
+                               "--rate RECORDS_PER_S", "--quiet", "--help"}) {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+    EXPECT_NE(help.find("=26200"), std::string::npos) << "defaults are shown";
+    EXPECT_EQ(sim.Rest(true), "");
 }
 
 TEST(GalderaSim, PortInUseExitsWithOne) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sys/socket.h>
 #include <thread>
 
 #include "galdera/GalderaServer.h"
@@ -39,7 +40,7 @@ protected:
         EXPECT_EQ(
             client.Command("-CreateStream " + address + " " + std::to_string(listener.Port()) + " " + type),
             "0");
-        return listener.Accept();
+        return Peer(listener.Accept());
     }
 
     /// The numbers carried by the next `count` records of `size` bytes, read at `offset`.

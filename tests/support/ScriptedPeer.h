@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Loopback.h"
+
 namespace testsupport {
 
 /// A frame as the command channel puts it on the wire; `length` overrides the length field.
@@ -17,8 +19,6 @@ std::string Frame(std::string_view payload, std::int32_t version = 1, std::uint3
                   std::optional<std::int32_t> length = std::nullopt);
 /// A well-formed answer frame carrying the text and its terminating NUL.
 std::string TextFrame(std::string_view text);
-/// A loopback port on which nothing listens (bound once, then released).
-int UnusedLoopbackPort();
 
 /// A scripted TCP peer on 127.0.0.1 (port chosen by the system). The steps are queued first
 /// and run in order on the peer's own thread after Start(); every blocking step gives up after
@@ -32,7 +32,7 @@ public:
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
     /// The listening port.
-    int Port() const { return mPort; }
+    int Port() const { return mListener.Port(); }
 
     /// Accepts the next connection (the script starts with one implicitly).
     ScriptedPeer& Accept();
@@ -65,13 +65,11 @@ public:
 
 private:
     using Step = std::function<bool()>;
-    bool ReadExact(char* buffer, std::size_t size);
     bool ReadOneFrame(std::string& command);
     void Run();
 
-    int mListenFd = -1;
-    int mConnectionFd = -1;  // peer thread only
-    int mPort = 0;
+    LoopbackListener mListener;      // opened by the constructor, then only read
+    LoopbackConnection mConnection;  // peer thread only
     std::vector<Step> mSteps;
     std::thread mThread;
     bool mResult = false;      // written by the peer thread, read after join

@@ -78,14 +78,70 @@ TEST_F(TrialClientTest, ServerReceivesTheRowsCommandsExactlyAndInOrder) {
     client.CloseConnection();
 }
 
-TEST_F(TrialClientTest, RunWithoutConnectionStillCompletes) {
+TEST_F(TrialClientTest, ARunWithoutConnectionStopsAtItsFirstCommand) {
     items.AddItemRow({"Yes", "A", "Yes", "1", "On", "Yes", "-StopRecording", "2"});
     sequora::TrialRunner runner(items, sender, observer, clock);
     runner.SetTrialCount(3);
     ASSERT_TRUE(runner.Start());
     runner.WaitForWorkers();
-    EXPECT_THAT(observer.Messages(), ElementsAre("Trials Completed"));
+    EXPECT_THAT(observer.Messages(),
+                ElementsAre("Run stopped: there is no connection to the server (trial 1, row 1, "
+                            "\" -PostEvent \"A\" 0 0\")."));
     EXPECT_FALSE(runner.Running());
+}
+
+TEST_F(TrialClientTest, TheSenderTellsWhyACommandFailed) {
+    std::string answer;
+    EXPECT_FALSE(sender.Connected());
+    EXPECT_FALSE(sender.SendCommand("-StartRecording", answer));
+    EXPECT_EQ(sender.LastFailure(), sequora::SendFailure::NotConnected);
+
+    galdera::ServerOptions options;
+    options.handoutPort = 0;
+    options.commandPort = 0;
+    galdera::GalderaServer server(options);
+    ASSERT_TRUE(server.Start());
+    client.SetPorts(server.HandoutPort(), server.CommandPort());
+
+    ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
+    EXPECT_TRUE(sender.Connected());
+    server.SetFault(galdera::Fault::CloseInsteadOfAnswer, 1);
+    EXPECT_FALSE(sender.SendCommand("-StartRecording", answer));
+    EXPECT_EQ(sender.LastFailure(), sequora::SendFailure::ConnectionLost);
+    EXPECT_FALSE(sender.Connected());
+
+    ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
+    server.SetFault(galdera::Fault::BadValidation, 1);
+    EXPECT_FALSE(sender.SendCommand("-StartRecording", answer));
+    // A corrupt answer leaves the connection up or gives it up; either way the reason says which.
+    EXPECT_EQ(sender.LastFailure(), client.IsConnected() ? sequora::SendFailure::AnswerUnreadable
+                                                         : sequora::SendFailure::ConnectionLost);
+    client.CloseConnection();
+}
+
+TEST_F(TrialClientTest, AServerLostMidRunEndsItWithTheConnectionLostAndNoFurtherCommands) {
+    galdera::ServerOptions options;
+    options.handoutPort = 0;
+    options.commandPort = 0;
+    galdera::GalderaServer server(options);
+    ASSERT_TRUE(server.Start());
+    client.SetPorts(server.HandoutPort(), server.CommandPort());
+    ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
+
+    items.AddItemRow({"No", "NA", "Yes", "3", "On", "No", "NA", "0"});
+    items.AddItemRow({"No", "NA", "No", "NA", "NA", "Yes", "-LogMessage tick 1", "1"});
+    sequora::TrialRunner runner(items, sender, observer, clock);
+    runner.SetRunContinuously(true);
+    ASSERT_TRUE(runner.Start());
+    const std::size_t before = server.Received().size();
+    ASSERT_TRUE(server.WaitForCommands(before + 6, std::chrono::seconds(10)));
+    server.SetFault(galdera::Fault::CloseInsteadOfAnswer);
+    runner.WaitForWorkers();
+    const auto messages = observer.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0],
+                ::testing::StartsWith("Run stopped: the connection to the server was lost (trial "));
+    EXPECT_FALSE(client.IsConnected()) << "so no reset could be sent";
 }
 
 }  // namespace

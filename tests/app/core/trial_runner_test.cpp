@@ -1,211 +1,45 @@
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
-#include <optional>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "app/core/ItemList.h"
 #include "app/core/RandomDraw.h"
 #include "app/core/TrialRunner.h"
+#include "tests/support/EventLog.h"
+#include "tests/support/ItemRows.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/RecordingSender.h"
+#include "tests/support/VirtualClock.h"
 
 namespace {
 
-using sequora::ItemCells;
 using sequora::ItemList;
-using sequora::RunClock;
 using sequora::RunControls;
 using sequora::TrialRunner;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::Not;
+using testsupport::BitRow;
+using testsupport::CommandRow;
+using testsupport::EventLog;
+using testsupport::EventRow;
+using testsupport::RecordingObserver;
+using testsupport::RecordingSender;
+using testsupport::VirtualClock;
+using testsupport::WaitRow;
 using namespace std::chrono_literals;
 
-constexpr auto kPatience = 10s;  // how long a test waits for the worker before failing
-
-// Everything the worker does, in order: "send <text>", "wait <ms>", "message <text>",
-// "controls".
-class EventLog {
-public:
-    void Add(std::string entry) {
-        {
-            std::lock_guard guard(mLock);
-            mEntries.push_back(std::move(entry));
-        }
-        mChanged.notify_all();
-    }
-    std::vector<std::string> Entries() const {
-        std::lock_guard guard(mLock);
-        return mEntries;
-    }
-    std::vector<std::string> Sends() const {
-        std::vector<std::string> sends;
-        for (const std::string& e : Entries())
-            if (e.rfind("send ", 0) == 0) sends.push_back(e.substr(5));
-        return sends;
-    }
-    bool WaitForEntry(const std::string& entry) {
-        std::unique_lock lock(mLock);
-        return mChanged.wait_for(lock, kPatience, [&] {
-            return std::find(mEntries.begin(), mEntries.end(), entry) != mEntries.end();
-        });
-    }
-
-private:
-    mutable std::mutex mLock;
-    std::condition_variable mChanged;
-    std::vector<std::string> mEntries;
-};
-
-// Virtual time: waits either jump to their deadline at once (automatic) or block until
-// the test advances the clock, so tests can act while the worker is in a delay.
-class VirtualClock : public RunClock {
-public:
-    explicit VirtualClock(EventLog& log) : mLog(log) {}
-
-    void SetAutomatic(bool automatic) {
-        std::lock_guard guard(mLock);
-        mAutomatic = automatic;
-    }
-    void SetCalendarSeconds(std::int64_t seconds) {
-        std::lock_guard guard(mLock);
-        mCalendarBase =
-            seconds - std::chrono::duration_cast<std::chrono::seconds>(mNow.time_since_epoch()).count();
-    }
-    TimePoint Now() override {
-        std::lock_guard guard(mLock);
-        return mNow;
-    }
-    std::int64_t CalendarSeconds() override {
-        std::lock_guard guard(mLock);
-        return mCalendarBase +
-               std::chrono::duration_cast<std::chrono::seconds>(mNow.time_since_epoch()).count();
-    }
-    bool WaitUntil(TimePoint deadline, const WakeCondition& wake) override {
-        std::unique_lock lock(mLock);
-        if (wake()) return true;
-        mLog.Add(
-            "wait " +
-            std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - mNow).count()));
-        if (mAutomatic) {
-            mNow = std::max(mNow, deadline);
-            return wake();
-        }
-        ++mWaitsBegun;
-        mDeadlines.push_back(deadline);
-        mChanged.notify_all();
-        mChanged.wait(lock, [&] { return mNow >= deadline || wake(); });
-        mDeadlines.erase(std::find(mDeadlines.begin(), mDeadlines.end(), deadline));
-        mChanged.notify_all();
-        return wake();
-    }
-    void Interrupt() override {
-        { std::lock_guard guard(mLock); }
-        mChanged.notify_all();
-    }
-    // Blocks until the n-th blocking wait (counted from 1) has begun and a worker waits.
-    bool AwaitWait(int n) {
-        std::unique_lock lock(mLock);
-        return mChanged.wait_for(lock, kPatience, [&] { return mWaitsBegun >= n && !mDeadlines.empty(); });
-    }
-    // Moves time to the earliest deadline anyone waits for.
-    void AdvanceToDeadline() {
-        {
-            std::lock_guard guard(mLock);
-            if (!mDeadlines.empty()) mNow = *std::min_element(mDeadlines.begin(), mDeadlines.end());
-        }
-        mChanged.notify_all();
-    }
-    int WaitersNow() {
-        std::lock_guard guard(mLock);
-        return static_cast<int>(mDeadlines.size());
-    }
-
-private:
-    EventLog& mLog;
-    std::mutex mLock;
-    std::condition_variable mChanged;
-    TimePoint mNow{};
-    std::int64_t mCalendarBase = 1700000000;
-    bool mAutomatic = true;
-    int mWaitsBegun = 0;
-    std::vector<TimePoint> mDeadlines;
-};
-
-// Records every command; can hold the first send of one text until released, to keep a
-// worker busy while the test stops and restarts the run.
-class RecordingSender : public sequora::CommandSender {
-public:
-    explicit RecordingSender(EventLog& log) : mLog(log) {}
-
-    bool SendCommand(const std::string& command, std::string& answer) override {
-        mLog.Add("send " + command);
-        std::unique_lock lock(mLock);
-        if (mHeldCommand && command == *mHeldCommand) {
-            mHeldCommand.reset();
-            mHolding = true;
-            mChanged.notify_all();
-            mChanged.wait(lock, [&] { return !mHolding; });
-        }
-        answer = "0";
-        return true;
-    }
-    void HoldFirst(const std::string& command) {
-        std::lock_guard guard(mLock);
-        mHeldCommand = command;
-    }
-    bool AwaitHolding() {
-        std::unique_lock lock(mLock);
-        return mChanged.wait_for(lock, kPatience, [&] { return mHolding; });
-    }
-    void Release() {
-        {
-            std::lock_guard guard(mLock);
-            mHolding = false;
-        }
-        mChanged.notify_all();
-    }
-
-private:
-    EventLog& mLog;
-    std::mutex mLock;
-    std::condition_variable mChanged;
-    std::optional<std::string> mHeldCommand;
-    bool mHolding = false;
-};
-
-class RecordingObserver : public sequora::RunObserver {
-public:
-    explicit RecordingObserver(EventLog& log) : mLog(log) {}
-    void ShowMessage(const std::string& text) override { mLog.Add("message " + text); }
-    void ControlsChanged() override { mLog.Add("controls"); }
-
-private:
-    EventLog& mLog;
-};
-
-ItemCells EventRow(const std::string& text, const std::string& delay) {
-    return {"Yes", text, "No", "NA", "NA", "No", "NA", delay};
-}
-ItemCells BitRow(const std::string& bit, const std::string& state) {
-    return {"No", "NA", "Yes", bit, state, "No", "NA", "0"};
-}
-ItemCells CommandRow(const std::string& command, const std::string& delay) {
-    return {"No", "NA", "No", "NA", "NA", "Yes", command, delay};
-}
-ItemCells WaitRow(const std::string& delay) {
-    return {"No", "NA", "No", "NA", "NA", "No", "NA", delay};
-}
-
-int DrawFor(std::int64_t seconds) {
+// The first `count` draws of a run seeded with `seed`.
+std::vector<int> Draws(std::uint32_t seed, int count) {
     sequora::RandomDraw draw;
-    draw.Seed(static_cast<std::uint32_t>(seconds));
-    return draw.Next();
+    draw.Seed(seed);
+    std::vector<int> draws;
+    for (int i = 0; i < count; ++i) draws.push_back(draw.Next());
+    return draws;
 }
 
 const RunControls kIdle{};
@@ -289,10 +123,10 @@ TEST_F(TrialRunnerTest, BuildsExactCommandTextsInActionOrder) {
                     "-SetDIOPortBits AcqSystem1 0 4", "-StartRecording"));
 }
 
-TEST_F(TrialRunnerTest, CommandPiecesAndRandomDelaysFollowTheCalendarSecond) {
-    const std::int64_t second = 1712345678;
-    clock.SetCalendarSeconds(second);
-    const int r = DrawFor(second);
+TEST_F(TrialRunnerTest, CommandPiecesAndRandomDelaysTakeSuccessiveDrawsOfTheRunsSeed) {
+    const std::uint32_t seed = 1712345678;
+    runner->SetSeed(seed);
+    const std::vector<int> r = Draws(seed, 5);
     items.AddItemRow(CommandRow("-StartRecording|-StopRecording", "0"));
     items.AddItemRow(CommandRow("-StartRecording|-StopRecording", "0"));
     items.AddItemRow(CommandRow("|x||", "0"));
@@ -300,40 +134,65 @@ TEST_F(TrialRunnerTest, CommandPiecesAndRandomDelaysFollowTheCalendarSecond) {
     items.AddItemRow(WaitRow("Random: 100-200"));
     RunToEnd(1);
 
-    const char* recording[] = {"-StartRecording", "-StopRecording"};
-    const char* blanks[] = {"", "x", "", ""};
-    const std::string twice = recording[r % 2];
-    EXPECT_THAT(log.Sends(), ElementsAre(twice, twice, blanks[r % 4]));
-    const std::string wait = "wait " + std::to_string(100 + (11 * r) % 100);
+    const std::string recording[] = {"-StartRecording", "-StopRecording"};
+    const std::string blanks[] = {"", "x", "", ""};
     EXPECT_THAT(log.Entries(),
-                ElementsAre("send " + twice, "send " + twice, std::string("send ") + blanks[r % 4], wait,
-                            wait, "controls", "message Trials Completed"));
+                ElementsAre("send " + recording[r[0] % 2], "send " + recording[r[1] % 2],
+                            "send " + blanks[r[2] % 4], "wait " + std::to_string(100 + (11 * r[3]) % 100),
+                            "wait " + std::to_string(100 + (11 * r[4]) % 100), "controls",
+                            "message Trials Completed"));
 }
 
-TEST_F(TrialRunnerTest, DrawsChangeWithTheSecond) {
-    // Two consecutive seconds whose draws pick different pieces, so a runner that drew
-    // once per run (or did not reseed) would send the same piece twice.
-    std::int64_t second = 1712345678;
-    while (DrawFor(second) % 2 == DrawFor(second + 1) % 2) ++second;
-    clock.SetCalendarSeconds(second);
-    items.AddItemRow(CommandRow("a|b", "1000"));
-    RunToEnd(2);
-    EXPECT_NE(log.Sends()[0], log.Sends()[1]);
+TEST_F(TrialRunnerTest, TheSameSeedReplaysARunAndDrawsWithinOneRunDiffer) {
+    items.AddItemRow(CommandRow("a|b|c|d|e|f|g|h", "Random: 0-1000"));
+    items.AddItemRow(CommandRow("a|b|c|d|e|f|g|h", "Random: 0-1000"));
+    runner->SetSeed(4242);
+    RunToEnd(3);
+    const auto first = log.Entries();
+    RunToEnd(3);
+    const auto both = log.Entries();
+    const std::vector<std::string> second(both.begin() + static_cast<long>(first.size()), both.end());
+    EXPECT_EQ(first, second);
+
+    // All draws fall within the same calendar second of the virtual clock, yet differ.
+    std::vector<std::string> waits;
+    for (const std::string& entry : first)
+        if (entry.rfind("wait ", 0) == 0) waits.push_back(entry);
+    ASSERT_EQ(waits.size(), 6u);
+    EXPECT_GT(std::set<std::string>(waits.begin(), waits.end()).size(), 3u)
+        << ::testing::PrintToString(waits);
+    const auto sends = log.Sends();
+    EXPECT_GT(std::set<std::string>(sends.begin(), sends.begin() + 6).size(), 2u);
+}
+
+TEST_F(TrialRunnerTest, WithoutASeedEachRunTakesAFreshOneAndReportsIt) {
+    items.AddItemRow(WaitRow("Random: 0-30000"));
+    RunToEnd(1);
+    runner->WaitForWorkers();
+    clock.SetAutomatic(true);
+    RunToEnd(1);
+    const auto starts = observer.Starts();
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_NE(starts[0].seed, starts[1].seed);
+    // The wait of each run is the one its reported seed gives.
+    const auto entries = log.Entries();
+    EXPECT_EQ(entries[0], "wait " + std::to_string((11 * Draws(starts[0].seed, 1)[0]) % 30000));
+    EXPECT_EQ(entries[3], "wait " + std::to_string((11 * Draws(starts[1].seed, 1)[0]) % 30000));
 }
 
 TEST_F(TrialRunnerTest, OddDelaysNeverBecomeLongWaits) {
-    const std::int64_t second = 1700000321;
-    clock.SetCalendarSeconds(second);
-    const int r = DrawFor(second);
+    const std::uint32_t seed = 1700000321;
+    runner->SetSeed(seed);
+    const std::vector<int> r = Draws(seed, 3);
     items.AddItemRow(WaitRow("Random: -5-10"));
     items.AddItemRow(WaitRow("Random: 100-100"));
     items.AddItemRow(WaitRow("-50"));
     items.AddItemRow(WaitRow("NA"));
     items.AddItemRow(WaitRow("Random: 0--50"));
     RunToEnd(1);
-    EXPECT_THAT(log.Entries(),
-                ElementsAre("wait " + std::to_string((11 * r) % 5), "wait 100",
-                            "wait " + std::to_string((11 * r) % 50), "controls", "message Trials Completed"));
+    EXPECT_THAT(log.Entries(), ElementsAre("wait " + std::to_string((11 * r[0]) % 5), "wait 100",
+                                           "wait " + std::to_string((11 * r[2]) % 50), "controls",
+                                           "message Trials Completed"));
 }
 
 TEST_F(TrialRunnerTest, PauseTakesHoldAfterTheDelayAndContinueResumes) {

@@ -1,10 +1,9 @@
 #include <algorithm>
 #include <chrono>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include "galdera/GalderaServer.h"
 #include "tests/app/gui/GuiTestSupport.h"
+#include "tests/support/Loopback.h"
 
 namespace guitest {
 namespace {
@@ -13,25 +12,10 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using namespace std::chrono_literals;
 
-const char kTrialsCompleted[] = "Trials Completed";
-
 std::vector<std::string> ReceivedTexts(const galdera::GalderaServer& server) {
     std::vector<std::string> texts;
     for (const galdera::ReceivedCommand& command : server.Received()) texts.push_back(command.text);
     return texts;
-}
-
-// A loopback port on which nothing listens: bound, then released again.
-int UnusedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 class WindowConnectionTest : public WindowTest {
@@ -50,11 +34,6 @@ protected:
     void TearDown() override {
         WindowTest::TearDown();
         server.reset();
-    }
-
-    bool MessageShown(const std::string& text) const {
-        const auto messages = prompter->Messages();
-        return std::find(messages.begin(), messages.end(), text) != messages.end();
     }
 
     std::unique_ptr<galdera::GalderaServer> server;
@@ -85,7 +64,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
 }
 
 TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {
-    const int port = UnusedPort();
+    const int port = testsupport::UnusedLoopbackPort();
     window->Client().SetPorts(port, port);
     Click(kIdConnect);
     EXPECT_THAT(prompter->Messages(), ElementsAre("Connection Failed, Please check log file for details"));
@@ -120,10 +99,14 @@ TEST_F(WindowConnectionTest, RunSendsTheRowsAndShowsTheCorruptAnswerBoxOnTheWind
     Click(kIdAddItem);
     const std::size_t before = server->Received().size();
 
-    // The worker reads the broken answer; its box must still open on the window thread.
+    // The worker reads the broken answer; its box must still open on the window thread. The
+    // failed command then ends the run.
     server->SetFault(galdera::Fault::BadValidation, 1);
     Click(kIdStart);
-    ASSERT_TRUE(WaitUntil([&] { return MessageShown(kTrialsCompleted); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto messages = prompter->Messages();
+        return !messages.empty() && messages.back().rfind("Run stopped: ", 0) == 0;
+    }));
     JoinWorkers();
 
     EXPECT_THAT(prompter->Messages(),

@@ -1,0 +1,248 @@
+// sequora-run when things go wrong, against the stand-in server on the fixed ports: a server
+// that dies mid-run, Ctrl-C while a bit is on, while connecting to a server that never
+// accepts and while an answer never comes, a second Ctrl-C, and the journal's times and seed.
+#include <chrono>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <signal.h>
+#include <sstream>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "galdera/GalderaServer.h"
+#include "tests/support/CfgText.h"
+#include "tests/support/FixedPorts.h"
+#include "tests/support/Loopback.h"
+#include "tests/support/Patience.h"
+#include "tests/support/RunnerProcess.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using ::testing::Not;
+using testsupport::CfgText;
+using testsupport::RunnerProcess;
+using namespace std::chrono_literals;
+
+// Ctrl-C is to be obeyed at once; this is "at once" with room for a busy machine, and far
+// below the minutes a connect or the seconds an answer would otherwise take.
+constexpr std::chrono::milliseconds kPromptExit{1500};
+
+const std::string kConnectionFailed = "Connection Failed, Please check log file for details";
+const std::string kLogClosed = "Log File Closed - End of File";
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> fields;
+    std::istringstream in(text);
+    for (std::string field; std::getline(in, field, separator);) fields.push_back(field);
+    if (!text.empty() && text.back() == separator) fields.emplace_back();
+    return fields;
+}
+
+// A listener on the hand-out port whose accept queue is full: new connections wait unanswered.
+class FullAcceptQueue {
+public:
+    FullAcceptQueue() {
+        // A backlog of 0 holds one connection that nobody accepts; later ones are left waiting.
+        mReady = mListener.IsListening() && ::listen(mListener.Fd(), 0) == 0;
+        mFiller = testsupport::LoopbackConnection::Connect(kHandoutPort);
+        mReady = mReady && mFiller.IsOpen();
+    }
+    bool Ready() const { return mReady; }
+
+private:
+    static constexpr int kHandoutPort = 26200;
+    testsupport::LoopbackListener mListener{kHandoutPort};
+    testsupport::LoopbackConnection mFiller;
+    bool mReady = false;
+};
+
+class RunIntegrityTest : public ::testing::Test {
+protected:
+    void SetUp() override { SKIP_WHEN_FIXED_PORTS_ARE_BUSY(); }
+    void StartServer() {
+        server = std::make_unique<galdera::GalderaServer>(galdera::ServerOptions{});
+        ASSERT_TRUE(server->Start()) << "ports 26200/26100 are in use";
+    }
+    std::string WriteList(const std::vector<std::vector<std::string>>& items) {
+        const std::string cfg = dir.File("protocol.cfg");
+        testsupport::WriteFile(cfg, CfgText(items));
+        return cfg;
+    }
+    // The commands received after the connection procedure's last request, with their stamps.
+    std::vector<galdera::ReceivedCommand> TrialCommands() const {
+        const auto received = server->Received();
+        for (std::size_t i = received.size(); i > 0; --i) {
+            if (received[i - 1].text == "-RequestGalderaTypes")
+                return std::vector<galdera::ReceivedCommand>(received.begin() + static_cast<long>(i),
+                                                             received.end());
+        }
+        return {};
+    }
+    std::vector<std::string> TrialTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& command : TrialCommands()) texts.push_back(command.text);
+        return texts;
+    }
+    // Waits until `done` holds; false when it does not within the patience.
+    template <typename Condition>
+    bool AwaitThat(Condition done) {
+        const auto until = std::chrono::steady_clock::now() + testsupport::kPatience;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            std::this_thread::sleep_for(2ms);
+        }
+        return true;
+    }
+    // Signals the runner and waits for it to end promptly; the exit status, -1 when it did not.
+    int InterruptAndWait(RunnerProcess& run) {
+        run.Signal(SIGINT);
+        return run.Wait(kPromptExit);
+    }
+
+    testsupport::TempDir dir;
+    const std::string logPath = dir.File("client log.txt");
+    std::unique_ptr<galdera::GalderaServer> server;
+};
+
+TEST_F(RunIntegrityTest, AServerThatDiesMidRunEndsItWithStatusThreeAndTheMessage) {
+    StartServer();
+    const std::string cfg = WriteList({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}});
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() >= 3; }));
+    server.reset();
+    EXPECT_EQ(run.Wait(), 3);
+    const auto lines = run.ErrLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_THAT(lines.back(),
+                MatchesRegex("Run stopped: the connection to the server was lost \\(trial [0-9]+, "
+                             "row 1, \"-LogMessage tick 1\"\\)\\."));
+    EXPECT_THAT(lines, Not(Contains("Trials Completed")));
+}
+
+TEST_F(RunIntegrityTest, CtrlCDuringTheDelayOfABitThatIsOnResetsTheBit) {
+    StartServer();
+    const std::string cfg = WriteList({{"-SendTTLBit 3 On", "-SetDelay 60000"}});
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--log", logPath, cfg});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return !TrialCommands().empty(); }));
+    EXPECT_EQ(InterruptAndWait(run), 0);
+    EXPECT_THAT(TrialTexts(),
+                ElementsAre("-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8"));
+    EXPECT_THAT(run.ErrLines(), Not(Contains("Trials Completed")));
+}
+
+TEST_F(RunIntegrityTest, CtrlCAbandonsAConnectionAttemptThatIsNeverAccepted) {
+    const FullAcceptQueue queue;
+    ASSERT_TRUE(queue.Ready());
+    const std::string cfg = WriteList({{"-SetDelay 0"}});
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--log", logPath, cfg});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] {
+        return testsupport::ReadFile(logPath).find("Attempting to establish a connection to our server.") !=
+               std::string::npos;
+    }));
+    std::this_thread::sleep_for(100ms);  // well inside connect() by now
+    EXPECT_EQ(InterruptAndWait(run), 1);
+    EXPECT_THAT(run.ErrLines(), ElementsAre(kConnectionFailed));
+    EXPECT_THAT(testsupport::ReadFile(logPath), HasSubstr(kLogClosed));
+}
+
+TEST_F(RunIntegrityTest, CtrlCWhileAnAnswerNeverComesEndsTheRunAsStoppedWithinASecond) {
+    StartServer();
+    const std::string cfg = WriteList({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}});
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() >= 2; }));
+    server->SetFault(galdera::Fault::NoAnswer);
+    const std::size_t before = TrialCommands().size();
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() > before; }));
+    EXPECT_EQ(InterruptAndWait(run), 0);
+    EXPECT_THAT(run.ErrLines(), Not(Contains(MatchesRegex("Run stopped.*"))));
+    EXPECT_THAT(testsupport::ReadFile(logPath), HasSubstr(kLogClosed));
+}
+
+TEST_F(RunIntegrityTest, ASecondCtrlCExitsAtOnceWith130AfterClosingTheLog) {
+    StartServer();
+    const std::string cfg = WriteList({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}});
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() >= 2; }));
+    server->SetFault(galdera::Fault::NoAnswer);
+    const std::size_t before = TrialCommands().size();
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() > before; }));
+    run.Signal(SIGINT);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(InterruptAndWait(run), 130);
+    EXPECT_THAT(testsupport::ReadFile(logPath), HasSubstr(kLogClosed));
+}
+
+TEST_F(RunIntegrityTest, JournalTimesAgreeWithTheServersReceiveStamps) {
+    StartServer();
+    std::vector<std::vector<std::string>> items;
+    for (int row = 0; row < 10; ++row)
+        items.push_back({"-SendEventString \"e" + std::to_string(row) + "\"", "-SetDelay 15"});
+    const std::string cfg = WriteList(items);
+    const std::string journal = dir.File("journal.tsv");
+    RunnerProcess run(dir, {"--server", "127.0.0.1", "--journal", journal, "--log", logPath, cfg});
+    ASSERT_TRUE(run.Started());
+    ASSERT_EQ(run.Wait(), 0);
+
+    struct Sent {
+        double sentMs, answeredMs;
+    };
+    std::vector<Sent> sends;
+    for (const std::string& line : Split(testsupport::ReadFile(journal), '\n')) {
+        const auto fields = Split(line, '\t');
+        if (fields.size() == 8 && fields[2] == "event")
+            sends.push_back({std::stod(fields[5]), std::stod(fields[6])});
+    }
+    const auto received = TrialCommands();
+    ASSERT_EQ(sends.size(), 10u);
+    ASSERT_EQ(received.size(), 10u);
+    // The two clocks differ by an unknown offset: the smallest gap from a send to its receipt.
+    double offset = 1e300;
+    for (std::size_t i = 0; i < sends.size(); ++i)
+        offset = std::min(offset, received[i].micros / 1000.0 - sends[i].sentMs);
+    for (std::size_t i = 0; i < sends.size(); ++i) {
+        const double atServer = received[i].micros / 1000.0 - offset;
+        EXPECT_GE(atServer, sends[i].sentMs - 1.0) << i;
+        EXPECT_LE(atServer, sends[i].answeredMs + 1.0) << i;
+    }
+}
+
+TEST_F(RunIntegrityTest, TheSameSeedReplaysTheSameDelaysAndChoices) {
+    StartServer();
+    const std::string cfg = WriteList(
+        {{"-SendCommand \"-LogMessage a 1|-LogMessage b 1|-LogMessage c 1\"", "-SetDelay Random: 1-9"},
+         {"-SetDelay Random: 1-9"}});
+    std::vector<std::vector<std::string>> texts;
+    for (int run = 0; run < 2; ++run) {
+        const std::string journal = dir.File("journal" + std::to_string(run) + ".tsv");
+        RunnerProcess process(dir, {"--server", "127.0.0.1", "--trials", "4", "--seed", "777", "--journal",
+                                    journal, "--log", logPath, cfg});
+        ASSERT_TRUE(process.Started());
+        ASSERT_EQ(process.Wait(), 0);
+        EXPECT_EQ(process.ErrLines().front(), "seed 777");
+        std::vector<std::string> actions;
+        for (const std::string& line : Split(testsupport::ReadFile(journal), '\n')) {
+            const auto fields = Split(line, '\t');
+            if (fields.size() == 8 && fields[0] != "trial") actions.push_back(fields[2] + " " + fields[3]);
+        }
+        EXPECT_THAT(Split(testsupport::ReadFile(journal), '\n')[1], HasSubstr("  seed 777  trials 4"));
+        texts.push_back(actions);
+    }
+    ASSERT_EQ(texts[0].size(), 12u);
+    EXPECT_EQ(texts[0], texts[1]);
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/core/RunObserver.h"
+#include "tests/support/EventLog.h"
+
+namespace testsupport {
+
+/// A run observer that logs "message <text>" and "controls" in the event log, and keeps
+/// what it hears of runs starting, rows and runs ending beside it.
+class RecordingObserver : public sequora::RunObserver {
+public:
+    /// `log` is not owned and must outlive the observer.
+    explicit RecordingObserver(EventLog& log) : mLog(log) {}
+
+    /// Logs "message <text>".
+    void ShowMessage(const std::string& text) override;
+    /// Logs "controls".
+    void ControlsChanged() override;
+    /// Keeps the start.
+    void RunStarted(const sequora::RunStartInfo& info) override;
+    /// Keeps "<trial>.<row>/<rowCount>".
+    void RowStarted(long long trial, int row, int rowCount) override;
+    /// Keeps the end.
+    void RunEnded(const sequora::RunEndInfo& info) override;
+
+    /// Every run start heard so far.
+    std::vector<sequora::RunStartInfo> Starts() const;
+    /// Every row heard so far, as "<trial>.<row>/<rowCount>".
+    std::vector<std::string> Rows() const;
+    /// Every run end heard so far.
+    std::vector<sequora::RunEndInfo> Ends() const;
+
+private:
+    EventLog& mLog;
+    mutable std::mutex mLock;  // guards the three lists
+    std::vector<sequora::RunStartInfo> mStarts;
+    std::vector<std::string> mRows;
+    std::vector<sequora::RunEndInfo> mEnds;
+};
+
+}  // namespace testsupport
