@@ -34,8 +34,9 @@ bool ComluxClient::OpenLogFile(std::string fileName) {
 }
 
 bool ComluxClient::CloseLogFile() {
-    // Not under mLock: the log serialises its own writes, and the channel lives as long as this.
-    return mNetworkNode->Log().CloseLogFile() == 0;
+    // Not through the gate: the log serialises its own writes.
+    const ChannelBorrow borrow(*mGate);
+    return borrow.Borrowed() && mNetworkNode->Log().CloseLogFile() == 0;
 }
 
 bool ComluxClient::OpenConnection(std::string serverName, bool requestPort) {
@@ -89,8 +90,8 @@ bool ComluxClient::CloseConnection() {
 }
 
 bool ComluxClient::IsConnected() {
-    std::lock_guard guard(mLock);
-    return mNetworkNode->IsInitialized();
+    GateEntry entry(*mGate);
+    return entry.Entered() && mNetworkNode->IsInitialized();
 }
 
 bool ComluxClient::SendCommand(std::string command, std::string& answer) {
