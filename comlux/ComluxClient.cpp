@@ -228,38 +228,37 @@ bool ComluxClient::CloseStream(std::string objectName, std::string dataType) {
 }
 
 void ComluxClient::SetCallbackSE(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::SingleElectrode, &NetworkNodeClient::SetCallbackSE, callback, context);
+    SetCallback(StreamKind::SingleElectrode, callback, context);
 }
 
 void ComluxClient::SetCallbackST(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Stereotrode, &NetworkNodeClient::SetCallbackST, callback, context);
+    SetCallback(StreamKind::Stereotrode, callback, context);
 }
 
 void ComluxClient::SetCallbackTT(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Tetrode, &NetworkNodeClient::SetCallbackTT, callback, context);
+    SetCallback(StreamKind::Tetrode, callback, context);
 }
 
 void ComluxClient::SetCallbackCSC(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Csc, &NetworkNodeClient::SetCallbackCSC, callback, context);
+    SetCallback(StreamKind::Csc, callback, context);
 }
 
 void ComluxClient::SetCallbackEV(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Event, &NetworkNodeClient::SetCallbackEV, callback, context);
+    SetCallback(StreamKind::Event, callback, context);
 }
 
 void ComluxClient::SetCallbackVT(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::VideoTracker, &NetworkNodeClient::SetCallbackVT, callback, context);
+    SetCallback(StreamKind::VideoTracker, callback, context);
 }
 
 // The registration changes under the gate; the wait for a call of the old callback to end happens
 // outside it, since that call may itself be waiting for the gate.
-void ComluxClient::SetCallback(StreamKind kind, void (NetworkNodeClient::*set)(RecordCallback, void*),
-                               RecordCallback callback, void* context) {
+void ComluxClient::SetCallback(StreamKind kind, RecordCallback callback, void* context) {
     std::optional<ChannelBorrow> borrow;
     {
         GateEntry entry(*mGate);
         if (!entry.Entered()) return;
-        (mNetworkNode.get()->*set)(callback, context);
+        mNetworkNode->SetCallback(kind, callback, context);
         borrow.emplace(*mGate);  // cannot fail while the gate is held
     }
     mNetworkNode->WaitForEarlierCallbacks(kind);

@@ -123,8 +123,7 @@ public:
     void SetAnswerTimeout(std::chrono::milliseconds timeout);
 
 private:
-    void SetCallback(StreamKind kind, void (NetworkNodeClient::*set)(RecordCallback, void*),
-                     RecordCallback callback, void* context);
+    void SetCallback(StreamKind kind, RecordCallback callback, void* context);
     bool ConnectThroughHandout(const std::string& serverName);
     bool ConnectAndInitializeStreams(const std::string& serverName, int port);
     bool SendAndReadReply(const std::string& command, std::string& answer);

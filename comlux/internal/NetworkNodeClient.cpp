@@ -11,6 +11,7 @@
 #include <new>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include "comlux/HostNames.h"
 #include "comlux/internal/CommandFrame.h"
@@ -19,6 +20,9 @@
 namespace comlux {
 
 namespace {
+
+// How far one receive may overrun an answer's deadline, to spare setting the socket's limit anew.
+constexpr std::chrono::milliseconds kReceiveLimitSlack{10};
 
 std::string Format(const char* format, auto... args) {
     const int size = std::snprintf(nullptr, 0, format, args...);
@@ -37,7 +41,7 @@ std::string PayloadText(const unsigned char* payload, std::size_t length) {
 }  // namespace
 
 NetworkNodeClient::NetworkNodeClient() {
-    for (NodeConnectionClient* listener : Listeners()) listener->SetLogFile(&mClientLog);
+    for (NodeConnectionClient& listener : mStreams) listener.SetLogFile(&mClientLog);
     SocketStartup();
 }
 
@@ -90,6 +94,7 @@ bool NetworkNodeClient::InitializeClient(const std::string& serverName, int port
         mSocket.Close();
         return false;
     }
+    SetReceiveLimit(mAnswerTimeout);
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Connection successfully established");
     SetServerTexts(serverName, DottedAddress(address));
     mInitialized = true;
@@ -241,17 +246,18 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size) {
 // there, so a header is fetched in one call without ever reading into the next message.
 bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, int& received) {
     while (received < enough) {
-        const int ready = mSocket.WaitUntil(POLLIN, mReadDeadline);
-        if (ready == 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            mReadDeadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
             // The answer may still come, but it would be taken for the next one: give the connection up.
             ProcessRecieveError(WSAETIMEDOUT);
             ShutdownClient();
             return false;
         }
-        if (ready < 0 && errno == EINTR) continue;
-        const ssize_t got = ready < 0 ? -1
-                                      : ::recv(mSocket.Fd(), buffer + received,
-                                               static_cast<std::size_t>(size - received), MSG_DONTWAIT);
+        // A receive waits at most as long as the socket's limit: never much past the deadline.
+        if (left + kReceiveLimitSlack < mReceiveLimit) SetReceiveLimit(left);
+        const ssize_t got =
+            ::recv(mSocket.Fd(), buffer + received, static_cast<std::size_t>(size - received), 0);
         if (got > 0) {
             received += static_cast<int>(got);
             continue;
@@ -275,6 +281,16 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, i
     return true;
 }
 
+// The socket's receive time-out bounds one blocking receive. It is lowered as the deadline of an
+// answer nears, and raised again for the next answer, so commonly it is set once per connection.
+void NetworkNodeClient::SetReceiveLimit(std::chrono::milliseconds limit) {
+    mReceiveLimit = std::max(limit, std::chrono::milliseconds(1));  // 0 would mean no limit at all
+    timeval value{};
+    value.tv_sec = static_cast<time_t>(mReceiveLimit.count() / 1000);
+    value.tv_usec = static_cast<suseconds_t>(mReceiveLimit.count() % 1000 * 1000);
+    ::setsockopt(mSocket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
+}
+
 bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& length) {
     if (!mInitialized) return false;
     if (mClosedLocally) {
@@ -286,28 +302,20 @@ bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& l
     // The limit runs from the moment the command went out, however the answer trickles in.
     mReadDeadline = mAnswerDeadline.value_or(std::chrono::steady_clock::now() + mAnswerTimeout);
     mAnswerDeadline.reset();
+    if (mReceiveLimit + kReceiveLimitSlack < mAnswerTimeout || mReceiveLimit > mAnswerTimeout)
+        SetReceiveLimit(mAnswerTimeout);
     unsigned char header[CommandFrame::kHeaderSize];
     int received = 0;
     if (!GetBuffer(header, sizeof header, 8, received)) return false;
-    const auto version = static_cast<std::int32_t>(CommandFrame::ReadField(header));
-    if (version < 1) {
-        ShowMessage("Error, invalid version number, data has been corrupted or improperly formatted");
-        return ResetAfterCorruptAnswer();
-    }
-    if (version > 1) {
-        ShowMessage(
-            "Error, this Version of Brontavix Network Communication is not Supported, please update to the "
-            "latest version of the software.  Version #" +
-            std::to_string(version));
-        return ResetAfterCorruptAnswer();
-    }
-    if (CommandFrame::ReadField(header + 4) != CommandFrame::kValidationCode) {
-        ShowMessage("Error, invalid validation code, data has been corrupted or improperly formatted");
+    const CommandFrame::Fault startFault = CommandFrame::CheckAnswerStart(header);
+    if (startFault != CommandFrame::Fault::None) {
+        ShowMessage(CommandFrame::StartFaultMessage(
+            startFault, static_cast<std::int32_t>(CommandFrame::ReadField(header))));
         return ResetAfterCorruptAnswer();
     }
     if (!GetBuffer(header, sizeof header, sizeof header, received)) return false;
     const auto size = static_cast<std::int32_t>(CommandFrame::ReadField(header + 8));
-    if (size <= 0 || size > CommandFrame::kMaxPayloadLength) {
+    if (CommandFrame::CheckAnswerLength(size) != CommandFrame::Fault::None) {
         mClientLog.WriteEntry(
             Error, Format("NetworkNodeClient::RecieveMessage() - Invalid message size for recieving "
                           "message, messageSize: %i",

@@ -13,12 +13,7 @@
 #include "comlux/ClientLogFile.h"
 #include "comlux/MessageHandler.h"
 #include "comlux/internal/ChannelErrorReports.h"
-#include "comlux/internal/NodeConnectionClientCSC.h"
-#include "comlux/internal/NodeConnectionClientEV.h"
-#include "comlux/internal/NodeConnectionClientSE.h"
-#include "comlux/internal/NodeConnectionClientST.h"
-#include "comlux/internal/NodeConnectionClientTT.h"
-#include "comlux/internal/NodeConnectionClientVT.h"
+#include "comlux/internal/NodeConnectionClient.h"
 #include "comlux/internal/Socket.h"
 
 namespace comlux {
@@ -63,18 +58,8 @@ public:
     bool OpenStream(const std::string& objectName, const std::string& dataType);
     /// Counts the object out; asks the server to stop only when its last opening is closed.
     bool CloseStream(const std::string& objectName, const std::string& dataType);
-    /// Passes the single-electrode callback to its listener.
-    void SetCallbackSE(RecordCallback callback, void* context);
-    /// Passes the stereotrode callback to its listener.
-    void SetCallbackST(RecordCallback callback, void* context);
-    /// Passes the tetrode callback to its listener.
-    void SetCallbackTT(RecordCallback callback, void* context);
-    /// Passes the continuously sampled channel callback to its listener.
-    void SetCallbackCSC(RecordCallback callback, void* context);
-    /// Passes the event callback to its listener.
-    void SetCallbackEV(RecordCallback callback, void* context);
-    /// Passes the video tracker callback to its listener.
-    void SetCallbackVT(RecordCallback callback, void* context);
+    /// Passes the callback and its context to the listener of the kind.
+    void SetCallback(StreamKind kind, RecordCallback callback, void* context);
     /// Returns once no call of a callback replaced earlier on the kind's listener is running (at
     /// once on a receive thread).
     void WaitForEarlierCallbacks(StreamKind kind);
@@ -113,10 +98,7 @@ public:
     ClientLogFile& Log() { return mClientLog; }
 
 private:
-    /// The listeners in the order the channel walks them: SE, ST, TT, CSC, VT, EV.
-    std::array<NodeConnectionClient*, 6> Listeners();
-    /// Position of the data type's listener in Listeners(), -1 when no listener takes it.
-    static int StreamIndex(const std::string& dataType);
+    NodeConnectionClient& Stream(StreamKind kind) { return mStreams[static_cast<std::size_t>(kind)]; }
 
     int SocketStartup();
     int CreateSocket();
@@ -127,6 +109,7 @@ private:
     int SendFrame(const std::vector<unsigned char>& frame);
     bool UnaskedDataWaiting();
     bool ResetAfterCorruptAnswer();
+    void SetReceiveLimit(std::chrono::milliseconds limit);
     void ReportReceiveClosedLocally();
     void ProcessSendError(int errorCode);
     void ProcessRecieveError(int errorCode);
@@ -141,12 +124,11 @@ private:
     void SetServerTexts(const std::string& name, const std::string& address);
 
     ClientLogFile mClientLog;
-    NodeConnectionClientSE mSEStream;
-    NodeConnectionClientST mSTStream;
-    NodeConnectionClientTT mTTStream;
-    NodeConnectionClientCSC mCSCStream;
-    NodeConnectionClientVT mVTStream;
-    NodeConnectionClientEV mEVStream;
+    // One listener per kind, indexed by StreamKind: the order the channel walks them everywhere.
+    std::array<NodeConnectionClient, kStreamKindCount> mStreams{
+        NodeConnectionClient(StreamKind::SingleElectrode), NodeConnectionClient(StreamKind::Stereotrode),
+        NodeConnectionClient(StreamKind::Tetrode),         NodeConnectionClient(StreamKind::Csc),
+        NodeConnectionClient(StreamKind::VideoTracker),    NodeConnectionClient(StreamKind::Event)};
     bool mInitialized = false;
     Socket mSocket;  // assigned and closed under mSharedLock, so an interrupt never hits a reused descriptor
     std::string mServerName = kNotConnected;             // guarded by mSharedLock
@@ -166,6 +148,7 @@ private:
     // When the answer to the command just sent must be in; empty while none is due.
     std::optional<std::chrono::steady_clock::time_point> mAnswerDeadline;
     std::chrono::steady_clock::time_point mReadDeadline;  // of the answer being read
+    std::chrono::milliseconds mReceiveLimit{0};           // the socket's receive time-out as set
 };
 
 }  // namespace comlux

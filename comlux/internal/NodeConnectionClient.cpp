@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <netinet/in.h>
-#include <new>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -17,6 +19,9 @@
 #include "comlux/HostNames.h"
 #include "comlux/internal/ListenerErrorReports.h"
 #include "comlux/internal/ReceiveThread.h"
+#include "comlux/internal/RecordDecoders.h"
+#include "comlux/internal/RecordIntake.h"
+#include "comlux/internal/Socket.h"
 #include "comlux/internal/SocketErrors.h"
 #include "comlux/internal/StreamAddress.h"
 
@@ -26,20 +31,22 @@ namespace comlux {
 /// thread still finishing a record callback after its listener is gone uses nothing freed.
 struct NodeConnectionClient::Run {
     Socket listenSocket;
-    Socket clientSocket;  // handed over by the receive thread under `lock` after accept
-    std::unique_ptr<unsigned char[]> buffer;
-    int bufferSize = 0;
+    Socket clientSocket;                   // handed over by the receive thread under `lock` after accept
+    std::unique_ptr<RecordIntake> intake;  // the receive thread's while it runs
     std::string serverAddress;
     std::shared_ptr<StreamRegistration> registration;
-    std::thread thread;                      // owner only
-    std::atomic<bool> stopRequested{false};  // raised by the owner (under `lock`), read by the thread
-    std::mutex lock;                         // guards `finished` and the hand-over of clientSocket
+    StreamRegistration::Snapshot registered;  // the receive thread's copy of the registration
+    std::thread thread;                       // owner only
+    std::atomic<bool> stopRequested{false};   // raised by the owner (under `lock`), read by the thread
+    std::mutex lock;                          // guards `finished` and the hand-over of clientSocket
     std::condition_variable ended;
     bool finished = false;  // set by the receive thread as its last act
 };
 
 namespace {
 
+// What one receive call may take in: many small records per call, yet cheap to hold.
+constexpr std::size_t kIntakeBytes = 256 * 1024;
 // The owner never waits longer than this for a receive thread to end.
 constexpr auto kThreadEndBound = std::chrono::milliseconds(500);
 constexpr int kListenBacklog = 2;
@@ -66,20 +73,31 @@ bool IsServerAddress(const std::string& peer, const std::string& server) {
 }  // namespace
 
 NodeConnectionClient::NodeConnectionClient(StreamKind kind)
-    : mRecordSize(InfoOf(kind).recordSize),
+    : mKind(kind),
       mStreamType(InfoOf(kind).kindWord),
       mRegistration(std::make_shared<StreamRegistration>(kind)) {}
 
 NodeConnectionClient::~NodeConnectionClient() {
-    StopReceivingForDestruction();
+    if (mRun) {
+        if (mRun->thread.joinable()) RequestStop(*mRun, false);
+        mStoppedRuns.push_back(std::exchange(mRun, nullptr));
+    }
+    for (const std::shared_ptr<Run>& run : mStoppedRuns) {
+        if (!run->thread.joinable()) continue;
+        if (run->thread.get_id() == std::this_thread::get_id()) {
+            // Destroyed from inside its own record callback: the thread ends by itself once the
+            // callback returns, on the Run it shares.
+            run->thread.detach();
+            continue;
+        }
+        run->thread.join();
+        CloseSockets(*run, false);
+    }
 }
 
-void NodeConnectionClient::SetCallbackSE(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackST(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackTT(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackCSC(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackEV(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackVT(RecordCallback, void*) {}
+void NodeConnectionClient::SetCallback(RecordCallback callback, void* context) {
+    mRegistration->SetCallback(callback, context);
+}
 
 void NodeConnectionClient::SetObjectNames(const std::vector<std::string>& names,
                                           const std::vector<std::string>& types) {
@@ -193,13 +211,12 @@ bool NodeConnectionClient::ListenToSocket(Run& run) {
 }
 
 bool NodeConnectionClient::CreateRecieveBuffer(Run& run) {
-    run.bufferSize = mRecordSize;
-    run.buffer.reset(new (std::nothrow) unsigned char[static_cast<std::size_t>(run.bufferSize)]);
-    if (run.buffer) return true;
+    run.intake = std::make_unique<RecordIntake>(static_cast<std::size_t>(RecordSize()), kIntakeBytes);
+    if (run.intake->IsAllocated()) return true;
     Report(Error,
            "NodeConnectionClient::CreateRecieveBuffer() - Error memory allocating failed, a null value was "
            "returned.  mRecvBufferSize: " +
-               std::to_string(run.bufferSize) + ", mStreamType: " + mStreamType);
+               std::to_string(kIntakeBytes) + ", mStreamType: " + mStreamType);
     return false;
 }
 
@@ -220,10 +237,7 @@ bool NodeConnectionClient::StartReceiveThread(const std::shared_ptr<Run>& run) {
 void NodeConnectionClient::ServerStreamThread(NodeConnectionClient* listener, std::shared_ptr<Run> run) {
     const ReceiveThreadScope scope(&run->stopRequested);
     RaiseCurrentThreadPriority();
-    // Once stopped, the listener is not touched again: a callback may have destroyed it.
-    if (listener->AcceptClientSocket(*run)) {
-        while (!run->stopRequested && listener->RecieveData(*run)) {}
-    }
+    if (listener->AcceptClientSocket(*run)) listener->RecieveData(*run);
     std::lock_guard lock(run->lock);
     run->finished = true;
     run->ended.notify_all();
@@ -259,37 +273,55 @@ bool NodeConnectionClient::AcceptClientSocket(Run& run) {
     }
 }
 
-bool NodeConnectionClient::RecieveData(Run& run) {
-    const int fd = run.clientSocket.Fd();
-    unsigned char* const buffer = run.buffer.get();
-    const int size = run.bufferSize;
-    std::memset(buffer, 0, static_cast<std::size_t>(size));
-    int total = 0;
-    while (total < size) {
-        // Never ask for more than the rest of this record: the next one stays in the socket.
-        const ssize_t got = ::recv(fd, buffer + total, static_cast<std::size_t>(size - total), 0);
-        if (got > 0) {
-            total += static_cast<int>(got);
-            continue;
-        }
+// Reads whatever has arrived (up to the intake's free space) and delivers every whole record in
+// it; a partial record waits for the next read. Ends when the connection does or the listener is
+// told to stop: from then on the listener is not touched again, since a callback may have
+// destroyed it.
+void NodeConnectionClient::RecieveData(Run& run) {
+    RecordIntake& intake = *run.intake;
+    for (;;) {
+        const std::span<unsigned char> space = intake.FreeSpace();
+        const ssize_t got = ::recv(run.clientSocket.Fd(), space.data(), space.size(), 0);
         if (got < 0 && errno == EINTR) continue;
-        const int code = got < 0 ? LastSocketError() : 0;
-        if (run.stopRequested) return false;
-        if (got == 0) {
-            Report(
-                Notice,
-                "NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has been "
-                "closed gracefully.  mStreamType: " +
-                    mStreamType);
-        } else {
-            ProcessRecieveError(code);
+        if (got <= 0) {
+            const int code = got < 0 ? LastSocketError() : 0;
+            if (run.stopRequested) return;
+            // A record cut off by the end of the connection is dropped unseen.
+            if (got == 0) {
+                Report(Notice,
+                       "NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has "
+                       "been closed gracefully.  mStreamType: " +
+                           mStreamType);
+            } else {
+                ProcessRecieveError(code);
+            }
+            return;
         }
-        return false;
+        intake.Received(static_cast<std::size_t>(got));
+        for (std::span<const unsigned char> record = intake.NextRecord(); !record.empty();
+             record = intake.NextRecord()) {
+            // Records already received when the owner stopped the stream are not delivered any more.
+            if (run.stopRequested) break;
+            ExecuteCallback(run, record);
+        }
+        // Not through the listener: a callback may have destroyed it.
+        run.registration->EndDeliveries(run.registered);
+        if (run.stopRequested) return;
     }
-    // Records already buffered when the owner stopped the stream are not delivered any more.
-    if (run.stopRequested) return false;
-    ExecuteCallback(buffer);
-    return true;
+}
+
+void NodeConnectionClient::ExecuteCallback(Run& run, std::span<const unsigned char> record) {
+    const StreamRecordRow& row = RecordRowOf(mKind);
+    if (row.decode == nullptr) {
+        // Event records carry no number: every one belongs to the first event object.
+        run.registration->Deliver(run.registered, std::nullopt, record.data());
+        return;
+    }
+    // Every record is long enough for its number; should one not be, -1 reports it as invalid.
+    const std::int64_t number = row.decode(record).value_or(-1);
+    if (run.registration->Deliver(run.registered, number, record.data()) ==
+        StreamRegistration::Outcome::OutOfRange)
+        Report(Error, std::string(row.invalidNumber) + std::to_string(number));
 }
 
 void NodeConnectionClient::RequestStop(Run& run, bool report) {
@@ -364,26 +396,6 @@ void NodeConnectionClient::CloseSockets(Run& run, bool report) {
         // A socket never created or never accepted is simply skipped.
         if (socket->IsValid() && socket->Close() != 0 && report) ProcessCloseError(LastSocketError());
     }
-}
-
-void NodeConnectionClient::StopReceivingForDestruction() {
-    if (mRun) {
-        if (mRun->thread.joinable()) RequestStop(*mRun, false);
-        mStoppedRuns.push_back(std::exchange(mRun, nullptr));
-    }
-    for (const std::shared_ptr<Run>& run : mStoppedRuns) {
-        if (!run->thread.joinable()) continue;
-        if (run->thread.get_id() == std::this_thread::get_id()) {
-            // Destroyed from inside its own record callback: the thread ends by itself once the
-            // callback returns, on the Run it shares.
-            run->thread.detach();
-            continue;
-        }
-        run->thread.join();
-        CloseSockets(*run, false);
-    }
-    mStoppedRuns.clear();
-    mBoundPort = 0;
 }
 
 bool NodeConnectionClient::AddStreamObject(const std::string& objectName) {

@@ -1,60 +1,52 @@
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "comlux/RecordCallback.h"
 #include "comlux/StreamKinds.h"
-#include "comlux/internal/Socket.h"
 #include "comlux/internal/StreamRegistration.h"
 
 namespace comlux {
 
 class ClientLogFile;
 struct ListenerErrorTable;
+struct StreamRecordRow;
 
-/// Listens on one port for the server's data connection of one stream kind and reads it as a
-/// plain run of fixed-size records on a receive thread of its own, handing each whole record to
-/// the stream type's ExecuteCallback.
+/// Listens on one port for the server's data connection of one stream kind, reads it on a
+/// receive thread of its own as a plain run of fixed-size records, and hands each whole record
+/// to the kind's registered callback under the name of the server object its number selects.
+/// What differs between the six kinds (record size, kind word, how a record names its object,
+/// the report of a bad number) comes from their rows in kStreamKinds and kStreamRecordRows.
 ///
 /// Threads: one thread at a time calls the public operations (the owner: whoever holds the
 /// client, a record callback included); each start runs one receive thread, which accepts,
-/// reads and runs ExecuteCallback (and thereby the record callback). A receive thread is stopped
-/// by shutting its sockets down, which wakes a blocked accept or recv; it is never killed. What
-/// it uses lives in a Run that it shares: a thread still inside a record callback when its
-/// listener is stopped (or destroyed) finishes that call on intact memory and then ends; its
-/// sockets are closed only once it has ended.
+/// reads and delivers. A receive thread is stopped by shutting its sockets down, which wakes a
+/// blocked accept or recv; it is never killed. What it uses lives in a Run that it shares: a
+/// thread still inside a record callback when its listener is stopped (or destroyed) finishes
+/// that call on intact memory and then ends; its sockets are closed only once it has ended.
 class NodeConnectionClient {
 public:
+    /// A listener for the records of `kind`.
+    explicit NodeConnectionClient(StreamKind kind);
     /// Ends the receive threads, waiting for every one still inside a record callback unless it
     /// is the calling thread itself, and closes the sockets, writing nothing to the log.
-    virtual ~NodeConnectionClient();
+    ~NodeConnectionClient();
     NodeConnectionClient(const NodeConnectionClient&) = delete;
     NodeConnectionClient& operator=(const NodeConnectionClient&) = delete;
 
-    /// Registers the single-electrode record callback; other stream types ignore it.
-    virtual void SetCallbackSE(RecordCallback callback, void* context);
-    /// Registers the stereotrode record callback; other stream types ignore it.
-    virtual void SetCallbackST(RecordCallback callback, void* context);
-    /// Registers the tetrode record callback; other stream types ignore it.
-    virtual void SetCallbackTT(RecordCallback callback, void* context);
-    /// Registers the continuously-sampled-channel record callback; other stream types ignore it.
-    virtual void SetCallbackCSC(RecordCallback callback, void* context);
-    /// Registers the event record callback; other stream types ignore it.
-    virtual void SetCallbackEV(RecordCallback callback, void* context);
-    /// Registers the video tracker record callback; other stream types ignore it.
-    virtual void SetCallbackVT(RecordCallback callback, void* context);
+    /// Registers the record callback and its context; empty values stop delivery. Returns at
+    /// once (see WaitForEarlierCallbacks).
+    void SetCallback(RecordCallback callback, void* context);
+    /// Returns once no call of a callback replaced earlier is running (at once on a receive thread).
+    void WaitForEarlierCallbacks();
     /// Rebuilds the table of object names that record numbers index, from the server's
     /// parallel object and type lists, keeping the objects of the accepted data types.
     void SetObjectNames(const std::vector<std::string>& names, const std::vector<std::string>& types);
-    /// Returns once no call of a callback replaced earlier is running (at once on a receive thread).
-    void WaitForEarlierCallbacks();
 
     /// Attaches the owner's log (not owned; must outlive the listener). Call before starting.
     void SetLogFile(ClientLogFile* log);
@@ -72,38 +64,23 @@ public:
     /// Tells the receive thread to stop and waits at most 500 ms for it (not at all when called
     /// on that thread itself), then closes both sockets. A thread still inside a record callback
     /// keeps its sockets until it has ended; it is joined once ended, on the next start or close,
-    /// or on destruction.
+    /// or on destruction. Records already received but not yet delivered are dropped.
     void CloseServerStream();
     /// Counts one more opening of a server object on this stream. Always true.
     bool AddStreamObject(const std::string& objectName);
     /// Counts one closing; true only when the object's count reached zero and it was removed.
     bool RemoveStreamObject(const std::string& objectName);
 
+    /// The kind of records this listener takes.
+    StreamKind Kind() const { return mKind; }
     /// The port actually bound (0 when not listening).
     int ListeningPort() const { return mBoundPort; }
-    /// Size in bytes of one record of this stream type.
-    int RecordSize() const { return mRecordSize; }
+    /// Size in bytes of one record of this stream kind.
+    int RecordSize() const { return InfoOf(mKind).recordSize; }
     /// The stream's kind word used in log lines ("SingleElectrode", "CSC", ...).
     const std::string& StreamType() const { return mStreamType; }
     /// The text of the most recent log report of this listener, from either thread.
     std::string LastReport() const;
-
-protected:
-    /// Takes the record size and the kind word of the stream kind.
-    explicit NodeConnectionClient(StreamKind kind);
-
-    /// Delivers one whole record; receive thread only. Once the registration has handed the
-    /// record over, nothing of the listener may be touched any more: the callback may have
-    /// destroyed it.
-    virtual void ExecuteCallback(const unsigned char* record) = 0;
-    /// The callback registration of this stream.
-    StreamRegistration& Registration() { return *mRegistration; }
-    /// Writes one report line to the log and keeps it as the last report.
-    void Report(int level, const std::string& message);
-    /// Ends the receive threads and closes the sockets without writing to the log. Every stream
-    /// type calls it first in its destructor, so that ExecuteCallback never runs on a half
-    /// destroyed object.
-    void StopReceivingForDestruction();
 
 private:
     struct Run;
@@ -115,7 +92,9 @@ private:
     bool CreateRecieveBuffer(Run& run);
     bool StartReceiveThread(const std::shared_ptr<Run>& run);
     bool AcceptClientSocket(Run& run);
-    bool RecieveData(Run& run);
+    void RecieveData(Run& run);
+    void ExecuteCallback(Run& run, std::span<const unsigned char> record);
+    void Report(int level, const std::string& message);
     void ProcessRecieveError(int errorCode);
     void ProcessCloseError(int errorCode);
     void ReportSocketError(const ListenerErrorTable& table, int errorCode);
@@ -125,7 +104,7 @@ private:
     void CloseSockets(Run& run, bool report);
     void ReapEndedRuns();
 
-    const int mRecordSize;
+    const StreamKind mKind;
     const std::string mStreamType;
     // Shared with the runs: a thread that outlives its listener finishes its call on it.
     const std::shared_ptr<StreamRegistration> mRegistration;

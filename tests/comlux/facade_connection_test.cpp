@@ -7,6 +7,8 @@
 #include <cstring>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -214,6 +216,52 @@ TEST_F(FacadeTest, OpenedStreamDeliversRecordsToTheRegisteredCallback) {
     EXPECT_GE(gRecords.load(), 3);
     EXPECT_TRUE(client.CloseConnection());
     EXPECT_THAT(CommandsOn(2), testing::Contains("-CloseStream SE2 SEScAcqEnt"));
+}
+
+/// The object names one callback has seen.
+struct SeenNames {
+    static void Note(void* context, const unsigned char*, int, std::string objectName) {
+        auto* self = static_cast<SeenNames*>(context);
+        std::lock_guard lock(self->lock);
+        self->names.insert(std::move(objectName));
+        ++self->count;
+    }
+    std::set<std::string> Names() {
+        std::lock_guard lock(this->lock);
+        return names;
+    }
+    int Count() {
+        std::lock_guard lock(this->lock);
+        return count;
+    }
+    std::mutex lock;
+    std::set<std::string> names;  // guarded by lock
+    int count = 0;                // guarded by lock
+};
+
+TEST_F(FacadeTest, EachSetterRegistersForTheStreamOfItsOwnKindOnly) {
+    SeenNames seen[6];
+    client.SetCallbackSE(&SeenNames::Note, &seen[0]);
+    client.SetCallbackST(&SeenNames::Note, &seen[1]);
+    client.SetCallbackTT(&SeenNames::Note, &seen[2]);
+    client.SetCallbackCSC(&SeenNames::Note, &seen[3]);
+    client.SetCallbackVT(&SeenNames::Note, &seen[4]);
+    client.SetCallbackEV(&SeenNames::Note, &seen[5]);
+    ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
+    std::vector<std::string> objects;
+    std::vector<std::string> types;
+    ASSERT_TRUE(client.GetObjectsAndTypes(objects, types));
+    const std::pair<const char*, const char*> opened[] = {{"SE2", "SEScAcqEnt"}, {"ST1", "STScAcqEnt"},
+                                                          {"TT2", "TTScAcqEnt"}, {"CSC3", "CscAcqEnt"},
+                                                          {"VT1", "VTAcqEnt"},   {"Events", "EventAcqEnt"}};
+    for (const auto& [name, type] : opened) ASSERT_TRUE(client.OpenStream(name, type)) << name;
+    const auto enough = [&] {
+        return std::all_of(std::begin(seen), std::end(seen), [](SeenNames& s) { return s.Count() >= 3; });
+    };
+    for (int i = 0; i < 1000 && !enough(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(client.CloseConnection());
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(seen[i].Names(), std::set<std::string>{opened[i].first}) << opened[i].second;
 }
 
 TEST_F(FacadeTest, DisconnectCutsShortAnotherThreadsWaitForAnAnswer) {

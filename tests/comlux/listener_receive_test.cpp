@@ -2,13 +2,12 @@
 #include <future>
 #include <gtest/gtest.h>
 
-#include "comlux/internal/NodeConnectionClientCSC.h"
-#include "comlux/internal/NodeConnectionClientSE.h"
+#include "comlux/internal/NodeConnectionClient.h"
 #include "tests/comlux/listener_test_peer.h"
 
 using namespace listenertest;
-using comlux::NodeConnectionClientCSC;
-using comlux::NodeConnectionClientSE;
+using comlux::NodeConnectionClient;
+using comlux::StreamKind;
 
 namespace {
 
@@ -23,11 +22,11 @@ struct StartedSE {
     explicit StartedSE(LogCapture& log) {
         listener.SetLogFile(log.Log());
         listener.SetObjectNames({"SE1", "SE2"}, {"SEScAcqEnt", "SEScAcqEnt"});
-        listener.SetCallbackSE(&Recorder::Callback, &recorder);
+        listener.SetCallback(&Recorder::Callback, &recorder);
         started = listener.InitServerStreamOnFreePort();
     }
     Recorder recorder{kSE};
-    NodeConnectionClientSE listener;
+    NodeConnectionClient listener{StreamKind::SingleElectrode};
     bool started = false;
 };
 
@@ -72,11 +71,11 @@ TEST(ListenerReceive, RecordsAreAssembledFromPiecesAndSplitWhenSharingASegment) 
 
 TEST(ListenerReceive, ConnectionClosedInsideARecordEndsTheThreadWithoutDelivery) {
     LogCapture log;
-    NodeConnectionClientCSC csc;
+    NodeConnectionClient csc(StreamKind::Csc);
     Recorder recorder(kCSC);
     csc.SetLogFile(log.Log());
     csc.SetObjectNames({"CSC1"}, {"CscAcqEnt"});
-    csc.SetCallbackCSC(&Recorder::Callback, &recorder);
+    csc.SetCallback(&Recorder::Callback, &recorder);
     ASSERT_TRUE(csc.InitServerStreamOnFreePort());
     {
         Peer peer(csc.ListeningPort());
@@ -110,7 +109,7 @@ TEST(ListenerReceive, ClosingAListenerNobodyConnectedToEndsTheWaitingThread) {
 
 TEST(ListenerReceive, ClosingANeverStartedListenerWritesNothing) {
     LogCapture log;
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     se.CloseServerStream();
     se.CloseServerStream();
@@ -159,7 +158,7 @@ TEST(ListenerReceive, StartFailuresAreReportedAndLeaveNoThread) {
     LogCapture log;
     StartedSE holder(log);
     ASSERT_TRUE(holder.started);
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
 
     EXPECT_FALSE(se.InitServerStream(holder.listener.ListeningPort()));
@@ -182,7 +181,7 @@ TEST(ListenerReceive, StartFailuresAreReportedAndLeaveNoThread) {
 
 TEST(ListenerReceive, StreamObjectsAreCountedByExactName) {
     LogCapture log;
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     const std::string add = "NOTICE NodeConnectionClient::AddStreamObject() - Notice, ";
     const std::string remove = "NOTICE NodeConnectionClient::RemoveStreamObject() - Notice, ";
@@ -242,10 +241,10 @@ TEST(ListenerReceive, CloseDuringASlowCallbackWaitsBoundedAndNeverCutsTheCallbac
     BlockingCallback blocking;
     std::thread releaser;
     {
-        NodeConnectionClientSE se;
+        NodeConnectionClient se(StreamKind::SingleElectrode);
         se.SetLogFile(log.Log());
         se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
-        se.SetCallbackSE(&BlockingCallback::Callback, &blocking);
+        se.SetCallback(&BlockingCallback::Callback, &blocking);
         ASSERT_TRUE(se.InitServerStreamOnFreePort());
         Peer peer(se.ListeningPort());
         ASSERT_TRUE(peer.Send(Join({NumberedRecord(kSE, 0, 1), NumberedRecord(kSE, 0, 2)})));
@@ -265,42 +264,57 @@ TEST(ListenerReceive, CloseDuringASlowCallbackWaitsBoundedAndNeverCutsTheCallbac
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{kTerminated, kWaitCompleted}));
 }
 
-TEST(ListenerReceive, RestartAfterASlowCallbackWaitsForTheOldThread) {
+namespace {
+
+/// Notes, for each record, whether the blocking callback's call had ended by then.
+struct AfterBlocking {
+    static void Callback(void* context, const unsigned char*, int, std::string) {
+        auto* self = static_cast<AfterBlocking*>(context);
+        self->overlapped = self->overlapped || !self->blocking->finished;
+        self->calls.fetch_add(1);
+    }
+    BlockingCallback* blocking = nullptr;
+    bool overlapped = false;    // receive threads only, read after the listener is closed
+    std::atomic<int> calls{0};  // written by the receive thread
+};
+
+}  // namespace
+
+TEST(ListenerReceive, RestartWhileTheOldThreadIsInACallbackDeliversOnlyOnceThatCallHasEnded) {
     LogCapture log;
     BlockingCallback blocking;
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
-    se.SetCallbackSE(&BlockingCallback::Callback, &blocking);
+    se.SetCallback(&BlockingCallback::Callback, &blocking);
     ASSERT_TRUE(se.InitServerStreamOnFreePort());
     Peer peer(se.ListeningPort());
     ASSERT_TRUE(peer.Send(NumberedRecord(kSE, 0, 1)));
     ASSERT_EQ(blocking.entered.get_future().wait_for(kPatience), std::future_status::ready);
     se.CloseServerStream();
 
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(100ms);
-        blocking.release.set_value();
-    });
-    Recorder recorder(kSE);
-    se.SetCallbackSE(&Recorder::Callback, &recorder);
-    ASSERT_TRUE(se.InitServerStreamOnFreePort());  // the new thread delivers once the old call has ended
-    releaser.join();
-    EXPECT_TRUE(blocking.finished);
+    AfterBlocking after;
+    after.blocking = &blocking;
+    se.SetCallback(&AfterBlocking::Callback, &after);
+    ASSERT_TRUE(se.InitServerStreamOnFreePort());  // does not wait for the old thread
     Peer second(se.ListeningPort());
-    ASSERT_TRUE(second.Send(NumberedRecord(kSE, 0, 9)));
-    ASSERT_TRUE(recorder.WaitFor(1));
-    EXPECT_EQ(recorder.Deliveries()[0].bytes, NumberedRecord(kSE, 0, 9));
+    ASSERT_TRUE(second.Send(Join({NumberedRecord(kSE, 0, 9), NumberedRecord(kSE, 0, 10)})));
+    blocking.release.set_value();
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (after.calls < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
     se.CloseServerStream();
+    EXPECT_EQ(after.calls.load(), 2);
+    EXPECT_TRUE(blocking.finished);
+    EXPECT_FALSE(after.overlapped);
 }
 
 TEST(ListenerReceive, DestroyingAStartedListenerStopsItSafely) {
     LogCapture log;
     Recorder recorder(kSE);
-    auto se = std::make_unique<NodeConnectionClientSE>();
+    auto se = std::make_unique<NodeConnectionClient>(StreamKind::SingleElectrode);
     se->SetLogFile(log.Log());
     se->SetObjectNames({"SE1"}, {"SEScAcqEnt"});
-    se->SetCallbackSE(&Recorder::Callback, &recorder);
+    se->SetCallback(&Recorder::Callback, &recorder);
     ASSERT_TRUE(se->InitServerStreamOnFreePort());
     Peer peer(se->ListeningPort());
     ASSERT_TRUE(peer.Send(NumberedRecord(kSE, 0, 3)));
@@ -314,10 +328,10 @@ TEST(ListenerReceive, OnlyTheServersAddressIsLetInAndOthersAreRefusedWhileTheLis
     if (here.empty()) GTEST_SKIP() << "this computer has no address but loopback";
     LogCapture log;
     Recorder recorder(kSE);
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
-    se.SetCallbackSE(&Recorder::Callback, &recorder);
+    se.SetCallback(&Recorder::Callback, &recorder);
     se.SetEndpoints(here, here);  // as for a server reached at this computer's own address
     ASSERT_TRUE(se.InitServerStreamOnFreePort());
 
@@ -356,7 +370,7 @@ TEST(ListenerReceive, ALoopbackServerMayConnectFromAnyLoopbackAddress) {
 
 TEST(ListenerReceive, PortsAreTakenFromOneTo65535Only) {
     LogCapture log;
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     const std::string invalid =
         "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: ";
