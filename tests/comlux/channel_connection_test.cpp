@@ -12,6 +12,7 @@
 
 #include "comlux/internal/CommandFrame.h"
 #include "comlux/internal/NetworkNodeClient.h"
+#include "tests/support/Loopback.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/TempDir.h"
 
@@ -418,22 +419,24 @@ TEST_F(ChannelTest, ServerThatStopsReadingFailsTheSendAndShutsTheChannelDown) {
 
 TEST_F(ChannelTest, ServerWhoseAcceptQueueIsFullIsGivenUpAfterTheConnectLimit) {
     client.SetConnectTimeout(std::chrono::milliseconds(150));
-    // A listener that never accepts, its queue filled by connections nobody takes.
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 0), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    std::vector<int> fillers;
+    // A listener that never accepts, its queue filled by connections nobody takes: a backlog of 0
+    // holds one, and the attempts after it wait unanswered.
+    testsupport::LoopbackListener listener;
+    ASSERT_TRUE(listener.IsListening());
+    ASSERT_EQ(::listen(listener.Fd(), 0), 0);
+    std::vector<testsupport::LoopbackConnection> fillers;
     for (int i = 0; i < 4; ++i) {
-        fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-        ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        testsupport::LoopbackConnection filler(
+            ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(listener.Port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(filler.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        fillers.push_back(std::move(filler));
     }
 
-    EXPECT_FALSE(client.InitializeClient("127.0.0.1", ntohs(address.sin_port)));
+    EXPECT_FALSE(client.InitializeClient("127.0.0.1", listener.Port()));
     EXPECT_FALSE(client.IsInitialized());
     const auto log = Log();
     ASSERT_GE(log.size(), 2u);
@@ -442,8 +445,6 @@ TEST_F(ChannelTest, ServerWhoseAcceptQueueIsFullIsGivenUpAfterTheConnectLimit) {
               "Attempt to connect timed out without establishing a connection.");
     EXPECT_EQ(log.back(),
               "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
-    for (const int fd : fillers) ::close(fd);
-    ::close(listener);
 }
 
 TEST_F(ChannelTest, StreamPortThatIsNoPortNumberFailsThatListenerInsteadOfTakingAnyPort) {
