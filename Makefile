@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BIN   := build/bin
 
-.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui clean
+.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui package clean
 
 deps:
 	@bash scripts/deps.sh
@@ -45,6 +45,11 @@ demo: build
 
 gui: build
 	@bash scripts/gui.sh
+
+# The four Debian packages into build/packages/ (CPack's work folder is removed afterwards).
+package: build
+	@cd build && cpack
+	@rm -rf build/packages/_CPack_Packages
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -1,11 +1,13 @@
 #include "cmdfile/FormatCmdLine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace cmdfile {
 
@@ -95,6 +97,31 @@ std::optional<FormatCmdLine::LineKind> Classify(const std::string& line) {
 FormatCmdLine::FormatCmdLine() = default;
 FormatCmdLine::~FormatCmdLine() = default;
 
+std::string FormatCmdLine::Stop::Describe() const {
+    switch (reason) {
+        case StopReason::kNone: return "reading goes on";
+        case StopReason::kNoInput: return "no file is open";
+        case StopReason::kEndOfInput: return "the whole file was read";
+        case StopReason::kReadError: return "the file could not be read further (" + detail + ")";
+        case StopReason::kLineTooLong:
+            return "the line is longer than " + std::to_string(kMaxLineLength) + " characters";
+        case StopReason::kMalformed: return "the line begins with neither -, %, # nor //";
+        case StopReason::kStrayCarriageReturn:
+            return "the line begins with a carriage return that is not followed by a line feed";
+        case StopReason::kTooFewWords: return "the variable line has fewer than three words";
+        case StopReason::kUnknownOperator:
+            return "the variable line's operator is none of =, +=, -=, *= and /=";
+        case StopReason::kUndefinedVariable: return "the variable " + detail + " is not defined";
+        case StopReason::kDivisionByZero: return "the variable line divides by zero";
+        case StopReason::kQuotientOverflow: return "the variable line's quotient does not fit in 32 bits";
+        case StopReason::kSubstitutionTooLong:
+            return "variables make the line longer than " + std::to_string(kMaxSubstitutedLength) +
+                   " characters";
+        case StopReason::kSubstitutionEndless: return "variables are replaced in the line without end";
+    }
+    return {};
+}
+
 void FormatCmdLine::SetDelivery(LineKind kind, bool on) {
     mDelivery[static_cast<int>(kind)] = on;
 }
@@ -103,22 +130,64 @@ bool FormatCmdLine::Delivers(LineKind kind) const {
     return mDelivery[static_cast<int>(kind)];
 }
 
-int FormatCmdLine::OpenFile(const std::string& path) {
+void FormatCmdLine::Reset() {
     mFile.reset();
+    mOpen = false;
     mVariables.clear();
+    mBuffer.clear();
     mBufferPos = mBufferEnd = 0;
+    mBytesBeforeBuffer = mInputBytes = 0;
     mAtEnd = false;
+    mReadErrno = 0;
+    mLinesRead = 0;
+    mStop = Stop{};
+    mOpenError.clear();
+}
+
+int FormatCmdLine::OpenFile(const std::string& path) {
+    Reset();
     mFile.reset(std::fopen(path.c_str(), "rb"));
-    if (!mFile) return -1;
+    struct stat info {};
+    int error = 0;
+    if (!mFile || ::fstat(::fileno(mFile.get()), &info) != 0) {
+        error = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+        // A directory opens like a file on some systems but holds no lines.
+        error = EISDIR;
+    }
+    if (error != 0) {
+        mFile.reset();
+        mOpenError = std::strerror(error);
+        return -1;
+    }
+    mInputBytes = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
     mBuffer.resize(kReadChunk);
+    mOpen = true;
+    mStop.reason = StopReason::kNone;
+    return 0;
+}
+
+int FormatCmdLine::OpenText(std::string_view text) {
+    Reset();
+    mBuffer.assign(text.begin(), text.end());
+    mBufferEnd = mBuffer.size();
+    mInputBytes = text.size();
+    // The whole text is in the buffer: there is nothing more to fetch.
+    mAtEnd = true;
+    mOpen = true;
+    mStop.reason = StopReason::kNone;
     return 0;
 }
 
 bool FormatCmdLine::FillBuffer() {
     if (mAtEnd || !mFile) return false;
+    mBytesBeforeBuffer += mBufferEnd;
     mBufferPos = 0;
     mBufferEnd = std::fread(mBuffer.data(), 1, mBuffer.size(), mFile.get());
-    if (mBufferEnd == 0) mAtEnd = true;  // end of file and read errors alike
+    if (mBufferEnd == 0) {
+        mAtEnd = true;
+        if (std::ferror(mFile.get())) mReadErrno = errno != 0 ? errno : EIO;
+    }
     return mBufferEnd > 0;
 }
 
@@ -134,43 +203,66 @@ FormatCmdLine::ReadResult FormatCmdLine::ReadPhysicalLine(std::string& line) {
         const std::size_t take = feed ? static_cast<std::size_t>(feed - start) : available;
         // One more than the limit is kept so that a CR before the line feed can still be
         // dropped from a line of exactly the limit.
-        if (line.size() + take > kMaxLineLength + 1) return ReadResult::TooLong;
+        if (line.size() + take > kMaxLineLength + 1) {
+            ++mLinesRead;
+            return ReadResult::TooLong;
+        }
         line.append(start, take);
         mBufferPos += take;
         if (feed) {
             ++mBufferPos;
+            ++mLinesRead;
             if (!line.empty() && line.back() == '\r') line.pop_back();
             return line.size() > kMaxLineLength ? ReadResult::TooLong : ReadResult::Line;
         }
     }
+    // A failed read ends the line being read as well: what came of it is not trusted.
+    if (mReadErrno != 0) {
+        ++mLinesRead;
+        return ReadResult::Error;
+    }
     if (!gotAny) return ReadResult::End;
+    ++mLinesRead;
     return line.size() > kMaxLineLength ? ReadResult::TooLong : ReadResult::Line;
 }
 
 int FormatCmdLine::GetNextLine(std::string& line) {
-    if (!mFile) return -1;
-    std::string physical;
+    if (!mOpen || mStop.reason != StopReason::kNone) return -1;
     for (;;) {
-        if (ReadPhysicalLine(physical) != ReadResult::Line) return Stop();
-        const std::optional<LineKind> kind = Classify(physical);
-        if (!kind) return Stop();
-        if (*kind == LineKind::Command && !ProcessCommandLine(physical)) return Stop();
-        if (*kind == LineKind::Variable && !ProcessVariableLine(physical)) return Stop();
+        switch (ReadPhysicalLine(mPhysical)) {
+            case ReadResult::Line: break;
+            case ReadResult::End: return End(StopReason::kEndOfInput);
+            case ReadResult::TooLong: return End(StopReason::kLineTooLong);
+            case ReadResult::Error: return End(StopReason::kReadError, std::strerror(mReadErrno));
+        }
+        const std::optional<LineKind> kind = Classify(mPhysical);
+        if (!kind) {
+            const std::size_t first = mPhysical.find_first_not_of(" \t");
+            return End(mPhysical[first] == '\r' ? StopReason::kStrayCarriageReturn : StopReason::kMalformed);
+        }
+        StopReason fault = StopReason::kNone;
+        if (*kind == LineKind::Command) fault = ProcessCommandLine(mPhysical);
+        if (*kind == LineKind::Variable) fault = ProcessVariableLine(mPhysical);
+        if (fault != StopReason::kNone) return End(fault, std::move(mUndefinedName));
         if (Delivers(*kind)) {
-            line = std::move(physical);
+            line.assign(mPhysical);
             return 0;
         }
     }
 }
 
-int FormatCmdLine::Stop() {
-    // Reading never resumes after a fault, not even in the middle of an overlong line.
+int FormatCmdLine::End(StopReason reason, std::string detail) {
+    mStop.reason = reason;
+    mStop.line = mLinesRead;
+    mStop.detail = std::move(detail);
+    // Reading never resumes after it ended, not even in the middle of an overlong line.
     mAtEnd = true;
+    mBytesBeforeBuffer += mBufferPos;
     mBufferPos = mBufferEnd = 0;
     return -1;
 }
 
-bool FormatCmdLine::ProcessCommandLine(std::string& line) const {
+FormatCmdLine::StopReason FormatCmdLine::ProcessCommandLine(std::string& line) const {
     if (const auto slashes = line.find("//"); slashes != std::string::npos) line.resize(slashes);
     if (const auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
 
@@ -184,21 +276,22 @@ bool FormatCmdLine::ProcessCommandLine(std::string& line) const {
         std::size_t replacements = 0;
         for (std::size_t found = line.find(name); found != std::string::npos; found = line.find(name, from)) {
             line.replace(found, name.size(), value);
-            if (line.size() > kMaxSubstitutedLength || ++replacements > kMaxSubstitutedLength) return false;
+            if (line.size() > kMaxSubstitutedLength) return StopReason::kSubstitutionTooLong;
+            if (++replacements > kMaxSubstitutedLength) return StopReason::kSubstitutionEndless;
             from = holdsOwnName ? found + value.size() : found - std::min(found, name.size() - 1);
         }
     }
-    return true;
+    return StopReason::kNone;
 }
 
-bool FormatCmdLine::ProcessVariableLine(const std::string& line) {
+FormatCmdLine::StopReason FormatCmdLine::ProcessVariableLine(const std::string& line) {
     const std::vector<std::string_view> words = SplitWords(line);
-    if (words.size() < 3) return false;
+    if (words.size() < 3) return StopReason::kTooFewWords;
     const std::string_view name = words[0];
     const std::string_view op = words[1];
     std::string_view value = words[2];
 
-    if (!IsOperator(op)) return false;
+    if (!IsOperator(op)) return StopReason::kUnknownOperator;
 
     auto find = [this](std::string_view wanted) -> std::string* {
         for (auto& [n, v] : mVariables) {
@@ -209,7 +302,10 @@ bool FormatCmdLine::ProcessVariableLine(const std::string& line) {
 
     if (value.front() == '%') {
         const std::string* referenced = find(value);
-        if (!referenced) return false;
+        if (!referenced) {
+            mUndefinedName = value;
+            return StopReason::kUndefinedVariable;
+        }
         value = *referenced;
     }
     // Copied before the table may grow, which would invalidate a view into it.
@@ -222,13 +318,18 @@ bool FormatCmdLine::ProcessVariableLine(const std::string& line) {
         } else {
             mVariables.emplace_back(std::string(name), resolved);
         }
-        return true;
+        return StopReason::kNone;
     }
-    if (!current) return false;
-    const std::optional<std::int32_t> result = Combine(op[0], ReadAtoi(*current), ReadAtoi(resolved));
-    if (!result) return false;
+    if (!current) {
+        mUndefinedName = name;
+        return StopReason::kUndefinedVariable;
+    }
+    const std::int32_t given = ReadAtoi(resolved);
+    if (op[0] == '/' && given == 0) return StopReason::kDivisionByZero;
+    const std::optional<std::int32_t> result = Combine(op[0], ReadAtoi(*current), given);
+    if (!result) return StopReason::kQuotientOverflow;
     *current = std::to_string(*result);
-    return true;
+    return StopReason::kNone;
 }
 
 }  // namespace cmdfile

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "comlux/ComluxExport.h"
+
 namespace comlux {
 
 /// Severity of a log entry; any other value is written as UNKNOWN.
@@ -18,7 +20,7 @@ struct LocalTime {
 /// The client library's diagnostic log: a banner, one time-stamped line per entry,
 /// a closing line. Lines end with CR LF on disk and are flushed one by one.
 /// Entries may come from any thread; the lock keeps lines whole and in order.
-class ClientLogFile {
+class COMLUX_EXPORT ClientLogFile {
 public:
     using Clock = std::function<LocalTime()>;
 

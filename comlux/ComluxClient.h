@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "comlux/ComluxExport.h"
 #include "comlux/MessageHandler.h"
 #include "comlux/RecordCallback.h"
 #include "comlux/StreamKinds.h"
@@ -40,7 +41,7 @@ class OperationGate;
 ///   stream for a callback to return before going on; destruction waits until every receive
 ///   thread has ended, except the one it is called from.
 /// - No record is delivered after its stream has been told to stop, and none twice.
-class ComluxClient {
+class COMLUX_EXPORT ComluxClient {
 public:
     /// Creates the command channel (which owns the log file and the stream listeners).
     ComluxClient();

@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "comlux/ComluxExport.h"
+
 namespace comlux {
 
 /// This computer's name; empty when the system cannot give one.
-std::string ComputerName();
+COMLUX_EXPORT std::string ComputerName();
 
 /// Four address bytes in network order as dotted decimal ("%i.%i.%i.%i").
-std::string DottedAddress(const unsigned char address[4]);
+COMLUX_EXPORT std::string DottedAddress(const unsigned char address[4]);
 
 }  // namespace comlux

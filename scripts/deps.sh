@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   fonts-dejavu-core
   iproute2 xvfb xauth
+  dpkg-dev file help2man desktop-file-utils
 )
 
 missing=()

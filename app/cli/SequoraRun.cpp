@@ -6,8 +6,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -16,8 +14,8 @@
 #include "app/cli/CommandLine.h"
 #include "app/cli/ConsoleObserver.h"
 #include "app/cli/InterruptWatcher.h"
+#include "app/cli/ItemFileLoad.h"
 #include "app/cli/ListSave.h"
-#include "app/core/CfgSetup.h"
 #include "app/core/ComluxCommandSender.h"
 #include "app/core/ItemList.h"
 #include "app/core/ServerSession.h"
@@ -36,14 +34,6 @@ constexpr std::chrono::seconds kStopGrace{1};
 std::string ComputerName() {
     const std::string name = comlux::ComputerName();
     return name.empty() ? "localhost" : name;
-}
-
-bool Readable(const std::string& path) {
-    // A directory opens like a file but reads as nothing, which would run an empty list.
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return false;
-    std::ifstream file(path, std::ios::binary);
-    return file.good();
 }
 
 // Why the journal cannot be written, empty when it can. Asked before connecting, so that a
@@ -167,9 +157,12 @@ int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& cl
 }
 
 int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* watcher) {
-    if (!Readable(options.cfgPath)) {
-        err << "sequora-run: cannot read " << options.cfgPath << '\n';
-        return kExitBadUsage;
+    ItemList items;
+    const LoadOutcome loaded = LoadItemFile(options.cfgPath, items, err);
+    if (loaded == LoadOutcome::kUnreadable) return kExitBadUsage;
+    if (loaded == LoadOutcome::kPartial && !options.partial) {
+        err << "sequora-run: give --partial to run the rows that were read\n";
+        return kExitReadInPart;
     }
     if (!options.journalPath.empty()) {
         if (const std::string problem = JournalProblem(options.journalPath); !problem.empty()) {
@@ -177,8 +170,6 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
             return kExitBadUsage;
         }
     }
-    ItemList items;
-    CfgSetup(items, std::chrono::milliseconds(0)).Load(options.cfgPath);
 
     ConsoleObserver console(err);
     comlux::ComluxClient client;

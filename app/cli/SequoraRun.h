@@ -13,7 +13,8 @@ enum ExitStatus : int {
     kExitDone = 0,              ///< trials completed or stopped by Ctrl-C, or list/save done
     kExitConnectionFailed = 1,  ///< also: Ctrl-C while connecting, or the worker could not be started
     kExitBadUsage = 2,          ///< also: FILE.cfg cannot be read, or the journal cannot be written
-    kExitRunFailed = 3          ///< the run ended early: a command could not be sent or answered
+    kExitRunFailed = 3,         ///< the run ended early: a command could not be sent or answered
+    kExitReadInPart = 4,        ///< FILE.cfg was read only in part
 };
 
 /// sequora-run as a whole: parses `args` (without the program name), then lists, saves

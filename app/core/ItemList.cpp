@@ -1,6 +1,5 @@
 #include "app/core/ItemList.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace sequora {
@@ -16,10 +15,7 @@ int ItemList::AddItemRow(const ItemCells& cells) {
     {
         std::lock_guard guard(mLock);
         index = static_cast<int>(mRows.size());
-        ItemRow row;
-        row[kColNumber] = std::to_string(index + 1);
-        std::copy(cells.begin(), cells.end(), row.begin() + 1);
-        mRows.push_back(std::move(row));
+        mRows.emplace_back(std::to_string(index + 1), cells);
     }
     NotifyChanged();
     return index;
@@ -33,14 +29,23 @@ int ItemList::RowCount() const {
 std::string ItemList::CellText(int row, int column) const {
     std::lock_guard guard(mLock);
     if (!InRange(row, mRows.size()) || !InRange(column, kColumnCount)) return {};
-    return mRows[row][column];
+    return mRows[row].Cell(column);
 }
 
 void ItemList::SetCellText(int row, int column, const std::string& text) {
     {
         std::lock_guard guard(mLock);
         if (!InRange(row, mRows.size()) || !InRange(column, kColumnCount)) return;
-        mRows[row][column] = text;
+        mRows[row].SetCell(column, text);
+    }
+    NotifyChanged();
+}
+
+void ItemList::SetCellTexts(int row, std::initializer_list<std::pair<int, std::string_view>> cells) {
+    {
+        std::lock_guard guard(mLock);
+        if (!InRange(row, mRows.size())) return;
+        for (const auto& [column, text] : cells) mRows[row].SetCell(column, text);
     }
     NotifyChanged();
 }
@@ -73,9 +78,23 @@ bool ItemList::SwapRows(int a, int b) {
     return true;
 }
 
+ItemRow ItemList::Row(int row) const {
+    std::lock_guard guard(mLock);
+    if (!InRange(row, mRows.size())) return {};
+    return mRows[row].Unpack();
+}
+
 std::vector<ItemRow> ItemList::Rows() const {
     std::lock_guard guard(mLock);
-    return mRows;
+    std::vector<ItemRow> rows;
+    rows.reserve(mRows.size());
+    for (const PackedRow& row : mRows) rows.push_back(row.Unpack());
+    return rows;
+}
+
+std::vector<PackedRow> ItemList::PackedRows() const {
+    std::lock_guard guard(mLock);
+    return {mRows.begin(), mRows.end()};
 }
 
 void ItemList::SetChangeObserver(ChangeObserver observer) {

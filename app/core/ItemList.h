@@ -1,17 +1,25 @@
 #pragma once
 
+#include <deque>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/core/ItemCells.h"
+#include "app/core/PackedRow.h"
 
 namespace sequora {
 
 /// The experiment item list: rows of nine texts, the rows being the only record of the
 /// items. Safe for one writer thread and any number of reader threads (a trial run reads
-/// while a load appends); each operation locks internally.
+/// while a load appends); each operation locks internally. Rows are kept packed, so that a
+/// list of millions of rows costs about as much memory as their text.
+/// Threads: any thread; every operation takes mLock for its own duration only and calls the
+/// change observer after releasing it.
 class ItemList {
 public:
     /// Called after every change, on the thread that made it, with no lock held.
@@ -25,14 +33,22 @@ public:
     std::string CellText(int row, int column) const;
     /// Sets the text of a cell; does nothing outside the list.
     void SetCellText(int row, int column, const std::string& text);
+    /// Sets several cells of one row at once (a reader sees all or none of the changes);
+    /// does nothing for a row outside the list, skips columns outside it.
+    void SetCellTexts(int row, std::initializer_list<std::pair<int, std::string_view>> cells);
     /// Deletes one row; false when there is no such row. Other rows keep their "#" texts.
     bool RemoveRow(int row);
     /// Deletes every row.
     void RemoveAll();
     /// Exchanges all nine texts of two rows; false unless both are rows of the list.
     bool SwapRows(int a, int b);
+    /// A copy of one row; nine empty texts for a row outside the list.
+    ItemRow Row(int row) const;
     /// A copy of every row, taken under one lock.
     std::vector<ItemRow> Rows() const;
+    /// A copy of every row in packed form, taken under one lock: a fraction of the memory
+    /// of Rows() for a long list.
+    std::vector<PackedRow> PackedRows() const;
 
     /// Installs the one change observer (replacing any earlier one).
     void SetChangeObserver(ChangeObserver observer);
@@ -40,9 +56,9 @@ public:
 private:
     void NotifyChanged();
 
-    mutable std::mutex mLock;  // guards mRows and mObserver
-    std::vector<ItemRow> mRows;
-    ChangeObserver mObserver;
+    mutable std::mutex mLock;     // guards mRows and mObserver
+    std::deque<PackedRow> mRows;  // guarded by mLock; a deque grows without copying its rows
+    ChangeObserver mObserver;     // guarded by mLock
 };
 
 }  // namespace sequora

@@ -411,16 +411,24 @@ void SequoraDlg::OnOpenCfg() {
     const QString path =
         mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle), QString::fromLatin1(kOpenFilter));
     if (path.isEmpty()) return;
+    const std::string file = ToFilePath(path);
     CfgSetup setup(mItems, kLoadPausePerLine);
-    setup.Load(ToFilePath(path));
+    const CfgLoadResult result = setup.Load(file);
+    mPartlyRead.Note(file, result);
+    if (result.Partial()) ShowMessage(result.StopMessage(file));
 }
 
 void SequoraDlg::OnSaveCfg() {
     const QString path =
         mPrompter->SaveFileName(QString::fromLatin1(kSaveTitle), QString::fromLatin1(kSaveFilter));
     if (path.isEmpty()) return;
+    const std::string file = ToFilePath(path);
+    if (mPartlyRead.Holds(file)) {
+        ShowMessage(SaveOverPartlyReadMessage(file));
+        return;
+    }
     CfgWriter writer;
-    if (!writer.Write(ToFilePath(path), mItems)) ShowMessage(writer.ErrorMessage());
+    if (!writer.Write(file, mItems)) ShowMessage(writer.ErrorMessage());
 }
 
 // ---- closing ------------------------------------------------------------------------

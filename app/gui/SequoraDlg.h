@@ -11,6 +11,7 @@
 #include "app/core/ComluxCommandSender.h"
 #include "app/core/ItemList.h"
 #include "app/core/ItemSelection.h"
+#include "app/core/PartlyReadFiles.h"
 #include "app/core/RunClock.h"
 #include "app/core/ServerSession.h"
 #include "app/core/TrialRunner.h"
@@ -141,6 +142,8 @@ private:
     ItemList mItems;
     ItemSelection mSelection{mItems};
     std::unique_ptr<ItemListModel> mModel;
+    // The .cfg files opened but read only in part: Save refuses to write over them.
+    PartlyReadFiles mPartlyRead;
 
     WindowThreadInvoker mInvoker{this};
     ComluxCommandSender mSender{mClient};

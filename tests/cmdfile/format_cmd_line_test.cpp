@@ -11,19 +11,27 @@ using testsupport::WriteFile;
 
 namespace {
 
+using Reason = FormatCmdLine::StopReason;
+
 // Every line the reader delivers from `content` (command lines only) until it stops.
-std::vector<std::string> CommandLines(const std::string& content) {
-    TempDir dir;
-    const std::string path = dir.File("input.cfg");
-    WriteFile(path, content);
+std::vector<std::string> CommandLines(const std::string& content, FormatCmdLine::Stop* stop = nullptr) {
     FormatCmdLine reader;
     reader.SetDelivery(FormatCmdLine::LineKind::Command, true);
-    EXPECT_EQ(reader.OpenFile(path), 0);
+    EXPECT_EQ(reader.OpenText(content), 0);
     std::vector<std::string> lines;
     std::string line;
     while (reader.GetNextLine(line) == 0) lines.push_back(line);
     EXPECT_EQ(reader.GetNextLine(line), -1) << "reading must not resume after it stopped";
+    EXPECT_NE(reader.StopInfo().reason, Reason::kNone);
+    if (stop) *stop = reader.StopInfo();
     return lines;
+}
+
+// Where and why reading `content` stopped.
+FormatCmdLine::Stop StopOf(const std::string& content) {
+    FormatCmdLine::Stop stop;
+    CommandLines(content, &stop);
+    return stop;
 }
 
 using Lines = std::vector<std::string>;
@@ -123,25 +131,99 @@ TEST(FormatCmdLine, SubstitutionCannotGrowALineWithoutBound) {
     std::string manyA;
     for (int i = 0; i < 400; ++i) manyA += "%a";
     file += "-ok %a\n-big " + manyA + "\n-after\n";
-    EXPECT_EQ(CommandLines(file), Lines{"-ok " + std::string(900, 'z')});
+    FormatCmdLine::Stop stop;
+    EXPECT_EQ(CommandLines(file, &stop), Lines{"-ok " + std::string(900, 'z')});
+    EXPECT_EQ(stop.reason, Reason::kSubstitutionTooLong);
+    EXPECT_EQ(stop.line, 3u);
+    EXPECT_EQ(stop.Describe(), "variables make the line longer than 65536 characters");
 }
 
-TEST(FormatCmdLine, OpenFileStartsAfreshAndReportsMissingFiles) {
+TEST(FormatCmdLine, EachStopSaysAtWhichLineAndWhy) {
+    const std::string tooLong = "-" + std::string(999, 'x');
+    struct Case {
+        std::string content;
+        Reason reason;
+        std::size_t line;
+        std::string why;
+    };
+    const Case cases[] = {
+        {"-a\n\n" + tooLong + "\n-b\n", Reason::kLineTooLong, 3, "the line is longer than 999 characters"},
+        {"-a\r\n# c\r\n// d\r\nTrial 1\r\n-b\r\n", Reason::kMalformed, 4,
+         "the line begins with neither -, %, # nor //"},
+        {"-a\n-b\n" + std::string("\0-c\n", 4), Reason::kMalformed, 3,
+         "the line begins with neither -, %, # nor //"},
+        {"\r\r-CreateTrialItem\r\t-SetDelay 5\r", Reason::kStrayCarriageReturn, 1,
+         "the line begins with a carriage return that is not followed by a line feed"},
+        {"-a\n%x\n", Reason::kTooFewWords, 2, "the variable line has fewer than three words"},
+        {"%x ^= 5\n", Reason::kUnknownOperator, 1,
+         "the variable line's operator is none of =, +=, -=, *= and /="},
+        {"-a\n%x -= 5\n", Reason::kUndefinedVariable, 2, "the variable %x is not defined"},
+        {"%x = 1\n%x = %y\n", Reason::kUndefinedVariable, 2, "the variable %y is not defined"},
+        {"%x = 5\n-a %x\n%x /= 0\n", Reason::kDivisionByZero, 3, "the variable line divides by zero"},
+        {"%x = -2147483648\n%x /= -1\n", Reason::kQuotientOverflow, 2,
+         "the variable line's quotient does not fit in 32 bits"},
+    };
+    for (const Case& c : cases) {
+        const FormatCmdLine::Stop stop = StopOf(c.content);
+        EXPECT_EQ(stop.reason, c.reason) << c.content;
+        EXPECT_EQ(stop.line, c.line) << c.content;
+        EXPECT_EQ(stop.Describe(), c.why) << c.content;
+        EXPECT_FALSE(stop.WholeInput());
+    }
+}
+
+TEST(FormatCmdLine, AWholeInputEndsAtItsLastLine) {
+    for (const char* content : {"-a\n\n# c\n-b\n", "-a\r\n\r\n# c\r\n-b", "-a\n\n#c\n  \t\n"}) {
+        const FormatCmdLine::Stop stop = StopOf(content);
+        EXPECT_TRUE(stop.WholeInput()) << content;
+        EXPECT_EQ(stop.line, 4u) << content;
+    }
+    EXPECT_TRUE(StopOf("").WholeInput());
+}
+
+TEST(FormatCmdLine, OpenFileStartsAfreshAndReportsFilesThatCannotBeRead) {
     TempDir dir;
-    WriteFile(dir.File("one.cfg"), "%v = 1\n-a %v\n");
+    WriteFile(dir.File("one.cfg"), "%v = 1\n-a %v\nTrial\n");
     WriteFile(dir.File("two.cfg"), "-b %v\n");
     FormatCmdLine reader;
     reader.SetDelivery(FormatCmdLine::LineKind::Command, true);
     std::string line;
     EXPECT_EQ(reader.GetNextLine(line), -1) << "no file open";
+    EXPECT_EQ(reader.StopInfo().reason, Reason::kNoInput);
     ASSERT_EQ(reader.OpenFile(dir.File("one.cfg")), 0);
+    EXPECT_EQ(reader.InputBytes(), 19u);
     ASSERT_EQ(reader.GetNextLine(line), 0);
     EXPECT_EQ(line, "-a 1");
+    EXPECT_EQ(reader.BytesRead(), 13u);
+    EXPECT_EQ(reader.GetNextLine(line), -1);
+    EXPECT_EQ(reader.StopInfo().reason, Reason::kMalformed);
     ASSERT_EQ(reader.OpenFile(dir.File("two.cfg")), 0);
+    EXPECT_EQ(reader.StopInfo().reason, Reason::kNone) << "a new file forgets the last stop";
     ASSERT_EQ(reader.GetNextLine(line), 0);
     EXPECT_EQ(line, "-b %v") << "variables never carry over to the next file";
-    EXPECT_EQ(reader.OpenFile(dir.File("missing.cfg")), -1);
     EXPECT_EQ(reader.GetNextLine(line), -1);
+    EXPECT_TRUE(reader.StopInfo().WholeInput());
+    EXPECT_EQ(reader.BytesRead(), reader.InputBytes());
+
+    for (const std::string& path : {dir.File("missing.cfg"), dir.Path()}) {
+        EXPECT_EQ(reader.OpenFile(path), -1) << path;
+        EXPECT_FALSE(reader.OpenError().empty()) << path;
+        EXPECT_EQ(reader.GetNextLine(line), -1);
+        EXPECT_EQ(reader.StopInfo().reason, Reason::kNoInput);
+    }
+    EXPECT_EQ(reader.OpenError(), "Is a directory");
+}
+
+TEST(FormatCmdLine, AFailedReadIsAStopNotAnEnd) {
+    // The memory of the process at address 0 cannot be read: the read fails with EIO.
+    FormatCmdLine reader;
+    reader.SetDelivery(FormatCmdLine::LineKind::Command, true);
+    ASSERT_EQ(reader.OpenFile("/proc/self/mem"), 0);
+    std::string line;
+    EXPECT_EQ(reader.GetNextLine(line), -1);
+    EXPECT_EQ(reader.StopInfo().reason, Reason::kReadError);
+    EXPECT_EQ(reader.StopInfo().line, 1u);
+    EXPECT_EQ(reader.StopInfo().Describe(), "the file could not be read further (Input/output error)");
 }
 
 TEST(FormatCmdLine, DeliversOtherKindsWhenSwitchedOn) {

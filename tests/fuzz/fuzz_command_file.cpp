@@ -1,47 +1,40 @@
-// Feeds arbitrary bytes to the .cfg loader as a file and checks that the rows it builds
-// keep the shape every reader of the list relies on.
+// Feeds arbitrary bytes (up to 1 MiB) to the .cfg loader and checks that the rows it builds
+// keep the shape every reader of the list relies on, and that its account of where it
+// stopped fits the input.
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
+#include <string_view>
 
 #include "app/core/CfgSetup.h"
 #include "app/core/ItemList.h"
 
 namespace {
 
-// One file per process, reused for every input.
-const std::string& InputPath() {
-    static const std::string path = [] {
-        char name[] = "/tmp/fuzz_command_file_XXXXXX";
-        const int fd = ::mkstemp(name);
-        if (fd < 0) std::abort();
-        ::close(fd);
-        return std::string(name);
-    }();
-    return path;
-}
-
-struct RemoveAtExit {
-    ~RemoveAtExit() { std::remove(InputPath().c_str()); }
-} gRemoveAtExit;
-
-void WriteInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = std::fopen(InputPath().c_str(), "wb");
-    if (!file) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-    if (std::fclose(file) != 0) std::abort();
-}
+constexpr std::size_t kMaxInput = 1 << 20;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    WriteInput(data, size);
+    if (size > kMaxInput) return 0;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
     sequora::ItemList list;
-    sequora::CfgSetup(list, std::chrono::milliseconds(0)).Load(InputPath());
+    sequora::CfgSetup setup(list, std::chrono::milliseconds(0));
+    const sequora::CfgLoadResult result = setup.LoadText(text);
+
+    if (result.end != sequora::CfgLoadResult::End::kWhole &&
+        result.end != sequora::CfgLoadResult::End::kStopped) {
+        std::abort();
+    }
+    if (result.itemsLoaded != list.RowCount()) std::abort();
+    // Lines are counted by their line feeds, and a last line may lack one.
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    if (result.line > lines) std::abort();
+    if (result.Whole() != result.reason.empty()) std::abort();
+    if (result.Whole() && setup.BytesRead() != size) std::abort();
 
     for (int row = 0; row < list.RowCount(); ++row) {
         if (list.CellText(row, sequora::kColNumber) != std::to_string(row + 1)) std::abort();
