@@ -385,7 +385,9 @@ TEST(ListenerReceive, PortsAreTakenFromOneTo65535Only) {
         const auto entries = log.Entries();
         for (std::size_t i = before; i < entries.size(); ++i)
             EXPECT_EQ(entries[i].find("invalid port number"), std::string::npos) << entries[i];
-        if (started) EXPECT_EQ(se.ListeningPort(), port);
+        if (started) {
+            EXPECT_EQ(se.ListeningPort(), port);
+        }
         se.CloseServerStream();
     }
 }
