@@ -3,7 +3,11 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BIN   := build/bin
 
-.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui package clean
+.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui package clean \
+        format format-check layers lint
+
+# Every tracked C++ file; the house format is .clang-format, the lint rules .clang-tidy.
+CXX_FILES = $(shell git ls-files -- '*.h' '*.hpp' '*.cpp')
 
 deps:
 	@bash scripts/deps.sh
@@ -14,7 +18,23 @@ configure: deps
 build: configure
 	@cmake --build --preset default -j $(JOBS)
 
-test: test-normal test-asan test-tsan
+test: format-check layers test-normal test-asan test-tsan
+
+format: deps
+	@clang-format -i $(CXX_FILES)
+
+format-check: deps
+	@clang-format --dry-run --Werror $(CXX_FILES) || \
+	  { echo "format-check: the files above differ from the house format; run make format" >&2; exit 1; }
+
+layers:
+	@bash scripts/check-layers.sh
+
+# clang-tidy over the sources the build compiles (tests and benchmarks included), one per core.
+lint: build
+	@run-clang-tidy -p build -quiet -j $(JOBS) '^$(CURDIR)/(app|bench|cmdfile|comlux|galdera|tests)/' \
+	  2>&1 | grep -v -e '^clang-tidy' -e ' warnings\? generated\.$$' -e '^Suppressed [0-9]* warnings' \
+	         -e '^Use -header-filter' -e '^$$'; test $${PIPESTATUS[0]} -eq 0
 
 test-normal: build
 	@ctest --preset default -j $(JOBS)

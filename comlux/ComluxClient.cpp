@@ -70,7 +70,9 @@ bool ComluxClient::ConnectThroughHandout(const std::string& serverName) {
 }
 
 bool ComluxClient::ConnectAndInitializeStreams(const std::string& serverName, int port) {
-    return mNetworkNode->InitializeClient(serverName, port) && mNetworkNode->InitializeConnectionNodes() == 0;
+    if (!mNetworkNode->InitializeClient(serverName, port)) return false;
+    mConnectedPort = port;
+    return mNetworkNode->InitializeConnectionNodes() == 0;
 }
 
 bool ComluxClient::CloseConnection() {
@@ -272,6 +274,11 @@ std::string ComluxClient::GetServerName() {
 std::string ComluxClient::GetServerIPAddress() {
     const ChannelBorrow borrow(*mGate);
     return borrow.Borrowed() ? mNetworkNode->GetServerIPAddress() : std::string(kNotConnected);
+}
+
+int ComluxClient::GetCommandPort() {
+    GateEntry entry(*mGate);
+    return entry.Entered() ? mConnectedPort : 0;
 }
 
 std::string ComluxClient::GetServerApplicationName() {

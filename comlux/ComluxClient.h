@@ -109,6 +109,9 @@ public:
     std::string GetServerIPAddress();
     /// The server's application name (kept after a disconnect), or "Not Connected".
     std::string GetServerApplicationName();
+    /// The server port the command connection was made to (the handed-out one or the
+    /// fixed one); 0 before the first connection. Kept after a disconnect.
+    int GetCommandPort();
 
     /// Installs how corrupt-answer messages reach the user (default: stderr).
     void SetMessageHandler(MessageHandler handler);
@@ -137,6 +140,7 @@ private:
     std::unique_ptr<NetworkNodeClient> mNetworkNode;
     int mHandoutPort = 26200;  // guarded by mGate
     int mCommandPort = 26100;  // guarded by mGate
+    int mConnectedPort = 0;    // guarded by mGate
 };
 
 }  // namespace comlux

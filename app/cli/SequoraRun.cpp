@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -37,11 +38,15 @@ std::string ComputerName() {
 }
 
 // Why the journal cannot be written, empty when it can. Asked before connecting, so that a
-// mistyped path costs no connection; an existing journal is not touched here.
+// mistyped path costs no connection; an existing journal is not touched here, and a file made
+// only to find out is removed again.
 std::string JournalProblem(const std::string& path) {
+    std::error_code error;
+    const bool existed = std::filesystem::exists(path, error);
     std::FILE* file = std::fopen(path.c_str(), "ab");
     if (file == nullptr) return std::strerror(errno);
     std::fclose(file);
+    if (!existed) std::filesystem::remove(path, error);
     return {};
 }
 

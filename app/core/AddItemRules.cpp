@@ -1,12 +1,60 @@
 #include "app/core/AddItemRules.h"
 
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <utility>
+
+#include "app/core/ItemActions.h"
+
 namespace sequora {
 
-AddItemOutcome BuildItemCells(const ItemForm& form) {
+namespace {
+
+// The bit-state combo's entries, in their order.
+constexpr std::array kBitStateEntries{cell_words::kOn, cell_words::kOff};
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads "Random: <min>-<max>" back into the two numbers Add Item wrote, negative ones
+// included; nullopt for any other text.
+std::optional<std::pair<int, int>> WrittenRange(const std::string& delayCell) {
+    const std::string prefix = std::string(cell_words::kRandomMarker) + " ";
+    if (delayCell.rfind(prefix, 0) != 0) return std::nullopt;
+    const char* at = delayCell.data() + prefix.size();
+    const char* end = delayCell.data() + delayCell.size();
+    std::pair<int, int> range;
+    const auto first = std::from_chars(at, end, range.first);
+    if (first.ec != std::errc() || first.ptr == end || *first.ptr != '-') return std::nullopt;
+    const auto second = std::from_chars(first.ptr + 1, end, range.second);
+    if (second.ec != std::errc() || second.ptr != end) return std::nullopt;
+    return range;
+}
+
+AddItemOutcome Refuse(const char* message, RefusedField field) {
     AddItemOutcome outcome;
+    outcome.refusal = message;
+    outcome.field = field;
+    return outcome;
+}
+
+}  // namespace
+
+AddItemOutcome BuildItemCells(const ItemForm& form) {
     if (form.useRandomDelay && form.delayMin > form.delayMax) {
-        outcome.refusal = kDelayRangeRefusal;
-        return outcome;
+        return Refuse(kDelayRangeRefusal, RefusedField::DelayRange);
+    }
+    if (form.setBit && (form.bitNumber < kLowestBit || form.bitNumber > kHighestBit)) {
+        return Refuse(kBitNumberRefusal, RefusedField::BitNumber);
     }
 
     ItemCells cells = BlankItemCells();
@@ -19,10 +67,8 @@ AddItemOutcome BuildItemCells(const ItemForm& form) {
     if (form.setBit) {
         cell(kColSetBit) = cell_words::kYes;
         cell(kColBitNumber) = std::to_string(form.bitNumber);
-        const bool known = form.bitStateIndex == 0 || form.bitStateIndex == 1;
-        cell(kColBitState) = !known                    ? cell_words::kNotApplicable
-                             : form.bitStateIndex == 0 ? cell_words::kOn
-                                                       : cell_words::kOff;
+        const bool known = form.bitStateIndex >= 0 && form.bitStateIndex < int(kBitStateEntries.size());
+        cell(kColBitState) = known ? kBitStateEntries[form.bitStateIndex] : cell_words::kNotApplicable;
     }
     if (form.sendCommand) {
         cell(kColSendCommand) = cell_words::kYes;
@@ -30,8 +76,45 @@ AddItemOutcome BuildItemCells(const ItemForm& form) {
     }
     cell(kColDelay) =
         form.useRandomDelay ? RandomDelayText(form.delayMin, form.delayMax) : std::to_string(form.delayMs);
+    AddItemOutcome outcome;
     outcome.cells = std::move(cells);
     return outcome;
+}
+
+int BitStateEntry(const std::string& typed) {
+    for (std::size_t entry = 0; entry < kBitStateEntries.size(); ++entry) {
+        if (SameIgnoringCase(typed, kBitStateEntries[entry])) return static_cast<int>(entry);
+    }
+    return -1;
+}
+
+RowForm FormFromRow(const ItemRow& row) {
+    RowForm form;
+    form.sendEvent = SendsEvent(row);
+    if (form.sendEvent) form.eventString = row[kColEventString];
+    form.setBit = SetsBit(row);
+    if (form.setBit) {
+        form.bitNumber = row[kColBitNumber];
+        // Exact words only: a cell reading "on" is not "On" and is run as a reset.
+        for (std::size_t entry = 0; entry < kBitStateEntries.size(); ++entry) {
+            if (row[kColBitState] == kBitStateEntries[entry]) form.bitStateIndex = static_cast<int>(entry);
+        }
+    }
+    form.sendCommand = SendsCommand(row);
+    if (form.sendCommand) form.command = row[kColCommand];
+    if (const auto written = WrittenRange(row[kColDelay])) {
+        form.useRandomDelay = true;
+        form.delayMin = std::to_string(written->first);
+        form.delayMax = std::to_string(written->second);
+    } else if (const auto range = item_actions::RandomDelayRange(row[kColDelay])) {
+        // A hand-written range: the numbers the runner reads from it.
+        form.useRandomDelay = true;
+        form.delayMin = std::to_string(range->minimum);
+        form.delayMax = std::to_string(range->maximum);
+    } else {
+        form.delayMs = row[kColDelay];
+    }
+    return form;
 }
 
 }  // namespace sequora

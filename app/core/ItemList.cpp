@@ -78,6 +78,36 @@ bool ItemList::SwapRows(int a, int b) {
     return true;
 }
 
+bool ItemList::InsertRow(int index, const ItemRow& row) {
+    {
+        std::lock_guard guard(mLock);
+        if (index < 0 || static_cast<std::size_t>(index) > mRows.size()) return false;
+        mRows.insert(mRows.begin() + index, PackedRow(row));
+    }
+    NotifyChanged();
+    return true;
+}
+
+bool ItemList::ReplaceRow(int index, const ItemRow& row) {
+    {
+        std::lock_guard guard(mLock);
+        if (!InRange(index, mRows.size())) return false;
+        mRows[index] = PackedRow(row);
+    }
+    NotifyChanged();
+    return true;
+}
+
+void ItemList::SetRows(const std::vector<ItemRow>& rows) {
+    std::deque<PackedRow> packed;
+    for (const ItemRow& row : rows) packed.emplace_back(row);
+    {
+        std::lock_guard guard(mLock);
+        mRows.swap(packed);
+    }
+    NotifyChanged();
+}
+
 ItemRow ItemList::Row(int row) const {
     std::lock_guard guard(mLock);
     if (!InRange(row, mRows.size())) return {};

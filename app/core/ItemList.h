@@ -42,6 +42,13 @@ public:
     void RemoveAll();
     /// Exchanges all nine texts of two rows; false unless both are rows of the list.
     bool SwapRows(int a, int b);
+    /// Inserts a whole row (its "#" text included) before `index`; `index` equal to the
+    /// row count appends. False when `index` is outside 0..RowCount().
+    bool InsertRow(int index, const ItemRow& row);
+    /// Replaces all nine texts of one row; false when there is no such row.
+    bool ReplaceRow(int index, const ItemRow& row);
+    /// Replaces every row at once.
+    void SetRows(const std::vector<ItemRow>& rows);
     /// A copy of one row; nine empty texts for a row outside the list.
     ItemRow Row(int row) const;
     /// A copy of every row, taken under one lock.

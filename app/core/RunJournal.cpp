@@ -90,20 +90,32 @@ void RunJournal::Close() {
 
 void RunJournal::Queue(Entry entry) {
     if (!mWriter.joinable()) return;
+    std::vector<Entry> spent;
     {
         std::lock_guard guard(mLock);
         mQueue.push_back(std::move(entry));
+        spent.swap(mSpent);
     }
     mQueued.notify_one();
+    // `spent` is freed here, on the thread that allocated it (see WriteAll).
 }
 
 void RunJournal::WriteAll() {
-    std::deque<Entry> batch;
+    // Written entries wait here until they can go back to the queuing thread, to be freed there:
+    // a free on this thread would take the allocator's lock of that thread's arena, and a run's
+    // worker must never wait for this thread. (Only the list itself is this thread's memory.)
+    std::vector<std::vector<Entry>> written;
     for (;;) {
+        std::vector<Entry> batch;
         bool closing = false;
         {
             std::unique_lock lock(mLock);
-            mQueued.wait(lock, [&] { return mClosing || !mQueue.empty(); });
+            mQueued.wait(lock,
+                         [&] { return mClosing || !mQueue.empty() || (!written.empty() && mSpent.empty()); });
+            if (!written.empty() && mSpent.empty()) {
+                mSpent.swap(written.back());
+                written.pop_back();
+            }
             batch.swap(mQueue);
             closing = mClosing;
         }
@@ -112,7 +124,8 @@ void RunJournal::WriteAll() {
             std::fwrite(text.data(), 1, text.size(), mFile);
             std::fflush(mFile);
         }
-        batch.clear();
+        if (!batch.empty()) written.push_back(std::move(batch));
+        // Once closing, the run is over: whatever is left may be freed anywhere.
         if (closing) return;
     }
 }

@@ -4,11 +4,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <variant>
+#include <vector>
 
 #include "app/core/RunClock.h"
 #include "app/core/RunObserver.h"
@@ -53,8 +53,10 @@ struct JournalHeader {
 /// CR or LF inside a text is written as \t, \r or \n so that every record stays one line.
 ///
 /// Threads: one thread (the run's worker) queues lines; a writing thread of the journal's own
-/// formats and writes them, so queuing costs the worker a lock and a move, never a write.
-/// Close (or the destructor) waits until everything queued is written.
+/// formats and writes them, so queuing costs the worker a lock and a move, never a write. The
+/// memory of written lines is handed back and freed by the queuing thread, so the writing
+/// thread never holds an allocator lock the worker needs. Close (or the destructor) waits
+/// until everything queued is written.
 class RunJournal {
 public:
     RunJournal() = default;
@@ -96,9 +98,10 @@ private:
     std::FILE* mFile = nullptr;       // written by the writing thread between Open and Close
     RunClock::TimePoint mRunStart{};  // written by the writing thread
     std::thread mWriter;
-    std::mutex mLock;  // guards the two members below
+    std::mutex mLock;  // guards the three members below
     std::condition_variable mQueued;
-    std::deque<Entry> mQueue;
+    std::vector<Entry> mQueue;  // queued, not yet taken by the writing thread
+    std::vector<Entry> mSpent;  // written, handed back to be freed by the queuing thread
     bool mClosing = false;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/core/CommandSender.h"
 #include "app/core/RealtimeGrant.h"
 
 namespace sequora {
@@ -12,7 +13,7 @@ namespace sequora {
 enum class RunEnd {
     Completed,       ///< every trial was played
     Stopped,         ///< Stop (or Ctrl-C) ended it
-    ConnectionLost,  ///< a command could not be sent or answered
+    ConnectionLost,  ///< a command could not be sent or answered (RunEndInfo::failure says why)
     Closed           ///< the host closed while it ran
 };
 
@@ -37,6 +38,9 @@ struct RunEndInfo {
     /// For a run that ended because a command failed, the one message saying what happened,
     /// where and why (also shown through ShowMessage); empty otherwise.
     std::string message;
+    /// Why the command failed, for a run that ended as ConnectionLost. With AnswerUnreadable the
+    /// connection itself is still up.
+    SendFailure failure = SendFailure::ConnectionLost;
     std::chrono::nanoseconds elapsed{0};  ///< from the run's start to its end
 };
 

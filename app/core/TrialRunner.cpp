@@ -76,6 +76,9 @@ struct TrialRunner::Play {
     // A delay's line waits here until the next command has been sent, so that journaling
     // never stands between a delay's end and that command.
     std::optional<JournalLine> pendingDelay;
+    // When the row's last exchange was over: the row's delay starts there, so that the
+    // bookkeeping after it (queuing journal lines, reports) costs the run nothing.
+    std::optional<RunClock::TimePoint> lastAnswered;
 };
 
 TrialRunner::TrialRunner(ItemList& items, CommandSender& sender, RunObserver& observer, RunClock& clock)
@@ -298,7 +301,7 @@ void TrialRunner::BeginRun(Play& play, const RealtimeGrant& grant) {
 TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
     RunToken& run = play.run;
     play.rowCount = mItems.RowCount();
-    if (run.stopped) return Ending::StoppedWhilePaused;
+    if (run.stopped) return Ending::StoppedWhileHeld;
     long long trialsDone = 0;
     while (trialsDone < mTrialCount || mRunContinuously) {
         play.trial = trialsDone + 1;
@@ -309,7 +312,7 @@ TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
             play.row = row + 1;
             ProcessItem(row, play);
             if (play.failed) return Ending::SendFailed;
-            if (!HoldWhilePaused(play)) return Ending::StoppedWhilePaused;
+            if (!HoldWhilePaused(play)) return Ending::StoppedWhileHeld;
         }
         if (run.stopped) return Ending::Stopped;
         ++trialsDone;
@@ -331,11 +334,12 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
                 message = run_messages::kTrialsCompleted;
             }
             break;
-        case Ending::StoppedWhilePaused: message = run_messages::kTrialsCompleted; break;
+        case Ending::StoppedWhileHeld: message = run_messages::kTrialsCompleted; break;
         case Ending::Stopped: break;
         case Ending::SendFailed:
             if (StopRun(run)) {
                 info.how = RunEnd::ConnectionLost;
+                info.failure = play.failure;
                 controlsChanged = true;
                 info.message = run_messages::FailedSend(play.failure, play.failedTrial, play.failedRow,
                                                         play.failedCommand);
@@ -414,8 +418,9 @@ void TrialRunner::ProcessItem(int row, Play& play) {
         play.due = mClock.Now();
         return;
     }
-    ItemRow cells;
-    for (int column = 0; column < kColumnCount; ++column) cells[column] = mItems.CellText(row, column);
+    play.lastAnswered.reset();
+    // One copy under one lock: the row as it stands now, whole.
+    const ItemRow cells = mItems.Row(row);
 
     // Each step that sends ends the row when its command was not sent or failed.
     if (SendsEvent(cells) &&
@@ -453,7 +458,7 @@ void TrialRunner::ProcessItem(int row, Play& play) {
                                   : item_actions::FixedDelay(cells[kColDelay]);
     // One absolute deadline from the end of the sends: the wait neither drifts nor
     // accumulates wake-up latencies, and the bookkeeping below is part of it.
-    const RunClock::TimePoint delayStart = mClock.Now();
+    const RunClock::TimePoint delayStart = play.lastAnswered ? *play.lastAnswered : mClock.Now();
     const RunClock::TimePoint deadline = delayStart + std::chrono::milliseconds(delay);
     if (!mClosing) mObserver.RowStarted(play.trial, play.row, play.rowCount);
     if (play.pendingDelay) {
@@ -492,15 +497,13 @@ bool TrialRunner::Send(const std::string& command, JournalAction action, Play& p
 }
 
 bool TrialRunner::Exchange(const std::string& command, JournalAction action, Play& play) {
-    if (!play.run.journal) {
-        std::string answer;
-        return mSender.SendCommand(command, answer);
-    }
     JournalLine line;
-    line.sent = mClock.Now();
+    if (play.run.journal) line.sent = mClock.Now();
     std::string answer;
     const bool ok = mSender.SendCommand(command, answer);
     line.answered = mClock.Now();
+    play.lastAnswered = line.answered;
+    if (!play.run.journal) return ok;
     line.trial = play.trial;
     line.row = play.row;
     line.action = action;

@@ -118,7 +118,9 @@ private:
         std::thread thread;
         std::shared_ptr<RunToken> run;
     };
-    enum class Ending { Completed, StoppedWhilePaused, Stopped, SendFailed };
+    // How PlayTrials left off: StoppedWhileHeld is a stop noticed while the worker held (in a
+    // pause, or before its first trial), which is reported as "Trials Completed".
+    enum class Ending { Completed, StoppedWhileHeld, Stopped, SendFailed };
 
     void RunTrials(std::shared_ptr<RunToken> run);
     void WaitForEarlierRun(RunToken& run);

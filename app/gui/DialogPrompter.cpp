@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <utility>
 
 namespace sequora::gui {
@@ -45,8 +46,8 @@ void DialogPrompter::CloseModelessMessages() {
     }
 }
 
-QString DialogPrompter::OpenFileName(const QString& title, const QString& filter) {
-    QFileDialog dialog(mParent, title, QString(), filter);
+QString DialogPrompter::OpenFileName(const QString& title, const QString& filter, const QString& folder) {
+    QFileDialog dialog(mParent, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A name that does not exist is handed on like any other: loading it changes nothing.
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -54,8 +55,8 @@ QString DialogPrompter::OpenFileName(const QString& title, const QString& filter
     return dialog.selectedFiles().front();
 }
 
-QString DialogPrompter::SaveFileName(const QString& title, const QString& filter) {
-    QFileDialog dialog(mParent, title, QString(), filter);
+QString DialogPrompter::SaveFileName(const QString& title, const QString& filter, const QString& folder) {
+    QFileDialog dialog(mParent, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -63,6 +64,27 @@ QString DialogPrompter::SaveFileName(const QString& title, const QString& filter
     dialog.setDefaultSuffix(QStringLiteral("cfg"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
+}
+
+Prompter::UnsavedChoice DialogPrompter::AskUnsavedChanges(const QString& text) {
+    QMessageBox box(QMessageBox::Question, Caption(), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, mParent);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setWindowModality(Qt::ApplicationModal);
+    switch (box.exec()) {
+        case QMessageBox::Save: return UnsavedChoice::Save;
+        case QMessageBox::Discard: return UnsavedChoice::Discard;
+        default: return UnsavedChoice::Cancel;
+    }
+}
+
+bool DialogPrompter::AskStopRunAndClose(const QString& text) {
+    QMessageBox box(QMessageBox::Question, Caption(), text, QMessageBox::Cancel, mParent);
+    QPushButton* stop = box.addButton(QObject::tr("Stop and Close"), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == stop;
 }
 
 }  // namespace sequora::gui

@@ -23,10 +23,14 @@ public:
     /// Closes the boxes still open.
     void CloseModelessMessages() override;
     /// The platform's open dialog; the file need not exist.
-    QString OpenFileName(const QString& title, const QString& filter) override;
+    QString OpenFileName(const QString& title, const QString& filter, const QString& folder) override;
     /// The platform's save dialog; replaces an existing file without asking and adds
     /// ".cfg" to a name typed without an extension.
-    QString SaveFileName(const QString& title, const QString& filter) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& folder) override;
+    /// A question box with Save, Discard and Cancel.
+    UnsavedChoice AskUnsavedChanges(const QString& text) override;
+    /// A question box with "Stop and Close" and Cancel.
+    bool AskStopRunAndClose(const QString& text) override;
 
 private:
     QWidget* mParent;

@@ -11,9 +11,9 @@ using enum ControlKind;
 constexpr int kStatic = -1;
 
 constexpr std::array kMainWindowControls{
-    ControlTemplate{kStatic, GroupBox, "Networking Properties", {4, 3, 416, 32}},
-    ControlTemplate{kStatic, GroupBox, "Trial Properties", {4, 38, 416, 251}},
-    ControlTemplate{kStatic, GroupBox, "Experiment Items List", {7, 145, 408, 125}},
+    ControlTemplate{kStatic, GroupBox, "Networking Properties", {4, 3, 416, 32}, Anchor::GrowWidth},
+    ControlTemplate{kStatic, GroupBox, "Trial Properties", {4, 38, 416, 251}, Anchor::Grow},
+    ControlTemplate{kStatic, GroupBox, "Experiment Items List", {7, 145, 408, 125}, Anchor::Grow},
     ControlTemplate{kStatic, Label, "Computer Name or IP Address", {16, 18, 98, 8}},
     ControlTemplate{kIdServerName, Edit, "", {116, 16, 143, 12}},
     ControlTemplate{kIdConnect, PushButton, "Connect", {268, 16, 72, 11}},
@@ -42,15 +42,15 @@ constexpr std::array kMainWindowControls{
     ControlTemplate{kIdRemoveCurrent, PushButton, "Remove Current Item", {166, 133, 75, 12}},
     ControlTemplate{kIdMoveUp, PushButton, "Move Item Up", {245, 133, 75, 12}},
     ControlTemplate{kIdMoveDown, PushButton, "Move Item Down", {324, 133, 75, 12}},
-    ControlTemplate{kIdItemList, ListView, "", {9, 154, 402, 113}},
-    ControlTemplate{kStatic, Label, "Trial Count", {12, 275, 38, 8}},
-    ControlTemplate{kIdTrialCount, Edit, "", {51, 272, 44, 12}},
-    ControlTemplate{kIdRunContinuously, CheckBox, "Run Continuously", {102, 273, 72, 10}},
-    ControlTemplate{kIdStart, PushButton, "Start", {242, 272, 56, 13}},
-    ControlTemplate{kIdPause, PushButton, "Pause", {301, 272, 56, 12}},
-    ControlTemplate{kIdStop, PushButton, "Stop", {359, 272, 56, 12}},
-    ControlTemplate{kIdOpenCfg, PushButton, "Open .cfg File", {4, 291, 92, 12}},
-    ControlTemplate{kIdSaveCfg, PushButton, "Save .cfg File", {99, 291, 92, 12}},
+    ControlTemplate{kIdItemList, ListView, "", {9, 154, 402, 113}, Anchor::Grow},
+    ControlTemplate{kStatic, Label, "Trial Count", {12, 275, 38, 8}, Anchor::MoveDown},
+    ControlTemplate{kIdTrialCount, Edit, "", {51, 272, 44, 12}, Anchor::MoveDown},
+    ControlTemplate{kIdRunContinuously, CheckBox, "Run Continuously", {102, 273, 72, 10}, Anchor::MoveDown},
+    ControlTemplate{kIdStart, PushButton, "Start", {242, 272, 56, 13}, Anchor::MoveDownRight},
+    ControlTemplate{kIdPause, PushButton, "Pause", {301, 272, 56, 12}, Anchor::MoveDownRight},
+    ControlTemplate{kIdStop, PushButton, "Stop", {359, 272, 56, 12}, Anchor::MoveDownRight},
+    ControlTemplate{kIdOpenCfg, PushButton, "Open .cfg File", {4, 291, 92, 12}, Anchor::MoveDown},
+    ControlTemplate{kIdSaveCfg, PushButton, "Save .cfg File", {99, 291, 92, 12}, Anchor::MoveDown},
 };
 
 }  // namespace

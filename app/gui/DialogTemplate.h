@@ -16,12 +16,23 @@ struct DialogRect {
     int height;
 };
 
+/// How a control follows the window when it grows beyond the template's size: only the
+/// item list grows (with the frames around it); what lies below it moves down.
+enum class Anchor {
+    Fixed,         ///< keeps its place and size
+    GrowWidth,     ///< grows with the window's width
+    Grow,          ///< grows with the window's width and height
+    MoveDown,      ///< moves down with the window's height
+    MoveDownRight  ///< moves down and right with the window's growth
+};
+
 /// One control of a dialog template; id -1 marks a static control (label, frame).
 struct ControlTemplate {
     int id;
     ControlKind kind;
     std::string_view caption;
     DialogRect rect;
+    Anchor anchor = Anchor::Fixed;
 };
 
 /// Control identifiers of the main window.

@@ -76,6 +76,7 @@ void ItemListModel::OnListChanged() {
 
 void ItemListModel::Refresh() {
     mRefreshQueued.store(false);
+    mRefreshing = true;
     std::vector<ItemRow> rows = mList.Rows();
     const int oldCount = static_cast<int>(mRows.size());
     const int newCount = static_cast<int>(rows.size());
@@ -114,6 +115,8 @@ void ItemListModel::Refresh() {
     if (newMiddle > 0) {
         emit dataChanged(index(head, 0), index(head + newMiddle - 1, kColumnCount - 1));
     }
+    mRefreshing = false;
+    emit Refreshed();
 }
 
 }  // namespace sequora::gui

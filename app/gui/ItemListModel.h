@@ -30,7 +30,16 @@ public:
 
     /// Takes a fresh snapshot of the list now (window thread only).
     void Refresh();
+    /// The rows as the model shows them now.
+    const std::vector<ItemRow>& Rows() const { return mRows; }
+    /// True while a refresh changes the model (its views may change their selection then).
+    bool Refreshing() const { return mRefreshing; }
 
+signals:
+    /// A refresh has brought the model up to date with the list.
+    void Refreshed();
+
+public:
     /// The column headings, column "#" first.
     static const std::array<const char*, kColumnCount>& Headings();
     /// The initial column widths in pixels, column "#" first.
@@ -41,6 +50,7 @@ private:
 
     ItemList& mList;
     std::vector<ItemRow> mRows;
+    bool mRefreshing = false;  // model's thread only
     // Written by whichever thread changes the list, cleared by the model's thread: one
     // queued refresh covers any number of changes made before it runs.
     std::atomic<bool> mRefreshQueued{false};

@@ -10,6 +10,9 @@ namespace sequora::gui {
 /// thread only.
 class Prompter {
 public:
+    /// The answers to the question about a list that has not been saved.
+    enum class UnsavedChoice { Save, Discard, Cancel };
+
     virtual ~Prompter() = default;
 
     /// Shows a warning with only an OK button and returns when the user has closed it.
@@ -19,10 +22,15 @@ public:
     virtual void ShowMessageModeless(const QString& text, std::function<void()> dismissed) = 0;
     /// Closes every box opened by ShowMessageModeless (each one's `dismissed` runs).
     virtual void CloseModelessMessages() = 0;
-    /// Asks for a file to open; empty when the user cancels.
-    virtual QString OpenFileName(const QString& title, const QString& filter) = 0;
-    /// Asks for a file to save to; empty when the user cancels.
-    virtual QString SaveFileName(const QString& title, const QString& filter) = 0;
+    /// Asks for a file to open, starting in `folder` (empty: the working folder); empty
+    /// when the user cancels.
+    virtual QString OpenFileName(const QString& title, const QString& filter, const QString& folder) = 0;
+    /// Asks for a file to save to, starting in `folder`; empty when the user cancels.
+    virtual QString SaveFileName(const QString& title, const QString& filter, const QString& folder) = 0;
+    /// Asks whether to save the list before the window closes: Save, Discard or Cancel.
+    virtual UnsavedChoice AskUnsavedChanges(const QString& text) = 0;
+    /// Asks whether to stop the run and close (true) or keep both going (false).
+    virtual bool AskStopRunAndClose(const QString& text) = 0;
 };
 
 }  // namespace sequora::gui

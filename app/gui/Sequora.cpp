@@ -1,6 +1,7 @@
 #include "app/gui/Sequora.h"
 
 #include <QPixmap>
+#include <QTimer>
 #include <iostream>
 
 #include "app/gui/SequoraDlg.h"
@@ -13,18 +14,22 @@ Sequora::Sequora(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationVersion(QStringLiteral("2.00"));
 }
 
-int Sequora::Run() {
+int Sequora::Run(const WindowOptions& options) {
     SequoraDlg window;
+    // Once the window is up, so that its boxes have a window to stand over.
+    QTimer::singleShot(0, &window, [&window, &options] { window.ApplyStartOptions(options); });
     window.exec();
     return 0;
 }
 
-int Sequora::RenderScreenshot(const QString& path) {
+int Sequora::RenderScreenshot(const WindowOptions& options) {
     SequoraDlg window;
     window.show();
+    window.ApplyStartOptions(options);
     processEvents();
+    const QString path = QString::fromLocal8Bit(options.screenshot);
     if (!window.grab().save(path, "PNG")) {
-        std::cerr << "sequora: cannot write " << path.toLocal8Bit().constData() << std::endl;
+        std::cerr << "sequora: cannot write " << options.screenshot << std::endl;
         return 1;
     }
     return 0;

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QString>
 
+#include "app/gui/WindowCommandLine.h"
+
 namespace sequora::gui {
 
 /// The application object: sets the program up and runs the main window until it closes.
@@ -12,11 +14,13 @@ public:
     /// The arguments are Qt's own; they must outlive the application.
     Sequora(int& argc, char** argv);
 
-    /// Shows the main window modally; returns the exit status when it has closed.
-    int Run();
-    /// Renders the main window as it looks right after start-up into a PNG file; returns
-    /// the exit status (0 when the file was written).
-    int RenderScreenshot(const QString& path);
+    /// Shows the main window modally, carrying out the command line once it is shown;
+    /// returns the exit status when it has closed.
+    int Run(const WindowOptions& options);
+    /// Renders the main window as it looks right after start-up (the command line carried
+    /// out) into the PNG file of options.screenshot; returns the exit status (0 when the
+    /// file was written).
+    int RenderScreenshot(const WindowOptions& options);
 };
 
 }  // namespace sequora::gui

@@ -1,28 +1,38 @@
 #include "app/gui/SequoraDlg.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 #include <array>
 #include <chrono>
 #include <iostream>
 
-#include "app/core/AddItemRules.h"
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
+#include "app/core/IntegerField.h"
 #include "app/core/ItemCells.h"
+#include "app/core/RunMessages.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/gui/ControlFactory.h"
 #include "app/gui/DialogPrompter.h"
 #include "app/gui/DialogUnits.h"
 #include "app/gui/ItemListModel.h"
+#include "app/gui/JournalFiles.h"
+#include "app/gui/ListEdit.h"
+#include "app/gui/StatusTexts.h"
 #include "comlux/HostNames.h"
 
 void InitSequoraResources();
@@ -37,12 +47,57 @@ const char kSaveTitle[] = "Brontavix Configuration File";
 const char kSaveFilter[] = "Configuration Files (*.cfg);;All Files (*.*)";
 constexpr std::chrono::milliseconds kLoadPausePerLine{20};
 
+// The title once a file has been opened or saved, and the mark of unsaved changes.
+const char kTitleWithFile[] = "Sequora \u2014 %1";
+const char kUnsavedMark[] = "*";
+
+const char kUnsavedQuestion[] =
+    "The item list has changes that have not been saved. Save them before closing?";
+const char kStopRunQuestion[] = "A run is under way. Stop it and close the window?";
+
+const char kConnectCaption[] = "Connect";
+const char kDisconnectCaption[] = "Disconnect";
+
+// Names of the list edits in the undo history.
+const char kEditAdd[] = "Add Item";
+const char kEditRemoveAll[] = "Remove All Items";
+const char kEditRemove[] = "Remove Item";
+const char kEditMove[] = "Move Item";
+const char kEditOpen[] = "Open .cfg File";
+const char kEditReplace[] = "Replace Item";
+const char kEditDuplicate[] = "Duplicate Item";
+
+// The list's context menu.
+const char kMenuLoad[] = "Load into Form";
+const char kMenuReplace[] = "Replace with Form";
+const char kMenuDuplicate[] = "Duplicate";
+const char kMenuRemove[] = "Remove";
+const char kMenuUndo[] = "Undo";
+const char kMenuRedo[] = "Redo";
+
 constexpr std::array kBitStates{cell_words::kOn, cell_words::kOff};
 constexpr int kBitStateAtStart = 1;
 constexpr std::array kCommandPresets{"No Selection", "-StartAcquisition", "-StopAcquisition",
                                      "-StartRecording", "-StopRecording"};
 
 constexpr std::array kListButtons{kIdAddItem, kIdRemoveAll, kIdRemoveCurrent, kIdMoveUp, kIdMoveDown};
+
+// The keyboard shortcut of a button; its tool tip names it.
+struct ButtonShortcut {
+    int id;
+    QKeyCombination keys;
+};
+constexpr std::array kButtonShortcuts{
+    ButtonShortcut{kIdOpenCfg, Qt::CTRL | Qt::Key_O},
+    ButtonShortcut{kIdSaveCfg, Qt::CTRL | Qt::Key_S},
+    ButtonShortcut{kIdRemoveCurrent, QKeyCombination(Qt::Key_Delete)},
+    ButtonShortcut{kIdMoveUp, Qt::ALT | Qt::Key_Up},
+    ButtonShortcut{kIdMoveDown, Qt::ALT | Qt::Key_Down},
+    ButtonShortcut{kIdStart, QKeyCombination(Qt::Key_F5)},
+    ButtonShortcut{kIdStop, Qt::SHIFT | Qt::Key_F5},
+};
+constexpr QKeyCombination kUndoKeys = Qt::CTRL | Qt::Key_Z;
+constexpr QKeyCombination kRedoKeys = Qt::CTRL | Qt::SHIFT | Qt::Key_Z;
 
 // Marks the window thread as busy with the client for as long as it lives.
 class ClientCallScope {
@@ -70,15 +125,20 @@ std::string ToFilePath(const QString& path) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+bool IsEnterKey(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
 }  // namespace
 
 SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       mFormBinding([this](int id) { return ControlAs<QLineEdit>(id); },
                    [this](const std::string& message) { ShowMessage(message); }),
       mPrompter(std::move(options.prompter)),
-      mClock(options.clock) {
+      mClock(options.clock),
+      mSettings(options.settingsPath) {
     InitSequoraResources();
     mIcon = QIcon(QStringLiteral(":/sequora/sequora.png"));
     if (!mPrompter) mPrompter = std::make_unique<DialogPrompter>(this);
@@ -87,17 +147,26 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
         mClock = mOwnClock.get();
     }
     mClient.SetMessageHandler([this](const std::string& text) { ShowClientMessage(text); });
-    mRunHost = std::make_unique<RunHost>(mInvoker, *mPrompter, [this] { ApplyRunControls(); });
+    RunHost::Reports reports;
+    reports.started = [this](const RunStartInfo& info) { OnRunStarted(info); };
+    reports.row = [this](long long trial, int row, int rows) { OnRowStarted(trial, row, rows); };
+    reports.ended = [this](const RunEndInfo& info) { OnRunEnded(info); };
+    mRunHost = std::make_unique<RunHost>(
+        mInvoker, *mPrompter, [this] { ApplyRunControls(); }, this, std::move(reports));
     mRunner = std::make_unique<TrialRunner>(mItems, mSender, *mRunHost, *mClock);
 
     BuildControls();
     InitialiseControls();
     ConnectSignals();
+    AddShortcuts();
     // A log that cannot be opened is not reported: the program runs on without one.
     mClient.OpenLogFile(options.logFilePath.empty() ? ServerSession::LogFilePathBesideExecutable()
                                                     : options.logFilePath);
     ReadComputerName();
+    RestoreSettings();
     ShowForm();
+    SetConnectedControls(false);
+    UpdateTitle();
 }
 
 SequoraDlg::~SequoraDlg() {
@@ -109,24 +178,55 @@ QWidget* SequoraDlg::Control(int id) const {
     return found == mControls.end() ? nullptr : found->second;
 }
 
+bool SequoraDlg::HasUnsavedChanges() const {
+    return mModel->Rows() != mSavedRows;
+}
+
+QString SequoraDlg::ConnectionStatus() const {
+    return mConnectionStatus->text();
+}
+
+QString SequoraDlg::RunStatus() const {
+    return mRunStatus->text();
+}
+
 // ---- construction -------------------------------------------------------------------
 
 void SequoraDlg::BuildControls() {
-    setWindowTitle(
-        QString::fromLatin1(kMainWindowCaption.data(), static_cast<qsizetype>(kMainWindowCaption.size())));
     setWindowIcon(mIcon);
     QFont dialogFont = font();
     dialogFont.setPointSize(kDialogFontPointSize);
     setFont(dialogFont);
     const DialogUnits units(dialogFont);
-    setFixedSize(units.SizeToPixels(kMainWindowSize));
+    mTemplatePixels = units.SizeToPixels(kMainWindowSize);
 
     for (const ControlTemplate& control : MainWindowTemplate()) {
         QWidget* widget = CreateControl(control, units, this);
         if (control.id >= 0) mControls[control.id] = widget;
+        mLayout.Add(widget, widget->geometry(), control.anchor);
     }
     mListView = ControlAs<QTreeView>(kIdItemList);
+    BuildStatusBar(mTemplatePixels);
     SetTabOrder();
+}
+
+void SequoraDlg::BuildStatusBar(const QSize& templatePixels) {
+    // Beneath the template's controls, which keep their places; the window grows by it.
+    mStatusBar = new QStatusBar(this);
+    mStatusBar->setSizeGripEnabled(true);
+    mConnectionStatus = new QLabel(mStatusBar);
+    mRunStatus = new QLabel(mStatusBar);
+    mRunDetails = new QLabel(mStatusBar);
+    mStatusBar->addWidget(mConnectionStatus);
+    mStatusBar->addWidget(mRunStatus, 1);
+    mStatusBar->addPermanentWidget(mRunDetails);
+    mElapsedTimer = new QTimer(this);
+    mElapsedTimer->setInterval(std::chrono::milliseconds(250));
+    connect(mElapsedTimer, &QTimer::timeout, this, &SequoraDlg::ShowRunStatus);
+    const int height = mStatusBar->sizeHint().height();
+    mTemplateSize = QSize(templatePixels.width(), templatePixels.height() + height);
+    setMinimumSize(mTemplateSize);
+    resize(mTemplateSize);
 }
 
 void SequoraDlg::SetTabOrder() {
@@ -151,6 +251,8 @@ void SequoraDlg::InitialiseControls() {
     auto* presets = ControlAs<QComboBox>(kIdCommandOptions);
     for (const char* preset : kCommandPresets) presets->addItem(QString::fromLatin1(preset));
     presets->setCurrentIndex(0);
+    // Enter in a combo's edit part must not choose an entry: the window has no Enter action.
+    for (QComboBox* combo : {bitState, presets}) combo->lineEdit()->installEventFilter(this);
 
     SetEnabled(kIdDelayMin, false);
     SetEnabled(kIdDelayMax, false);
@@ -165,12 +267,61 @@ void SequoraDlg::InitialiseItemList() {
                                            ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
     }
     mListView->viewport()->installEventFilter(this);
+    mListView->installEventFilter(this);
+    mListView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mListView, &QWidget::customContextMenuRequested, this, &SequoraDlg::OnListContextMenu);
+    connect(mListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SequoraDlg::OnViewSelectionChanged);
+    connect(mModel.get(), &ItemListModel::Refreshed, this, &SequoraDlg::OnListRefreshed);
+}
+
+void SequoraDlg::AddShortcuts() {
+    for (const ButtonShortcut& shortcut : kButtonShortcuts) {
+        auto* button = ControlAs<QPushButton>(shortcut.id);
+        const QKeySequence keys(shortcut.keys);
+        button->setShortcut(keys);
+        button->setToolTip(
+            QStringLiteral("%1 (%2)").arg(button->text(), keys.toString(QKeySequence::NativeText)));
+    }
+    mUndoAction = new QAction(QString::fromLatin1(kMenuUndo), this);
+    mUndoAction->setShortcut(QKeySequence(kUndoKeys));
+    connect(mUndoAction, &QAction::triggered, this, &SequoraDlg::OnUndo);
+    mRedoAction = new QAction(QString::fromLatin1(kMenuRedo), this);
+    mRedoAction->setShortcut(QKeySequence(kRedoKeys));
+    connect(mRedoAction, &QAction::triggered, this, &SequoraDlg::OnRedo);
+    addAction(mUndoAction);
+    addAction(mRedoAction);
+    connect(&mUndoStack, &QUndoStack::canUndoChanged, this, &SequoraDlg::UpdateUndoActions);
+    connect(&mUndoStack, &QUndoStack::canRedoChanged, this, &SequoraDlg::UpdateUndoActions);
+    UpdateUndoActions();
 }
 
 void SequoraDlg::ReadComputerName() {
     // An unreadable name leaves "LocalHost", which still reaches a server on this machine.
     const std::string name = comlux::ComputerName();
     if (!name.empty()) mForm.serverName = name;
+}
+
+void SequoraDlg::RestoreSettings() {
+    mRemembered = mSettings.Load();
+    if (!mRemembered.serverName.isEmpty()) mForm.serverName = ToLocal(mRemembered.serverName);
+    mForm.trialCount = mRemembered.trialCount;
+    mRunner->SetTrialCount(mForm.trialCount);
+    if (mRemembered.runContinuously) {
+        SetChecked(kIdRunContinuously, true);
+        OnRunContinuously(true);
+    }
+    if (!mRemembered.geometry.isEmpty()) restoreGeometry(mRemembered.geometry);
+}
+
+void SequoraDlg::SaveSettings() {
+    mRemembered.serverName = ControlAs<QLineEdit>(kIdServerName)->text();
+    if (const auto count = ReadIntegerField(ToLocal(ControlAs<QLineEdit>(kIdTrialCount)->text()))) {
+        mRemembered.trialCount = *count;
+    }
+    mRemembered.runContinuously = IsChecked(kIdRunContinuously);
+    mRemembered.geometry = saveGeometry();
+    mSettings.Save(mRemembered);
 }
 
 void SequoraDlg::ConnectSignals() {
@@ -200,10 +351,22 @@ void SequoraDlg::ConnectSignals() {
     onClick(kIdSaveCfg, &SequoraDlg::OnSaveCfg);
 }
 
+void SequoraDlg::ApplyStartOptions(const WindowOptions& options) {
+    if (!options.server.empty()) {
+        mForm.serverName = options.server;
+        ControlAs<QLineEdit>(kIdServerName)->setText(FromLocal(options.server));
+    }
+    if (!options.file.empty()) OpenList(QFile::decodeName(options.file.c_str()));
+    if (options.connect && !Connected()) OnConnect();
+}
+
 // ---- form ---------------------------------------------------------------------------
 
 bool SequoraDlg::ReadForm() {
-    return mFormBinding.Read(mForm);
+    const bool complete = mFormBinding.Read(mForm);
+    // The runner reads the count afresh before every trial, so it follows every read.
+    mRunner->SetTrialCount(mForm.trialCount);
+    return complete;
 }
 
 void SequoraDlg::ShowForm() {
@@ -232,12 +395,56 @@ void SequoraDlg::ShowClientMessage(const std::string& text) {
     if (!shown) std::cerr << text << std::endl;
 }
 
+ItemForm SequoraDlg::CurrentItemForm() {
+    ItemForm form;
+    form.eventString = mForm.eventString;
+    form.bitNumber = mForm.bitNumber;
+    form.command = mForm.command;
+    form.delayMs = mForm.delayMs;
+    form.delayMin = mForm.delayMin;
+    form.delayMax = mForm.delayMax;
+    form.sendEvent = IsChecked(kIdSendEvent);
+    form.setBit = IsChecked(kIdSetBit);
+    form.sendCommand = IsChecked(kIdSendCommand);
+    form.useRandomDelay = IsChecked(kIdRandomDelay);
+
+    // What the box shows decides, typed or chosen: a typed entry is selected, any other
+    // text is no entry at all.
+    auto* bitState = ControlAs<QComboBox>(kIdBitState);
+    form.bitStateIndex = BitStateEntry(ToLocal(bitState->currentText()));
+    if (form.bitStateIndex >= 0 && bitState->currentIndex() != form.bitStateIndex) {
+        bitState->setCurrentIndex(form.bitStateIndex);
+    }
+    return form;
+}
+
+std::optional<ItemCells> SequoraDlg::CellsFromForm() {
+    if (!ReadForm()) return std::nullopt;
+    const AddItemOutcome outcome = BuildItemCells(CurrentItemForm());
+    if (!outcome.cells) {
+        ShowMessage(outcome.refusal);
+        if (outcome.field == RefusedField::BitNumber) FocusField(kIdBitNumber);
+        if (outcome.field == RefusedField::DelayRange) FocusField(kIdDelayMin);
+    }
+    return outcome.cells;
+}
+
+void SequoraDlg::FocusField(int id) {
+    auto* edit = ControlAs<QLineEdit>(id);
+    edit->setFocus();
+    edit->selectAll();
+}
+
 void SequoraDlg::SetReadOnly(int id, bool readOnly) {
     ControlAs<QLineEdit>(id)->setReadOnly(readOnly);
 }
 
 void SequoraDlg::SetEnabled(int id, bool enabled) {
     Control(id)->setEnabled(enabled);
+}
+
+void SequoraDlg::SetChecked(int id, bool checked) {
+    ControlAs<QCheckBox>(id)->setChecked(checked);
 }
 
 bool SequoraDlg::IsChecked(int id) const {
@@ -276,14 +483,12 @@ void SequoraDlg::OnCommandOptionChosen(int index) {
 
 void SequoraDlg::OnConnect() {
     ReadForm();
-    auto* button = ControlAs<QPushButton>(kIdConnect);
     if (Connected()) {
         {
             ClientCallScope scope(mInClientCall);
             mSession.Disconnect();
         }
-        SetReadOnly(kIdServerName, false);
-        button->setText(QStringLiteral("Connect"));
+        SetConnectedControls(false);
     } else {
         std::vector<std::string> failures;
         {
@@ -291,90 +496,346 @@ void SequoraDlg::OnConnect() {
             mSession.Connect(mForm.serverName,
                              [&failures](const std::string& text) { failures.push_back(text); });
         }
-        if (Connected()) {
-            SetReadOnly(kIdServerName, true);
-            button->setText(QStringLiteral("Disconnect"));
-        }
+        SetConnectedControls(Connected());
         // Shown once the client is free again, so that a box of another thread can open.
         for (const std::string& failure : failures) ShowMessage(failure);
+        // The requests after the connect found the connection gone: nothing is connected.
+        if (Connected() && !mClient.IsConnected()) LoseConnection(status_texts::kConnectRequestsFailed);
     }
     ShowForm();
 }
 
+void SequoraDlg::SetConnectedControls(bool connected) {
+    SetReadOnly(kIdServerName, connected);
+    ControlAs<QPushButton>(kIdConnect)
+        ->setText(QString::fromLatin1(connected ? kDisconnectCaption : kConnectCaption));
+    mConnectionStatus->setText(
+        FromLocal(connected ? status_texts::ConnectedTo(mForm.serverName, mClient.GetCommandPort())
+                            : status_texts::kNotConnected));
+}
+
+void SequoraDlg::LoseConnection(const std::string& reason) {
+    // As after Disconnect, but the status bar says why.
+    {
+        ClientCallScope scope(mInClientCall);
+        mSession.Disconnect();
+    }
+    SetConnectedControls(false);
+    mConnectionStatus->setText(FromLocal(status_texts::ConnectionLost(reason)));
+}
+
 // ---- item list ----------------------------------------------------------------------
 
-void SequoraDlg::OnAddItem() {
-    ReadForm();
-    ItemForm form;
-    form.eventString = mForm.eventString;
-    form.bitNumber = mForm.bitNumber;
-    form.command = mForm.command;
-    form.delayMs = mForm.delayMs;
-    form.delayMin = mForm.delayMin;
-    form.delayMax = mForm.delayMax;
-    form.sendEvent = IsChecked(kIdSendEvent);
-    form.setBit = IsChecked(kIdSetBit);
-    form.bitStateIndex = ControlAs<QComboBox>(kIdBitState)->currentIndex();
-    form.sendCommand = IsChecked(kIdSendCommand);
-    form.useRandomDelay = IsChecked(kIdRandomDelay);
+void SequoraDlg::EditList(const QString& text, const std::function<void()>& change) {
+    const std::vector<ItemRow> before = mItems.Rows();
+    const int rememberedBefore = mSelection.SelectedRow();
+    change();
+    const std::vector<ItemRow> after = mItems.Rows();
+    const int rememberedAfter = mSelection.SelectedRow();
+    ShowRemembered();
+    if (before == after) return;
 
-    const AddItemOutcome outcome = BuildItemCells(form);
-    if (!outcome.cells) {
-        ShowMessage(outcome.refusal);
-        return;
-    }
-    mItems.AddItemRow(*outcome.cells);
+    // Only the stretch that differs is kept for undo, between an unchanged head and tail.
+    const std::size_t shorter = std::min(before.size(), after.size());
+    std::size_t head = 0;
+    while (head < shorter && before[head] == after[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < shorter - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    auto edit = std::make_unique<ListEdit>(
+        text, mItems, [this](int row) { Remember(row); }, static_cast<int>(head),
+        std::vector<ItemRow>(before.begin() + static_cast<std::ptrdiff_t>(head),
+                             before.end() - static_cast<std::ptrdiff_t>(tail)),
+        std::vector<ItemRow>(after.begin() + static_cast<std::ptrdiff_t>(head),
+                             after.end() - static_cast<std::ptrdiff_t>(tail)),
+        rememberedBefore, rememberedAfter);
+    edit->MarkAlreadyDone();
+    mUndoStack.push(edit.release());
+}
+
+void SequoraDlg::OnUndo() {
+    if (ListEditsAllowed()) mUndoStack.undo();
+}
+
+void SequoraDlg::OnRedo() {
+    if (ListEditsAllowed()) mUndoStack.redo();
+}
+
+void SequoraDlg::UpdateUndoActions() {
+    // Undo and redo change rows a run may be reading, like the list buttons.
+    const bool allowed = ListEditsAllowed();
+    mUndoAction->setEnabled(allowed && mUndoStack.canUndo());
+    mRedoAction->setEnabled(allowed && mUndoStack.canRedo());
+}
+
+void SequoraDlg::OnAddItem() {
+    const std::optional<ItemCells> cells = CellsFromForm();
+    if (!cells) return;
+    EditList(QString::fromLatin1(kEditAdd), [&] { mItems.AddItemRow(*cells); });
 }
 
 void SequoraDlg::OnRemoveAll() {
-    mSelection.RemoveAll();
+    EditList(QString::fromLatin1(kEditRemoveAll), [this] { mSelection.RemoveAll(); });
 }
 
 void SequoraDlg::OnRemoveCurrent() {
-    // The list's rows move up behind the removed one, so no highlight is left on it.
-    if (mSelection.RemoveCurrent()) mListView->clearSelection();
+    EditList(QString::fromLatin1(kEditRemove), [this] { mSelection.RemoveCurrent(); });
 }
 
 void SequoraDlg::OnMoveUp() {
-    if (const std::optional<int> row = mSelection.MoveUp()) HighlightRow(*row);
+    EditList(QString::fromLatin1(kEditMove), [this] { mSelection.MoveUp(); });
 }
 
 void SequoraDlg::OnMoveDown() {
-    if (const std::optional<int> row = mSelection.MoveDown()) HighlightRow(*row);
+    EditList(QString::fromLatin1(kEditMove), [this] { mSelection.MoveDown(); });
 }
 
-void SequoraDlg::OnListClicked(const QPoint& position) {
+void SequoraDlg::Remember(int row) {
+    mSelection.Click(row);
+    ShowRemembered();
+}
+
+void SequoraDlg::ShowRemembered() {
+    // The highlighted row is always the remembered one, the row Remove and Move act on;
+    // during a run the list highlights the run's row instead.
+    if (mRun.Playing()) return;
+    mShowingRemembered = true;
+    const int row = mSelection.SelectedRow();
+    if (row >= 0 && row < mModel->rowCount()) {
+        const QModelIndex index = mModel->index(row, 0);
+        mListView->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        mListView->scrollTo(index);
+    } else {
+        mListView->selectionModel()->clearSelection();
+    }
+    mShowingRemembered = false;
+}
+
+void SequoraDlg::OnViewSelectionChanged() {
+    if (mShowingRemembered || mModel->Refreshing() || mRun.Playing()) return;
+    // The user moved the highlight (mouse or keyboard): the highlighted row is remembered.
+    const QModelIndexList rows = mListView->selectionModel()->selectedRows();
+    mSelection.Click(rows.size() == 1 ? rows.front().row() : -1);
+}
+
+void SequoraDlg::OnListRefreshed() {
+    if (mSelection.SelectedRow() >= mModel->rowCount()) mSelection.Click(-1);
+    if (!mRun.Playing()) ShowRemembered();
+    UpdateTitle();
+    FitColumns();
+}
+
+void SequoraDlg::UpdateTitle() {
+    QString title = mFilePath.isEmpty()
+                        ? QString::fromLatin1(kMainWindowCaption.data(),
+                                              static_cast<qsizetype>(kMainWindowCaption.size()))
+                        : QString::fromUtf8(kTitleWithFile).arg(QFileInfo(mFilePath).fileName());
+    if (HasUnsavedChanges()) title += QString::fromLatin1(kUnsavedMark);
+    setWindowTitle(title);
+}
+
+void SequoraDlg::FitColumns() {
+    // Wide enough for what the column holds, never narrower than the template's width.
+    QHeaderView* header = mListView->header();
+    for (int column = 0; column < kColumnCount; ++column) {
+        mListView->resizeColumnToContents(column);
+        const int least = ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)];
+        if (header->sectionSize(column) < least) header->resizeSection(column, least);
+    }
+}
+
+void SequoraDlg::OnListContextMenu(const QPoint& position) {
     const QModelIndex index = mListView->indexAt(position);
-    mSelection.Click(index.isValid() ? index.row() : -1);
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool editable = ListEditsAllowed();
+    if (index.isValid()) {
+        const int row = index.row();
+        Remember(row);
+        menu->addAction(QString::fromLatin1(kMenuLoad), this, [this, row] { LoadRowIntoForm(row); });
+        menu->addAction(QString::fromLatin1(kMenuReplace), this, [this, row] { ReplaceRowWithForm(row); })
+            ->setEnabled(editable);
+        menu->addAction(QString::fromLatin1(kMenuDuplicate), this, [this, row] { DuplicateRow(row); })
+            ->setEnabled(editable);
+        menu->addAction(QString::fromLatin1(kMenuRemove), this, [this, row] { RemoveRow(row); })
+            ->setEnabled(editable);
+        menu->addSeparator();
+    }
+    menu->addAction(mUndoAction);
+    menu->addAction(mRedoAction);
+    menu->popup(mListView->viewport()->mapToGlobal(position));
 }
 
-void SequoraDlg::HighlightRow(int row) {
-    const QModelIndex index = mModel->index(row, 0);
-    mListView->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    mListView->scrollTo(index);
+void SequoraDlg::LoadRowIntoForm(int row) {
+    if (row < 0 || row >= mItems.RowCount()) return;
+    const RowForm loaded = FormFromRow(mItems.Row(row));
+    const auto put = [this](int id, const std::optional<std::string>& text) {
+        if (text) ControlAs<QLineEdit>(id)->setText(FromLocal(*text));
+    };
+    SetChecked(kIdSendEvent, loaded.sendEvent);
+    OnSendEventClicked(loaded.sendEvent);
+    put(kIdEventString, loaded.eventString);
+    SetChecked(kIdSetBit, loaded.setBit);
+    OnSetBitClicked(loaded.setBit);
+    put(kIdBitNumber, loaded.bitNumber);
+    if (loaded.setBit) ControlAs<QComboBox>(kIdBitState)->setCurrentIndex(loaded.bitStateIndex);
+    SetChecked(kIdSendCommand, loaded.sendCommand);
+    OnSendCommandClicked(loaded.sendCommand);
+    put(kIdCommand, loaded.command);
+    SetChecked(kIdRandomDelay, loaded.useRandomDelay);
+    OnRandomDelayClicked(loaded.useRandomDelay);
+    put(kIdDelay, loaded.delayMs);
+    put(kIdDelayMin, loaded.delayMin);
+    put(kIdDelayMax, loaded.delayMax);
+}
+
+void SequoraDlg::ReplaceRowWithForm(int row) {
+    if (!ListEditsAllowed()) return;
+    const std::optional<ItemCells> cells = CellsFromForm();
+    if (!cells) return;
+    if (row < 0 || row >= mItems.RowCount()) return;
+    ItemRow replaced = mItems.Row(row);
+    std::copy(cells->begin(), cells->end(), replaced.begin() + 1);
+    EditList(QString::fromLatin1(kEditReplace), [&] {
+        mItems.ReplaceRow(row, replaced);
+        mSelection.Click(row);
+    });
+}
+
+void SequoraDlg::DuplicateRow(int row) {
+    if (!ListEditsAllowed()) return;
+    if (row < 0 || row >= mItems.RowCount()) return;
+    ItemRow copy = mItems.Row(row);
+    // Numbered like any row added now; placed right below its original.
+    copy[kColNumber] = std::to_string(mItems.RowCount() + 1);
+    EditList(QString::fromLatin1(kEditDuplicate), [&] {
+        mItems.InsertRow(row + 1, copy);
+        mSelection.Click(row + 1);
+    });
+}
+
+void SequoraDlg::RemoveRow(int row) {
+    if (!ListEditsAllowed()) return;
+    EditList(QString::fromLatin1(kEditRemove), [&] {
+        mSelection.Click(row);
+        mSelection.RemoveCurrent();
+    });
 }
 
 bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mListView->viewport() && event->type() == QEvent::MouseButtonPress) {
-        const auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton) OnListClicked(press->position().toPoint());
+    if (watched == mListView->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        // The row under the pointer when the button comes up is remembered and highlighted,
+        // wherever the press was.
+        const auto* release = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = mListView->indexAt(release->position().toPoint());
+        Remember(index.isValid() ? index.row() : -1);
+    }
+    if (watched == mListView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = mListView->indexAt(click->position().toPoint());
+        if (click->button() == Qt::LeftButton && index.isValid()) LoadRowIntoForm(index.row());
+    }
+    if (watched == mListView && event->type() == QEvent::KeyPress &&
+        IsEnterKey(static_cast<QKeyEvent*>(event))) {
+        LoadRowIntoForm(mSelection.SelectedRow());
+        return true;
+    }
+    if (qobject_cast<QLineEdit*>(watched)) {  // a combo's edit part
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress && IsEnterKey(key)) return true;
+        // Alt+Up/Down open and close the combo's list here rather than move an item.
+        if (event->type() == QEvent::ShortcutOverride && key->modifiers() == Qt::AltModifier &&
+            (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            event->accept();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
 
 // ---- trial runs ---------------------------------------------------------------------
 
+bool SequoraDlg::ListEditsAllowed() const {
+    return mRunner->Controls().listButtonsEnabled;
+}
+
 void SequoraDlg::OnStart() {
-    mRunner->Start([this] {
-        ReadForm();
-        mRunner->SetTrialCount(mForm.trialCount);
-    });
+    if (mRunner->Running() || mRunner->Paused()) return;
+    // Without a connection every command of the run would fail.
+    if (!Connected()) {
+        ShowMessage(run_messages::kStartNeedsConnection);
+        return;
+    }
+    // A field that holds no number stops the run before it begins.
+    if (!ReadForm()) return;
+    JournalSettings journal;
+    if (mRemembered.writeJournals) {
+        journal.path = NewJournalPath(ToFilePath(mRemembered.journalFolder), std::time(nullptr));
+        journal.server = mForm.serverName;
+        journal.listFile = ToFilePath(mFilePath);
+    }
+    mRunner->SetJournal(journal);
+    mRunner->Start();
     ApplyRunControls();
+}
+
+void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
+    mRun.Started(info.seed, info.trialCount, info.continuous, info.journalPath);
+    mRunStartedAt = mClock->Now();
+    // The list shows the run's row; the user's own highlight waits for the run's end.
+    mListView->setSelectionMode(QAbstractItemView::NoSelection);
+    mElapsedTimer->start();
+    ShowRunStatus();
+}
+
+void SequoraDlg::OnRowStarted(long long trial, int row, int rowCount) {
+    mRun.RowStarted(trial, row, rowCount);
+    HighlightRunRow(row - 1);
+    ShowRunStatus();
+}
+
+void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
+    using End = sequora::gui::RunStatus::End;
+    const End how = info.how == RunEnd::Completed        ? End::Completed
+                    : info.how == RunEnd::Stopped        ? End::Stopped
+                    : info.how == RunEnd::ConnectionLost ? End::Failed
+                                                         : End::Closed;
+    mRun.Ended(how, info.trial, info.row, info.message, info.elapsed);
+    mElapsedTimer->stop();
+    mListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    ShowRemembered();
+    ShowRunStatus();
+    if (info.how == RunEnd::ConnectionLost && Connected() && !mClient.IsConnected()) {
+        // "Run stopped: <why> (trial 3, row 2, ...)." tells the status bar why.
+        std::string reason = info.message;
+        const std::string prefix = "Run stopped: ";
+        if (reason.rfind(prefix, 0) == 0) reason.erase(0, prefix.size());
+        reason = reason.substr(0, reason.find(" ("));
+        LoseConnection(reason);
+    }
+}
+
+void SequoraDlg::ShowRunStatus() {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(mClock->Now() - mRunStartedAt);
+    mRunStatus->setText(FromLocal(mRun.Text(elapsed)));
+    mRunDetails->setText(FromLocal(mRun.Details()));
+}
+
+void SequoraDlg::HighlightRunRow(int row) {
+    if (row < 0 || row >= mModel->rowCount()) return;
+    mShowingRemembered = true;
+    const QModelIndex index = mModel->index(row, 0);
+    mListView->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    mListView->scrollTo(index);
+    mShowingRemembered = false;
 }
 
 void SequoraDlg::OnPause() {
     mRunner->PauseContinue();
+    mRun.SetPaused(mRunner->Paused());
+    ShowRunStatus();
     ApplyRunControls();
 }
 
@@ -395,63 +856,133 @@ void SequoraDlg::ApplyRunControls() {
     for (int id : kListButtons) SetEnabled(id, controls.listButtonsEnabled);
     SetReadOnly(kIdTrialCount, controls.trialCountReadOnly);
     SetEnabled(kIdRunContinuously, controls.runContinuouslyEnabled);
+    UpdateUndoActions();
 }
 
 void SequoraDlg::EndRun() {
     // Release a worker waiting for the window before waiting for the worker.
     mInvoker.Shutdown();
     mPrompter->CloseModelessMessages();
-    mRunner->Stop();
-    mRunner->WaitForWorkers();
+    mRunner->Close();
 }
 
 // ---- .cfg files ---------------------------------------------------------------------
 
 void SequoraDlg::OnOpenCfg() {
-    const QString path =
-        mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle), QString::fromLatin1(kOpenFilter));
+    const QString path = mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle),
+                                                 QString::fromLatin1(kOpenFilter), mRemembered.lastFolder);
     if (path.isEmpty()) return;
+    NoteFolderOf(path);
+    OpenList(path);
+}
+
+void SequoraDlg::OpenList(const QString& path) {
+    const bool wasEmpty = mItems.RowCount() == 0;
     const std::string file = ToFilePath(path);
-    CfgSetup setup(mItems, kLoadPausePerLine);
-    const CfgLoadResult result = setup.Load(file);
+    CfgLoadResult result;
+    EditList(QString::fromLatin1(kEditOpen), [&] {
+        CfgSetup setup(mItems, kLoadPausePerLine);
+        result = setup.Load(file);
+    });
     mPartlyRead.Note(file, result);
     if (result.Partial()) ShowMessage(result.StopMessage(file));
+    // Opened whole into an empty list, the list is the file's; appended or read only in
+    // part, it is neither file.
+    if (wasEmpty && !result.Partial()) {
+        mSavedRows = mItems.Rows();
+        mFilePath = path;
+    }
+    UpdateTitle();
 }
 
 void SequoraDlg::OnSaveCfg() {
-    const QString path =
-        mPrompter->SaveFileName(QString::fromLatin1(kSaveTitle), QString::fromLatin1(kSaveFilter));
-    if (path.isEmpty()) return;
+    SaveList();
+}
+
+bool SequoraDlg::SaveList() {
+    const QString path = mPrompter->SaveFileName(QString::fromLatin1(kSaveTitle),
+                                                 QString::fromLatin1(kSaveFilter), mRemembered.lastFolder);
+    if (path.isEmpty()) return false;
+    NoteFolderOf(path);
     const std::string file = ToFilePath(path);
     if (mPartlyRead.Holds(file)) {
         ShowMessage(SaveOverPartlyReadMessage(file));
-        return;
+        return false;
     }
+    const std::vector<ItemRow> rows = mItems.Rows();
     CfgWriter writer;
-    if (!writer.Write(file, mItems)) ShowMessage(writer.ErrorMessage());
+    if (!writer.Write(file, rows)) {
+        ShowMessage(writer.ErrorMessage());
+        return false;
+    }
+    mSavedRows = rows;
+    mFilePath = path;
+    UpdateTitle();
+    return true;
+}
+
+void SequoraDlg::NoteFolderOf(const QString& path) {
+    mRemembered.lastFolder = QFileInfo(path).absolutePath();
+    mSettings.SaveLastFolder(mRemembered.lastFolder);
 }
 
 // ---- closing ------------------------------------------------------------------------
 
+bool SequoraDlg::ConfirmClose() {
+    if (mCloseConfirmed) return true;
+    if (mRunner->Running() || mRunner->Paused()) {
+        if (!mPrompter->AskStopRunAndClose(QString::fromLatin1(kStopRunQuestion))) return false;
+    }
+    if (HasUnsavedChanges()) {
+        switch (mPrompter->AskUnsavedChanges(QString::fromLatin1(kUnsavedQuestion))) {
+            case Prompter::UnsavedChoice::Save:
+                if (!SaveList()) return false;
+                break;
+            case Prompter::UnsavedChoice::Discard: break;
+            case Prompter::UnsavedChoice::Cancel: return false;
+        }
+    }
+    mCloseConfirmed = true;
+    return true;
+}
+
 void SequoraDlg::reject() {
+    if (!ConfirmClose()) return;
+    SaveSettings();
     EndRun();
     QDialog::reject();
+    mCloseConfirmed = false;
 }
 
 void SequoraDlg::closeEvent(QCloseEvent* event) {
+    if (!ConfirmClose()) {
+        event->ignore();
+        return;
+    }
     {
         ClientCallScope scope(mInClientCall);
         mSession.Disconnect();
     }
+    SetConnectedControls(false);
+    // Closes through reject(), which does not ask again.
     QDialog::closeEvent(event);
+    mCloseConfirmed = false;
 }
 
 void SequoraDlg::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (IsEnterKey(event)) {
         event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void SequoraDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const QSize growth = size() - mTemplateSize;
+    mLayout.Apply(growth);
+    const int statusHeight = mTemplateSize.height() - mTemplatePixels.height();
+    mStatusBar->setGeometry(0, height() - statusHeight, width(), statusHeight);
 }
 
 }  // namespace sequora::gui

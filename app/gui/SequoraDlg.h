@@ -2,12 +2,17 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QSize>
+#include <QString>
+#include <QUndoStack>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/core/AddItemRules.h"
 #include "app/core/ComluxCommandSender.h"
 #include "app/core/ItemList.h"
 #include "app/core/ItemSelection.h"
@@ -15,12 +20,20 @@
 #include "app/core/RunClock.h"
 #include "app/core/ServerSession.h"
 #include "app/core/TrialRunner.h"
+#include "app/gui/AnchoredLayout.h"
 #include "app/gui/FormBinding.h"
 #include "app/gui/Prompter.h"
 #include "app/gui/RunHost.h"
+#include "app/gui/RunStatus.h"
+#include "app/gui/WindowCommandLine.h"
+#include "app/gui/WindowSettings.h"
 #include "app/gui/WindowThreadInvoker.h"
 #include "comlux/ComluxClient.h"
 
+class QAction;
+class QLabel;
+class QStatusBar;
+class QTimer;
 class QTreeView;
 
 namespace sequora::gui {
@@ -35,17 +48,23 @@ struct SequoraDlgOptions {
     std::string logFilePath;
     /// The clock the trial runs wait on; null for the real clock. Must outlive the window.
     RunClock* clock = nullptr;
+    /// The settings file; empty for the user's own.
+    QString settingsPath;
 };
 
 /// The Sequora main window: the connection controls, the item form and list, the run
-/// controls and the .cfg buttons. It owns the client, the item list and the trial runner.
+/// controls, the .cfg buttons and a status bar. It owns the client, the item list, the
+/// trial runner and the undo history of the list's edits.
 class SequoraDlg : public QDialog {
     Q_OBJECT
 public:
-    /// Builds and initialises the window (log file opened, form shown).
+    /// Builds and initialises the window (log file opened, settings restored, form shown).
     explicit SequoraDlg(SequoraDlgOptions options = {}, QWidget* parent = nullptr);
     /// Ends any run and waits for its worker before the client and list go.
     ~SequoraDlg() override;
+
+    /// Carries out the command line: server name, the list to open, the connection.
+    void ApplyStartOptions(const WindowOptions& options);
 
     /// The control with the given ID, null for none.
     QWidget* Control(int id) const;
@@ -61,6 +80,8 @@ public:
     ItemList& Items() { return mItems; }
     /// The trial runner.
     TrialRunner& Runner() { return *mRunner; }
+    /// The undo history of the list's edits.
+    QUndoStack& UndoStack() { return mUndoStack; }
     /// The form's values as last read or shown.
     const FormMembers& Form() const { return mForm; }
     /// The remembered row of the item list, -1 for none.
@@ -71,33 +92,52 @@ public:
     const std::vector<std::string>& ObjectNames() const { return mSession.ObjectNames(); }
     /// Their types, in the same order.
     const std::vector<std::string>& ObjectTypes() const { return mSession.ObjectTypes(); }
+    /// True when the list differs from what was last opened or saved.
+    bool HasUnsavedChanges() const;
+    /// The status bar's connection text.
+    QString ConnectionStatus() const;
+    /// The status bar's run text.
+    QString RunStatus() const;
+    /// The window's size for exactly the template's controls and the status bar.
+    QSize TemplateSize() const { return mTemplateSize; }
 
 public slots:
-    /// Escape: closes without disconnecting; a run is ended first.
+    /// Escape: asks about an unsaved list or a run, then closes without disconnecting.
     void reject() override;
 
 protected:
-    /// The close box: disconnects, then closes.
+    /// The close box: asks about an unsaved list or a run, disconnects, then closes.
     void closeEvent(QCloseEvent* event) override;
     /// Enter does nothing; everything else as in any dialog.
     void keyPressEvent(QKeyEvent* event) override;
-    /// Notes clicks in the item list.
+    /// Places the controls for the new size: only the item list grows.
+    void resizeEvent(QResizeEvent* event) override;
+    /// Clicks and keys of the item list; Enter in the combo boxes.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
+    void BuildStatusBar(const QSize& templatePixels);
     void SetTabOrder();
     void ConnectSignals();
     void InitialiseControls();
     void InitialiseItemList();
+    void AddShortcuts();
     void ReadComputerName();
+    void RestoreSettings();
+    void SaveSettings();
 
     bool ReadForm();
     void ShowForm();
     void ShowMessage(const std::string& text);
     void ShowClientMessage(const std::string& text);
+    ItemForm CurrentItemForm();
+    std::optional<ItemCells> CellsFromForm();
+    void FocusField(int id);
 
     void OnConnect();
+    void SetConnectedControls(bool connected);
+    void LoseConnection(const std::string& reason);
     void OnSendEventClicked(bool checked);
     void OnSetBitClicked(bool checked);
     void OnSendCommandClicked(bool checked);
@@ -108,19 +148,46 @@ private:
     void OnRemoveCurrent();
     void OnMoveUp();
     void OnMoveDown();
-    void OnListClicked(const QPoint& position);
     void OnStart();
     void OnPause();
     void OnStop();
     void OnRunContinuously(bool checked);
     void OnOpenCfg();
     void OnSaveCfg();
+    bool SaveList();
+    void OpenList(const QString& path);
+    void NoteFolderOf(const QString& path);
 
-    void HighlightRow(int row);
+    void EditList(const QString& text, const std::function<void()>& change);
+    void OnUndo();
+    void OnRedo();
+    void UpdateUndoActions();
+    void OnListRefreshed();
+    void UpdateTitle();
+    void FitColumns();
+
+    void Remember(int row);
+    void ShowRemembered();
+    void OnViewSelectionChanged();
+    void OnListContextMenu(const QPoint& position);
+    void LoadRowIntoForm(int row);
+    void ReplaceRowWithForm(int row);
+    void DuplicateRow(int row);
+    void RemoveRow(int row);
+
+    void OnRunStarted(const RunStartInfo& info);
+    void OnRowStarted(long long trial, int row, int rowCount);
+    void OnRunEnded(const RunEndInfo& info);
+    void ShowRunStatus();
+    void HighlightRunRow(int row);
+
+    bool ListEditsAllowed() const;
     void ApplyRunControls();
     void EndRun();
+    bool ConfirmClose();
     void SetReadOnly(int id, bool readOnly);
     void SetEnabled(int id, bool enabled);
+    void SetChecked(int id, bool checked);
     bool IsChecked(int id) const;
 
     QIcon mIcon;
@@ -128,10 +195,22 @@ private:
     FormBinding mFormBinding;
     std::map<int, QWidget*> mControls;
     QTreeView* mListView = nullptr;
+    AnchoredLayout mLayout;
+    QSize mTemplateSize;
+    QSize mTemplatePixels;
+    QStatusBar* mStatusBar = nullptr;
+    QLabel* mConnectionStatus = nullptr;
+    QLabel* mRunStatus = nullptr;
+    QLabel* mRunDetails = nullptr;
+    QTimer* mElapsedTimer = nullptr;
+    sequora::gui::RunStatus mRun;
+    RunClock::TimePoint mRunStartedAt{};
 
     std::unique_ptr<Prompter> mPrompter;
     std::unique_ptr<RunClock> mOwnClock;
     RunClock* mClock = nullptr;
+    WindowSettings mSettings;
+    RememberedState mRemembered;
 
     comlux::ComluxClient mClient;
     ServerSession mSession{mClient};
@@ -142,6 +221,17 @@ private:
     ItemList mItems;
     ItemSelection mSelection{mItems};
     std::unique_ptr<ItemListModel> mModel;
+    QUndoStack mUndoStack;
+    QAction* mUndoAction = nullptr;
+    QAction* mRedoAction = nullptr;
+    // The rows as last opened or saved, and that file; the title compares against them.
+    std::vector<ItemRow> mSavedRows;
+    QString mFilePath;
+    // Set while the window itself moves the view's highlight, so that the view's own
+    // selection changes are not taken for the user's.
+    bool mShowingRemembered = false;
+    // Set once closing has been confirmed, so the close box's reject() does not ask again.
+    bool mCloseConfirmed = false;
     // The .cfg files opened but read only in part: Save refuses to write over them.
     PartlyReadFiles mPartlyRead;
 

@@ -1,23 +1,19 @@
-#include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/gui/Sequora.h"
-
-namespace {
-
-void PrintUsage() {
-    std::cerr << "usage: sequora [--screenshot FILE.png]" << std::endl;
-}
-
-}  // namespace
+#include "app/gui/WindowCommandLine.h"
 
 int main(int argc, char** argv) {
-    sequora::gui::Sequora application(argc, argv);
-    // Qt has taken its own options out of argv by now.
-    if (argc == 1) return application.Run();
-    if (argc == 3 && std::strcmp(argv[1], "--screenshot") == 0) {
-        return application.RenderScreenshot(QString::fromLocal8Bit(argv[2]));
-    }
-    PrintUsage();
-    return 2;
+    // Read before Qt starts, so that --help and bad usage need no display.
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const sequora::gui::WindowCommandLine commandLine =
+        sequora::gui::ParseWindowCommandLine(args, std::cout, std::cerr);
+    if (!commandLine.options) return commandLine.exitStatus;
+
+    int qtArgc = 1;
+    sequora::gui::Sequora application(qtArgc, argv);
+    const sequora::gui::WindowOptions& options = *commandLine.options;
+    return options.screenshot.empty() ? application.Run(options) : application.RenderScreenshot(options);
 }

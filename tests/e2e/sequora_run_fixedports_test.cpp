@@ -102,6 +102,8 @@ TEST_F(SequoraRunTest, BadUsageAndUnreadableFilesEndWithStatusTwo) {
         {"--save", cfg},
         {dir.File("missing.cfg")},
         {dir.Path()},
+        {"--journal", dir.File("no such folder/journal.tsv"), cfg},
+        {"--seed", "-1", cfg},
     };
     for (const auto& args : bad) {
         RunnerProcess run(dir, args);

@@ -18,6 +18,19 @@ namespace {
 using sequora::RealtimeGrant;
 using sequora::RealtimeHold;
 
+// The sanitizers replace mlockall by a call that locks nothing and reports success.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMlockWorks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kMlockWorks = false;
+#else
+constexpr bool kMlockWorks = true;
+#endif
+#else
+constexpr bool kMlockWorks = true;
+#endif
+
 // The kilobytes of locked memory of this process.
 long LockedKilobytes() {
     std::ifstream status("/proc/self/status");
@@ -73,7 +86,9 @@ TEST(RealtimeHold, EverythingGrantedIsGivenBackWhenTheLastHoldEnds) {
             EXPECT_EQ(second.Grant().memoryLocked, grant.memoryLocked);
             EXPECT_EQ(second.Grant().wakeLatencyHeld, grant.wakeLatencyHeld);
         }
-        if (grant.memoryLocked) EXPECT_GT(LockedKilobytes(), 0) << "released while a hold still lives";
+        if (grant.memoryLocked && kMlockWorks) {
+            EXPECT_GT(LockedKilobytes(), 0) << "released while a hold still lives";
+        }
         first.reset();
         EXPECT_EQ(Scheduling(), before);
         EXPECT_EQ(LockedKilobytes(), lockedBefore);

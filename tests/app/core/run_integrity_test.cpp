@@ -100,6 +100,7 @@ TEST_F(RunIntegrityTest, EachKindOfFailureIsNamedInTheMessage) {
         ASSERT_FALSE(observer.Ends().empty());
         EXPECT_EQ(observer.Ends().back().message,
                   "Run stopped: " + reason + " (trial 1, row 1, \"-StopRecording\").");
+        EXPECT_EQ(observer.Ends().back().failure, failure);
     }
 }
 

@@ -25,6 +25,7 @@
 #include "app/gui/DialogTemplate.h"
 #include "app/gui/Prompter.h"
 #include "app/gui/SequoraDlg.h"
+#include "galdera/GalderaServer.h"
 #include "tests/support/TempDir.h"
 
 namespace guitest {
@@ -48,6 +49,9 @@ class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Nothing a test does may reach the user's own settings or journals.
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(mHome.File("config")));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(mHome.File("data")));
         static int argc = 1;
         static char name[] = "sequora_gui_test";
         static char* argv[] = {name, nullptr};
@@ -56,6 +60,7 @@ public:
     void TearDown() override { mApplication.reset(); }
 
 private:
+    testsupport::TempDir mHome;
     std::unique_ptr<QApplication> mApplication;
 };
 
@@ -86,11 +91,21 @@ public:
         NoteThread();
         DismissOpenBoxes();
     }
-    QString OpenFileName(const QString& title, const QString& filter) override {
-        return NextFile(title, filter);
+    QString OpenFileName(const QString& title, const QString& filter, const QString& folder) override {
+        return NextFile(title, filter, folder);
     }
-    QString SaveFileName(const QString& title, const QString& filter) override {
-        return NextFile(title, filter);
+    QString SaveFileName(const QString& title, const QString& filter, const QString& folder) override {
+        return NextFile(title, filter, folder);
+    }
+    UnsavedChoice AskUnsavedChanges(const QString& text) override {
+        NoteThread();
+        questions.push_back(text.toStdString());
+        return unsavedAnswer;
+    }
+    bool AskStopRunAndClose(const QString& text) override {
+        NoteThread();
+        questions.push_back(text.toStdString());
+        return stopAndClose;
     }
 
     /// Closes the modeless boxes still open, as the user's OK would.
@@ -109,8 +124,14 @@ public:
     /// The answer of the next file dialog ("" cancels).
     void QueueFile(const QString& path) { mFiles.push_back(path); }
 
-    /// The title and filter of the last file dialog.
-    QString lastTitle, lastFilter;
+    /// The title, filter and starting folder of the last file dialog.
+    QString lastTitle, lastFilter, lastFolder;
+    /// Every question asked (unsaved list, run under way), in order.
+    std::vector<std::string> questions;
+    /// The answer to the question about an unsaved list.
+    UnsavedChoice unsavedAnswer = UnsavedChoice::Discard;
+    /// The answer to the question about stopping a run to close.
+    bool stopAndClose = true;
     /// Closes modeless boxes at once when set.
     bool autoDismiss = true;
     /// Set when any call came from a thread other than the window's.
@@ -120,10 +141,11 @@ private:
     void NoteThread() {
         if (QThread::currentThread() != qApp->thread()) calledOffWindowThread = true;
     }
-    QString NextFile(const QString& title, const QString& filter) {
+    QString NextFile(const QString& title, const QString& filter, const QString& folder) {
         NoteThread();
         lastTitle = title;
         lastFilter = filter;
+        lastFolder = folder;
         if (mFiles.empty()) return {};
         QString path = mFiles.front();
         mFiles.pop_front();
@@ -143,7 +165,22 @@ protected:
     void TearDown() override {
         const bool offThread = prompter->calledOffWindowThread;
         window.reset();
+        standIn.reset();
         EXPECT_FALSE(offThread) << "a box or dialog was opened off the window thread";
+    }
+
+    /// Starts a stand-in server on free loopback ports and connects the window to it, as a
+    /// run needs.
+    void ConnectToStandIn() {
+        galdera::ServerOptions options;
+        options.handoutPort = 0;
+        options.commandPort = 0;
+        standIn = std::make_unique<galdera::GalderaServer>(options);
+        ASSERT_TRUE(standIn->Start());
+        window->Client().SetPorts(standIn->HandoutPort(), standIn->CommandPort());
+        Edit(kIdServerName)->setText(QStringLiteral("127.0.0.1"));
+        Click(kIdConnect);
+        ASSERT_TRUE(window->Connected());
     }
 
     void MakeWindow(sequora::RunClock* clock = nullptr) {
@@ -153,12 +190,14 @@ protected:
         options.prompter = std::move(owned);
         options.logFilePath = LogPath();
         options.clock = clock;
+        options.settingsPath = SettingsPath();
         window = std::make_unique<SequoraDlg>(std::move(options));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
     std::string LogPath() const { return dir.File("client.log"); }
+    QString SettingsPath() const { return QString::fromStdString(dir.File("settings.ini")); }
 
     QLineEdit* Edit(int id) const { return window->ControlAs<QLineEdit>(id); }
     QCheckBox* Box(int id) const { return window->ControlAs<QCheckBox>(id); }
@@ -216,6 +255,7 @@ protected:
     testsupport::TempDir dir;
     TestPrompter* prompter = nullptr;
     std::unique_ptr<SequoraDlg> window;
+    std::unique_ptr<galdera::GalderaServer> standIn;
 };
 
 }  // namespace guitest

@@ -43,6 +43,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
     // A bad integer field is reported but does not stop the connect.
     Click(kIdSetBit);
     Type(kIdBitNumber, "abc");
+    EXPECT_EQ(window->ConnectionStatus(), "Not connected");
     Click(kIdConnect);
 
     EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
@@ -56,11 +57,37 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
     ASSERT_EQ(window->ObjectNames().size(), objects.size());
     EXPECT_EQ(window->ObjectNames().front(), objects.front().name);
     EXPECT_EQ(window->ObjectTypes().back(), objects.back().type);
+    // The command port is the one the hand-out gave, not the hand-out's own.
+    const int port = window->Client().GetCommandPort();
+    EXPECT_NE(port, 0);
+    EXPECT_NE(port, server->HandoutPort());
+    EXPECT_EQ(window->ConnectionStatus().toStdString(),
+              "Connected to 127.0.0.1 (command port " + std::to_string(port) + ")");
 
     Click(kIdConnect);
     EXPECT_FALSE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
+    EXPECT_EQ(window->ConnectionStatus(), "Not connected");
+}
+
+TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDisconnected) {
+    server->SetAnswerOverride([this](const std::string& command) -> std::optional<std::string> {
+        if (command.rfind("-RequestGalderaObjects", 0) == 0)
+            server->SetFault(galdera::Fault::CloseInsteadOfAnswer, 1);
+        return std::nullopt;
+    });
+    Click(kIdConnect);
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
+    EXPECT_FALSE(window->Connected());
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+    EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
+    EXPECT_EQ(window->ConnectionStatus(), "Connection lost: no answer to the requests after connecting");
+
+    server->SetAnswerOverride(nullptr);
+    Click(kIdConnect);
+    EXPECT_TRUE(window->Connected());
+    EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
 }
 
 TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {

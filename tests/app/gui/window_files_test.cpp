@@ -48,6 +48,7 @@ TEST_F(WindowFilesTest, CancelChangesNothingAndAnUnwritableFileIsReported) {
 }
 
 TEST_F(WindowFilesTest, OpenStaysAvailableDuringARunAndAppendsRows) {
+    ConnectToStandIn();
     Type(kIdDelay, "60000");
     Click(kIdAddItem);
     Click(kIdStart);

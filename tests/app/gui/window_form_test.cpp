@@ -131,7 +131,7 @@ TEST_F(WindowFormTest, CommandPresetIsCopiedEvenWhenAnEarlierFieldIsNoNumber) {
     EXPECT_EQ(prompter->Messages().size(), 1u);
 }
 
-TEST_F(WindowFormTest, AddItemWithBadNumberWarnsFocusesFieldAndAddsWithOldValues) {
+TEST_F(WindowFormTest, AddItemWithBadNumberWarnsFocusesFieldAndAddsNothing) {
     Click(kIdSetBit);
     Type(kIdBitNumber, "abc");
     Type(kIdDelay, "250");
@@ -140,9 +140,98 @@ TEST_F(WindowFormTest, AddItemWithBadNumberWarnsFocusesFieldAndAddsWithOldValues
     EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
     EXPECT_TRUE(Edit(kIdBitNumber)->hasFocus());
     EXPECT_EQ(Edit(kIdBitNumber)->selectedText(), "abc");
+    EXPECT_EQ(window->Items().RowCount(), 0);
+}
+
+TEST_F(WindowFormTest, BitNumberOutsideThePortIsRefusedAndFocused) {
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "32");
+    Click(kIdAddItem);
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Enter a bit number from 0 to 31."));
+    EXPECT_TRUE(Edit(kIdBitNumber)->hasFocus());
+    EXPECT_EQ(window->Items().RowCount(), 0);
+
+    Type(kIdBitNumber, "31");
+    Click(kIdAddItem);
     ASSERT_EQ(window->Items().RowCount(), 1);
-    EXPECT_EQ(window->Items().Rows()[0],
-              (sequora::ItemRow{"1", "No", "NA", "Yes", "0", "Off", "No", "NA", "0"}));
+    EXPECT_EQ(window->Items().CellText(0, sequora::kColBitNumber), "31");
+}
+
+// Audit finding: "Off" typed over "On" was recorded as "On", and "NA" was never produced.
+TEST_F(WindowFormTest, TextTypedOverTheBitStateSelectsItsEntryOrNone) {
+    Click(kIdSetBit);
+    Choose(kIdBitState, 0);
+    ASSERT_EQ(Combo(kIdBitState)->currentText(), "On");
+    const auto typeState = [&](const QString& text) {
+        QLineEdit* edit = Combo(kIdBitState)->lineEdit();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+        edit->setText(text);  // whatever the completer proposed on the way
+        Click(kIdAddItem);
+    };
+    typeState("Off");
+    typeState("maybe");
+    typeState("on");
+
+    const auto rows = window->Items().Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][sequora::kColBitState], "Off");
+    EXPECT_EQ(rows[1][sequora::kColBitState], "NA");
+    EXPECT_EQ(rows[2][sequora::kColBitState], "On");
+    EXPECT_EQ(Combo(kIdBitState)->currentIndex(), 0);
+    EXPECT_TRUE(prompter->Messages().empty());
+}
+
+// Audit finding: a trial count read by Connect or a command option never reached the runner.
+TEST_F(WindowFormTest, EveryFormReadHandsTheTrialCountToTheRunner) {
+    Type(kIdTrialCount, "3");
+    Click(kIdSendCommand);
+    Choose(kIdCommandOptions, 1);
+    EXPECT_EQ(window->Runner().TrialCount(), 3);
+
+    // A read that stops at an earlier field keeps the count it had.
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "x");
+    Type(kIdTrialCount, "7");
+    Choose(kIdCommandOptions, 2);
+    EXPECT_EQ(window->Runner().TrialCount(), 3);
+}
+
+// Audit finding: Enter in the command presets' edit part copied a preset into the command.
+TEST_F(WindowFormTest, EnterInTheCommandPresetsChangesNothing) {
+    Click(kIdSendCommand);
+    Type(kIdCommand, "-Custom");
+    Combo(kIdCommandOptions)->setCurrentIndex(3);
+    QLineEdit* presetEdit = Combo(kIdCommandOptions)->lineEdit();
+    presetEdit->setFocus();
+    QTest::keyClick(presetEdit, Qt::Key_Return);
+    QTest::keyClick(presetEdit, Qt::Key_Enter);
+    EXPECT_EQ(Edit(kIdCommand)->text(), "-Custom");
+    EXPECT_TRUE(window->isVisible());
+}
+
+// Audit finding: pressed on one row and released on another, the pressed row was remembered
+// while the other was highlighted, and Remove Current Item removed the pressed one.
+TEST_F(WindowFormTest, RowUnderThePointerAtReleaseIsRememberedAndHighlighted) {
+    for (int i = 0; i < 3; ++i) Click(kIdAddItem);
+    QWidget* viewport = List()->viewport();
+    const auto centre = [&](int row) { return List()->visualRect(List()->model()->index(row, 0)).center(); };
+    QTest::mousePress(viewport, Qt::LeftButton, {}, centre(0));
+    QTest::mouseMove(viewport, centre(1));
+    QTest::mouseMove(viewport, centre(2));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, centre(2));
+    EXPECT_EQ(window->SelectedRow(), 2);
+    EXPECT_EQ(HighlightedRow(), 2);
+
+    Click(kIdRemoveCurrent);
+    EXPECT_THAT(ShownNumbers(), ElementsAre("1", "2"));
+
+    // Moving the highlight with the keys moves the row that Remove and Move act on.
+    ClickRow(0);
+    QTest::keyClick(List(), Qt::Key_Down);
+    EXPECT_EQ(HighlightedRow(), 1);
+    EXPECT_EQ(window->SelectedRow(), 1);
 }
 
 TEST_F(WindowFormTest, AddItemBuildsRowsFromCheckedBoxesOnly) {

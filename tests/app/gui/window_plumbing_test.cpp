@@ -159,6 +159,7 @@ public:
     }
 
     QString title;
+    QString folder;
     bool askedSomething = false;
 
 private:
@@ -173,6 +174,7 @@ private:
                 return;
             }
             title = dialog->windowTitle();
+            folder = dialog->directory().absolutePath();
             // Typed into the name field, as the user would.
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             if (!name) return;
@@ -197,22 +199,24 @@ TEST_F(PlumbingTest, FileDialogsTakeNewNamesAndReplaceWithoutAsking) {
     const QString missing = QString::fromStdString(dir.File("not-there.cfg"));
     const QString existing = QString::fromStdString(dir.File("old.cfg"));
     testsupport::WriteFile(existing.toStdString(), "old");
+    const QString folder = QString::fromStdString(dir.Path());
 
     {
         FileDialogAnswer answer(missing);
-        EXPECT_EQ(prompter.OpenFileName("Open list", "Lists (*.cfg*);;All Files (*.*)"), missing);
+        EXPECT_EQ(prompter.OpenFileName("Open list", "Lists (*.cfg*);;All Files (*.*)", folder), missing);
         EXPECT_EQ(answer.title, "Open list");
+        EXPECT_EQ(answer.folder, folder);
         EXPECT_FALSE(answer.askedSomething);
     }
     {
         FileDialogAnswer answer(existing);
-        EXPECT_EQ(prompter.SaveFileName("Save list", "Lists (*.cfg);;All Files (*.*)"), existing);
+        EXPECT_EQ(prompter.SaveFileName("Save list", "Lists (*.cfg);;All Files (*.*)", folder), existing);
         EXPECT_EQ(answer.title, "Save list");
         EXPECT_FALSE(answer.askedSomething);
     }
     {
         FileDialogAnswer answer(QString::fromStdString(dir.File("bare")));
-        EXPECT_EQ(prompter.SaveFileName("Save list", "Lists (*.cfg);;All Files (*.*)"),
+        EXPECT_EQ(prompter.SaveFileName("Save list", "Lists (*.cfg);;All Files (*.*)", {}),
                   QString::fromStdString(dir.File("bare.cfg")));
     }
 }

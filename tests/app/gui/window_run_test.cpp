@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <algorithm>
 
 #include "tests/app/gui/GuiTestSupport.h"
@@ -51,6 +52,7 @@ protected:
 };
 
 TEST_F(WindowRunTest, StartPauseContinueStopSwitchTheControls) {
+    ConnectToStandIn();
     Type(kIdDelay, "20");
     Click(kIdAddItem);
     Click(kIdAddItem);
@@ -71,6 +73,7 @@ TEST_F(WindowRunTest, StartPauseContinueStopSwitchTheControls) {
 }
 
 TEST_F(WindowRunTest, FinishedRunRestoresControlsAndWaitsForTheBoxWhileTheWindowStaysUsable) {
+    ConnectToStandIn();
     prompter->autoDismiss = false;
     Click(kIdAddItem);
     Click(kIdAddItem);
@@ -90,6 +93,7 @@ TEST_F(WindowRunTest, FinishedRunRestoresControlsAndWaitsForTheBoxWhileTheWindow
 }
 
 TEST_F(WindowRunTest, ClosingWhileTheWorkerWaitsForItsBoxEndsCleanly) {
+    ConnectToStandIn();
     prompter->autoDismiss = false;
     Type(kIdTrialCount, "0");
     Click(kIdStart);
@@ -101,14 +105,98 @@ TEST_F(WindowRunTest, ClosingWhileTheWorkerWaitsForItsBoxEndsCleanly) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(WindowRunTest, BadTrialCountIsReportedAndThePreviousCountRuns) {
+TEST_F(WindowRunTest, FieldWithoutANumberStartsNothing) {
+    ConnectToStandIn();
     Click(kIdAddItem);
     Type(kIdTrialCount, "many");
     Click(kIdStart);
-    ASSERT_TRUE(WaitUntil([&] { return MessageShown(kTrialsCompleted); }));
-    EXPECT_EQ(prompter->Messages().front(), "Enter an integer.");
-    EXPECT_EQ(window->Runner().TrialCount(), 1);
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
+    EXPECT_TRUE(Edit(kIdTrialCount)->hasFocus());
+    EXPECT_FALSE(window->Runner().Running());
+    EXPECT_EQ(Shown(), kIdle);
     JoinWorkers();
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
+}
+
+TEST_F(WindowRunTest, StatusBarFollowsTheRunAndTheUsersHighlightComesBack) {
+    ConnectToStandIn();
+    Type(kIdDelay, "0");
+    Click(kIdAddItem);
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    ClickRow(0);
+    Type(kIdTrialCount, "3");
+    Click(kIdStart);
+
+    ASSERT_TRUE(WaitUntil([&] {
+        return window->RunStatus().startsWith("Trial 1 of 3 \u00b7 row 2 of 2 \u00b7 00:00:");
+    })) << window->RunStatus().toStdString();
+    EXPECT_EQ(HighlightedRow(), 1);
+    EXPECT_EQ(window->SelectedRow(), 0);
+    Click(kIdPause);
+    EXPECT_EQ(window->RunStatus(), "Paused");
+    Click(kIdStop);
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus() == "Stopped in trial 1, row 2"; }))
+        << window->RunStatus().toStdString();
+    EXPECT_EQ(HighlightedRow(), 0);
+    EXPECT_EQ(window->SelectedRow(), 0);
+    JoinWorkers();
+}
+
+TEST_F(WindowRunTest, CompletedRunNamesItsSeedAndTheJournalItWrote) {
+    ConnectToStandIn();
+    Click(kIdSendEvent);
+    Type(kIdEventString, "Tone on");
+    Click(kIdAddItem);
+    Type(kIdTrialCount, "2");
+    Click(kIdStart);
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus() == "Completed 2 trials in 00:00:00"; }))
+        << window->RunStatus().toStdString();
+    JoinWorkers();
+
+    const QLabel* details = nullptr;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->text().startsWith("seed ")) details = label;
+    }
+    ASSERT_NE(details, nullptr);
+    const QString text = details->text();
+    const qsizetype at = text.indexOf(" \u00b7 journal ");
+    ASSERT_GT(at, 0) << text.toStdString();
+    const QString journal = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/Sequora/journals/" +
+                            text.mid(at + QStringLiteral(" \u00b7 journal ").size());
+    const std::string written = testsupport::ReadFile(journal.toStdString());
+    EXPECT_NE(written.find("# sequora run journal"), std::string::npos) << journal.toStdString();
+    EXPECT_NE(written.find(" -PostEvent \"Tone on\" 0 0"), std::string::npos);
+    EXPECT_NE(written.find("# ended completed"), std::string::npos);
+}
+
+TEST_F(WindowRunTest, ServerGoneMidRunEndsTheRunAndTheConnection) {
+    ConnectToStandIn();
+    Click(kIdSendEvent);
+    Type(kIdDelay, "20");
+    Click(kIdAddItem);
+    Click(kIdRunContinuously);
+    Click(kIdStart);
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Trial 2"); }));
+    standIn->Stop();
+
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Run stopped: "); }))
+        << window->RunStatus().toStdString();
+    EXPECT_TRUE(window->ConnectionStatus().startsWith("Connection lost: "))
+        << window->ConnectionStatus().toStdString();
+    EXPECT_FALSE(window->Connected());
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+    EXPECT_EQ(Shown(), kIdle);
+    JoinWorkers();
+}
+
+TEST_F(WindowRunTest, StartWithoutAConnectionIsRefused) {
+    Click(kIdAddItem);
+    Click(kIdStart);
+    EXPECT_THAT(prompter->Messages(),
+                ElementsAre("Not connected to the server: connect before starting a run."));
+    EXPECT_FALSE(window->Runner().Running());
+    EXPECT_EQ(Shown(), kIdle);
 }
 
 }  // namespace

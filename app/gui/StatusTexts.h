@@ -1,0 +1,24 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace sequora::gui {
+
+/// The status bar's texts, each written here once.
+namespace status_texts {
+
+/// No connection.
+inline constexpr const char kNotConnected[] = "Not connected";
+/// "Connected to <server> (command port <port>)".
+std::string ConnectedTo(const std::string& server, int commandPort);
+/// "Connection lost: <reason>".
+std::string ConnectionLost(const std::string& reason);
+/// The reason when the requests that follow a connect find the connection gone.
+inline constexpr const char kConnectRequestsFailed[] = "no answer to the requests after connecting";
+
+/// A time span as hours, minutes and seconds: "00:01:23" (hours grow beyond two digits).
+std::string Elapsed(std::chrono::nanoseconds span);
+
+}  // namespace status_texts
+}  // namespace sequora::gui

@@ -1,0 +1,54 @@
+#include "app/gui/WindowCommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+namespace sequora::gui {
+
+namespace {
+
+const char kSummary[] =
+    "The Sequora window: builds experiment item lists and plays them as trials against the\n"
+    "Galdera server. FILE.cfg is opened into the list at start-up.\n";
+
+void Describe(CLI::App& app, WindowOptions& options) {
+    app.description(kSummary);
+    app.footer(std::string("\n") + kWindowUsage + "\n");
+    app.set_help_flag("-h,--help", "print this help and exit");
+    app.add_option("--server", options.server, "the Galdera server's name or address (default: as last time)")
+        ->type_name("NAME")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_flag("--connect", options.connect, "connect to the server once the window is open");
+    app.add_option("--screenshot", options.screenshot,
+                   "render the window as it looks after start-up into FILE.png and exit")
+        ->type_name("FILE.png")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("FILE.cfg", options.file, "an item list to open")->type_name("");
+}
+
+}  // namespace
+
+WindowCommandLine ParseWindowCommandLine(const std::vector<std::string>& args, std::ostream& out,
+                                         std::ostream& err) {
+    CLI::App app("", "sequora");
+    WindowOptions options;
+    Describe(app, options);
+    WindowCommandLine result;
+    try {
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        result.exitStatus = 0;
+        return result;
+    } catch (const CLI::ParseError& error) {
+        err << "sequora: " << error.what() << "\n" << kWindowUsage << std::endl;
+        result.exitStatus = 2;
+        return result;
+    }
+    result.options = std::move(options);
+    return result;
+}
+
+}  // namespace sequora::gui

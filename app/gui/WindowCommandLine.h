@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace sequora::gui {
+
+/// What the window's command line asks for.
+struct WindowOptions {
+    std::string server;      ///< --server NAME; empty: the remembered name or this computer's
+    bool connect = false;    ///< --connect: connect once the window is open
+    std::string file;        ///< FILE.cfg to open into the list; empty for none
+    std::string screenshot;  ///< --screenshot FILE.png: render the window there and exit
+};
+
+/// The outcome of reading the command line: the options, or the exit status to end with
+/// (0 after --help, 2 for bad usage).
+struct WindowCommandLine {
+    std::optional<WindowOptions> options;  ///< set when the window is to be shown
+    int exitStatus = 0;                    ///< the status to exit with when options is unset
+};
+
+/// The usage line printed with every complaint about the arguments.
+inline constexpr const char kWindowUsage[] =
+    "usage: sequora [--server NAME] [--connect] [--screenshot FILE.png] [FILE.cfg]";
+
+/// Reads the arguments after the program name. Help goes to `out`; a complaint about the
+/// arguments, with the usage line, to `err`.
+WindowCommandLine ParseWindowCommandLine(const std::vector<std::string>& args, std::ostream& out,
+                                         std::ostream& err);
+
+}  // namespace sequora::gui
