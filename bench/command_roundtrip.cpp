@@ -1,17 +1,15 @@
 // Round trip of ComluxClient::SendCommand against the in-process stand-in server, compared
-// with a plain blocking-socket ping-pong of the same framed bytes against the same server.
+// with a plain blocking-socket ping-pong of the same framed bytes against the same server port,
+// each on a connection of its own held for the whole run.
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <string>
 #include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 #include "bench/LoopbackSession.h"
+#include "tests/support/Loopback.h"
 
 namespace {
 
@@ -34,7 +32,8 @@ std::string FrameOf(const std::string& text) {
     return frame;
 }
 
-bool ReadExact(int fd, char* buffer, std::size_t size) {
+// Reads exactly `size` bytes with plain blocking receives.
+bool ReceiveExact(int fd, char* buffer, std::size_t size) {
     for (std::size_t got = 0; got < size;) {
         const ssize_t n = ::recv(fd, buffer + got, size - got, 0);
         if (n <= 0) return false;
@@ -43,32 +42,26 @@ bool ReadExact(int fd, char* buffer, std::size_t size) {
     return true;
 }
 
-// Per-round-trip times in microseconds of the plain socket ping-pong.
-std::vector<double> SocketPingPong(int port, int count) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::vector<double> times;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return times;
-    }
+// Per-round-trip times in microseconds of the plain socket ping-pong on `connection`: the same
+// bytes on the wire as the client's, sent in one call and read the way the client reads them
+// (header, then payload), with nothing else around them.
+std::vector<double> SocketPingPong(testsupport::LoopbackConnection& connection, int count) {
     const std::string frame = FrameOf(kCommand);
+    std::vector<double> times;
     std::vector<char> payload;
     for (int i = 0; i < count; ++i) {
         const auto start = Clock::now();
-        if (::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size())) break;
+        if (::send(connection.Fd(), frame.data(), frame.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(frame.size()))
+            break;
         char header[12];
-        if (!ReadExact(fd, header, sizeof header)) break;
+        if (!ReceiveExact(connection.Fd(), header, sizeof header)) break;
         std::uint32_t length = 0;
         for (int b = 3; b >= 0; --b) length = length << 8 | static_cast<unsigned char>(header[8 + b]);
         payload.resize(length);
-        if (!ReadExact(fd, payload.data(), length)) break;
+        if (!ReceiveExact(connection.Fd(), payload.data(), length)) break;
         times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
-    ::close(fd);
     return times;
 }
 
@@ -104,12 +97,14 @@ int main() {
     galdera::GalderaServer& server = session.server;
     comlux::ComluxClient& client = session.client;
 
+    // Both sides on one connection each to the same command port, held for the whole run.
+    testsupport::LoopbackConnection raw = testsupport::LoopbackConnection::Connect(server.CommandPort());
     // Rounds alternate so that drifts of the machine hit both sides alike.
     double bestClient = 1e300;
     std::vector<double> clientTimes;
     std::vector<double> socketTimes;
     for (int round = 0; round < kRounds; ++round) {
-        auto socketRound = SocketPingPong(server.CommandPort(), kRoundTrips);
+        auto socketRound = SocketPingPong(raw, kRoundTrips);
         auto clientRound = ClientRoundTrips(client, kRoundTrips);
         if (socketRound.size() != kRoundTrips || clientRound.size() != kRoundTrips) {
             std::fprintf(stderr, "command_roundtrip: a round trip failed\n");

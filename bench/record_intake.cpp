@@ -1,16 +1,17 @@
-// Record intake of the stream listeners against a loopback sender pushing as fast as it can.
-// Baseline: a plain receive loop in the same process reading the same records with the same
-// exact-size reads. Also feeds all six listeners at once and counts lost or misassigned records.
+// Record intake of the stream listener against a loopback sender pushing as fast as it can.
+// Baselines in the same process, on the same records: a plain receive loop with exact-size reads
+// (one record per read), and a bulk loop that reads whatever has arrived into a 256 KiB buffer and
+// counts the whole records in it. Also feeds all six kinds at once and counts lost or
+// misassigned records.
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <future>
 #include <memory>
-#include <netinet/in.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -18,48 +19,22 @@
 #include <unistd.h>
 #include <vector>
 
-#include "comlux/internal/NodeConnectionClientCSC.h"
-#include "comlux/internal/NodeConnectionClientEV.h"
-#include "comlux/internal/NodeConnectionClientSE.h"
-#include "comlux/internal/NodeConnectionClientST.h"
-#include "comlux/internal/NodeConnectionClientTT.h"
-#include "comlux/internal/NodeConnectionClientVT.h"
-#include "comlux/internal/Socket.h"
-#include "comlux/internal/StreamRegistration.h"
+#include "comlux/internal/NodeConnectionClient.h"
+#include "tests/support/Loopback.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using comlux::NodeConnectionClient;
-using comlux::Socket;
 
 constexpr int kRepetitions = 3;
 
-Socket ConnectLoopback(int port) {
-    Socket socket = Socket::CreateTcp();
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return Socket();
-    return socket;
-}
-
 /// Sends `count` records taken round-robin from `pattern` (whole records back to back).
 void SendRecords(int port, const std::vector<unsigned char>& pattern, int recordSize, long count) {
-    Socket socket = ConnectLoopback(port);
+    testsupport::LoopbackConnection connection = testsupport::LoopbackConnection::Connect(port);
     const long perPattern = static_cast<long>(pattern.size()) / recordSize;
-    long left = count;
-    while (left > 0 && socket.IsValid()) {
+    for (long left = count; left > 0 && connection.IsOpen();) {
         const long records = std::min(left, perPattern);
-        const std::size_t bytes = static_cast<std::size_t>(records * recordSize);
-        std::size_t sent = 0;
-        while (sent < bytes) {
-            const ssize_t n = ::send(socket.Fd(), pattern.data() + sent, bytes - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;
-            sent += static_cast<std::size_t>(n);
-        }
+        if (!connection.SendAll(pattern.data(), static_cast<std::size_t>(records * recordSize))) return;
         left -= records;
     }
 }
@@ -80,71 +55,88 @@ std::vector<unsigned char> Pattern(int recordSize, int records, int streamTag, i
     return pattern;
 }
 
-/// Records per second of a plain accept-and-recv loop with exact-size reads.
-double PlainLoopOnThisThread(int recordSize, long count, const std::vector<unsigned char>& pattern) {
-    Socket listener = Socket::CreateTcp();
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    ::listen(listener.Fd(), 2);
-    ::getsockname(listener.Fd(), reinterpret_cast<sockaddr*>(&address), &length);
-    const int port = ntohs(address.sin_port);
+/// How a baseline loop reads: one record per read, or all that has arrived.
+enum class Reads { ExactRecord, Bulk };
 
+constexpr std::size_t kBulkBytes = 256 * 1024;
+
+/// What one intake run achieved.
+struct IntakeRun {
+    double recordsPerSecond = 0;
+    double cpuNsPerRecord = 0;  // of the receiving thread
+};
+
+double ThreadCpuNanoseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
+
+/// A plain accept-and-recv loop on this thread, counting whole records.
+IntakeRun PlainLoopOnThisThread(Reads reads, int recordSize, long count,
+                                const std::vector<unsigned char>& pattern) {
+    testsupport::LoopbackListener listener;
     const auto start = Clock::now();
-    std::thread sender(SendRecords, port, std::cref(pattern), recordSize, count);
-    Socket client(::accept(listener.Fd(), nullptr, nullptr));
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(recordSize));
+    std::thread sender(SendRecords, listener.Port(), std::cref(pattern), recordSize, count);
+    testsupport::LoopbackConnection client = listener.Accept();
+    const double cpuStart = ThreadCpuNanoseconds();
+    const auto size = static_cast<std::size_t>(recordSize);
+    std::vector<unsigned char> buffer(reads == Reads::Bulk ? kBulkBytes : size);
     long received = 0;
+    std::size_t held = 0;  // bytes of a partial record at the buffer's front
     while (received < count) {
-        int total = 0;
-        while (total < recordSize) {
-            const ssize_t n =
-                ::recv(client.Fd(), buffer.data() + total, static_cast<std::size_t>(recordSize - total), 0);
-            if (n <= 0) break;
-            total += static_cast<int>(n);
-        }
-        if (total < recordSize) break;
-        ++received;
+        const std::size_t want = reads == Reads::Bulk ? buffer.size() - held : size - held;
+        const ssize_t n = ::recv(client.Fd(), buffer.data() + held, want, 0);
+        if (n <= 0) break;
+        held += static_cast<std::size_t>(n);
+        const std::size_t whole = held / size;
+        received += static_cast<long>(whole);
+        held -= whole * size;
+        if (whole > 0 && held > 0) std::copy_n(buffer.data() + whole * size, held, buffer.data());
     }
+    const double cpuNs = ThreadCpuNanoseconds() - cpuStart;
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     sender.join();
-    return static_cast<double>(received) / seconds;
+    return {static_cast<double>(received) / seconds, cpuNs / static_cast<double>(std::max(received, 1L))};
 }
 
 /// The plain loop on a thread given the same priority that the listener asks for its receive thread.
-double PlainLoopRate(int recordSize, long count, const std::vector<unsigned char>& pattern) {
-    double rate = 0;
+IntakeRun PlainLoop(Reads reads, int recordSize, long count, const std::vector<unsigned char>& pattern) {
+    IntakeRun run;
     std::thread receiver([&] {
         (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -5);
-        rate = PlainLoopOnThisThread(recordSize, count, pattern);
+        run = PlainLoopOnThisThread(reads, recordSize, count, pattern);
     });
     receiver.join();
-    return rate;
+    return run;
 }
 
 struct Counter {
     long target = 0;
     std::atomic<long> count{0};  // written by the receive thread
+    double firstCpuNs = 0;       // receive thread CPU time at the first record
+    double lastCpuNs = 0;        // and at the last one
     std::promise<void> done;
 };
 
 void CountRecord(void* context, const unsigned char*, int, std::string) {
     auto* counter = static_cast<Counter*>(context);
-    if (counter->count.fetch_add(1, std::memory_order_relaxed) + 1 == counter->target)
+    const long count = counter->count.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (count == 1) counter->firstCpuNs = ThreadCpuNanoseconds();
+    if (count == counter->target) {
+        counter->lastCpuNs = ThreadCpuNanoseconds();
         counter->done.set_value();
+    }
 }
 
-/// Records per second of one listener, delivering every record to a counting callback.
-double ListenerRate(NodeConnectionClient& listener,
-                    void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*), long count,
-                    const std::vector<unsigned char>& pattern) {
+/// One listener delivering every record to a counting callback.
+IntakeRun ListenerRun(comlux::NodeConnectionClient& listener, long count,
+                      const std::vector<unsigned char>& pattern) {
     Counter counter;
     counter.target = count;
     auto finished = counter.done.get_future();
-    (listener.*setter)(&CountRecord, &counter);
-    listener.InitServerStream(0);
+    listener.SetCallback(&CountRecord, &counter);
+    listener.InitServerStreamOnFreePort();
     const auto start = Clock::now();
     std::thread sender(SendRecords, listener.ListeningPort(), std::cref(pattern), listener.RecordSize(),
                        count);
@@ -152,30 +144,45 @@ double ListenerRate(NodeConnectionClient& listener,
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     sender.join();
     listener.CloseServerStream();
-    (listener.*setter)(nullptr, nullptr);
-    return complete ? static_cast<double>(count) / seconds : 0;
+    listener.SetCallback(nullptr, nullptr);
+    if (!complete) return {};
+    return {static_cast<double>(count) / seconds,
+            (counter.lastCpuNs - counter.firstCpuNs) / static_cast<double>(count - 1)};
 }
 
-void IntakeOfOneStream(const char* name, NodeConnectionClient& listener,
-                       void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*),
-                       const char* dataType, long count) {
-    listener.SetObjectNames({"object"}, {dataType});
-    const auto pattern = Pattern(listener.RecordSize(), 256, 1, 1, 8, 4);
-    double bestListener = 0;
-    double bestPlain = 0;
+void Keep(IntakeRun& best, const IntakeRun& run) {
+    if (run.recordsPerSecond > best.recordsPerSecond) best = run;
+}
+
+void IntakeOfOneStream(const char* name, comlux::StreamKind kind, long count) {
+    comlux::NodeConnectionClient listener(kind);
+    listener.SetObjectNames({"object"}, {std::string(comlux::InfoOf(kind).dataType)});
+    const int size = listener.RecordSize();
+    const auto pattern = Pattern(size, 256, 1, 1, 8, 4);
+    IntakeRun best;
+    IntakeRun exact;
+    IntakeRun bulk;
+    // Rounds alternate so that drifts of the machine hit every side alike.
     for (int i = 0; i < kRepetitions; ++i) {
-        bestPlain = std::max(bestPlain, PlainLoopRate(listener.RecordSize(), count, pattern));
-        bestListener = std::max(bestListener, ListenerRate(listener, setter, count, pattern));
+        Keep(exact, PlainLoop(Reads::ExactRecord, size, count / 4, pattern));
+        Keep(bulk, PlainLoop(Reads::Bulk, size, count, pattern));
+        Keep(best, ListenerRun(listener, count, pattern));
     }
-    std::printf("BENCH %s records_per_s %.0f\n", name, bestListener);
-    std::printf("BENCH %s recv_loop_records_per_s %.0f\n", name, bestPlain);
-    std::printf("BENCH %s ratio_to_recv_loop %.3f\n", name, bestPlain > 0 ? bestListener / bestPlain : 0.0);
+    const auto ratio = [&](const IntakeRun& baseline) {
+        return baseline.recordsPerSecond > 0 ? best.recordsPerSecond / baseline.recordsPerSecond : 0.0;
+    };
+    std::printf("BENCH %s records_per_s %.0f\n", name, best.recordsPerSecond);
+    std::printf("BENCH %s recv_loop_records_per_s %.0f\n", name, exact.recordsPerSecond);
+    std::printf("BENCH %s ratio_to_recv_loop %.3f\n", name, ratio(exact));
+    std::printf("BENCH %s bulk_loop_records_per_s %.0f\n", name, bulk.recordsPerSecond);
+    std::printf("BENCH %s ratio_to_bulk_loop %.3f\n", name, ratio(bulk));
+    std::printf("BENCH %s cpu_ns_per_record %.0f\n", name, best.cpuNsPerRecord);
+    std::printf("BENCH %s bulk_loop_cpu_ns_per_record %.0f\n", name, bulk.cpuNsPerRecord);
 }
 
 /// One of the six listeners in the all-at-once run, with what its records should look like.
 struct Feed {
-    std::unique_ptr<NodeConnectionClient> listener;
-    void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*);
+    std::unique_ptr<comlux::NodeConnectionClient> listener;
     int tag;           // first byte of every record sent to this listener
     int numberOffset;  // -1: event records, delivered under the first event name
     int numberWidth;
@@ -184,14 +191,16 @@ struct Feed {
     std::atomic<long> misassigned{0};  // written by the receive thread
 };
 
+std::size_t ReadNumber(const unsigned char* record, int offset, int width) {
+    std::uint32_t value = 0;
+    for (int b = width - 1; b >= 0; --b) value = value << 8 | record[offset + b];
+    return width == 4 ? static_cast<std::size_t>(static_cast<std::int32_t>(value)) : value;
+}
+
 void CheckRecord(void* context, const unsigned char* record, int count, std::string name) {
     auto* feed = static_cast<Feed*>(context);
-    std::size_t number = 0;
-    if (feed->numberOffset >= 0) {
-        number = feed->numberWidth == 2
-                     ? comlux::ReadLittleUint16(record + feed->numberOffset)
-                     : static_cast<std::size_t>(comlux::ReadLittleInt32(record + feed->numberOffset));
-    }
+    const std::size_t number =
+        feed->numberOffset >= 0 ? ReadNumber(record, feed->numberOffset, feed->numberWidth) : 0;
     const bool right =
         count == 1 && record[0] == feed->tag && number < feed->names.size() && feed->names[number] == name;
     if (!right) feed->misassigned.fetch_add(1, std::memory_order_relaxed);
@@ -206,36 +215,27 @@ void SixStreamsAtOnce(long perStream) {
                                             "VTAcqEnt",   "EventAcqEnt"};
     const std::vector<std::string> spikes = {"Sc1", "St1", "Tt1", "Sc2"};
     std::vector<std::unique_ptr<Feed>> feeds;
-    auto add = [&](std::unique_ptr<NodeConnectionClient> listener,
-                   void (NodeConnectionClient::*setter)(comlux::RecordCallback, void*), int offset, int width,
-                   std::vector<std::string> names) {
+    auto add = [&](comlux::StreamKind kind, int offset, int width, std::vector<std::string> names) {
         auto feed = std::make_unique<Feed>();
-        feed->listener = std::move(listener);
-        feed->setter = setter;
+        feed->listener = std::make_unique<comlux::NodeConnectionClient>(kind);
         feed->tag = static_cast<int>(feeds.size()) + 1;
         feed->numberOffset = offset;
         feed->numberWidth = width;
         feed->names = std::move(names);
         feeds.push_back(std::move(feed));
     };
-    add(std::make_unique<comlux::NodeConnectionClientSE>(), &NodeConnectionClient::SetCallbackSE, 8, 4,
-        spikes);
-    add(std::make_unique<comlux::NodeConnectionClientST>(), &NodeConnectionClient::SetCallbackST, 8, 4,
-        spikes);
-    add(std::make_unique<comlux::NodeConnectionClientTT>(), &NodeConnectionClient::SetCallbackTT, 8, 4,
-        spikes);
-    add(std::make_unique<comlux::NodeConnectionClientCSC>(), &NodeConnectionClient::SetCallbackCSC, 8, 4,
-        {"CSC1", "CSC2"});
-    add(std::make_unique<comlux::NodeConnectionClientVT>(), &NodeConnectionClient::SetCallbackVT, 2, 2,
-        {"VT1", "VT2"});
-    add(std::make_unique<comlux::NodeConnectionClientEV>(), &NodeConnectionClient::SetCallbackEV, -1, 0,
-        {"Events"});
+    add(comlux::StreamKind::SingleElectrode, 8, 4, spikes);
+    add(comlux::StreamKind::Stereotrode, 8, 4, spikes);
+    add(comlux::StreamKind::Tetrode, 8, 4, spikes);
+    add(comlux::StreamKind::Csc, 8, 4, {"CSC1", "CSC2"});
+    add(comlux::StreamKind::VideoTracker, 2, 2, {"VT1", "VT2"});
+    add(comlux::StreamKind::Event, -1, 0, {"Events"});
 
     std::vector<std::vector<unsigned char>> patterns;
     for (auto& feed : feeds) {
         feed->listener->SetObjectNames(objects, types);
-        (feed->listener.get()->*feed->setter)(&CheckRecord, feed.get());
-        feed->listener->InitServerStream(0);
+        feed->listener->SetCallback(&CheckRecord, feed.get());
+        feed->listener->InitServerStreamOnFreePort();
         patterns.push_back(Pattern(feed->listener->RecordSize(), 64, feed->tag,
                                    static_cast<int>(feed->names.size()), std::max(feed->numberOffset, 0),
                                    feed->numberWidth));
@@ -268,10 +268,8 @@ void SixStreamsAtOnce(long perStream) {
 }  // namespace
 
 int main() {
-    comlux::NodeConnectionClientCSC csc;
-    IntakeOfOneStream("intake_csc", csc, &NodeConnectionClient::SetCallbackCSC, "CscAcqEnt", 100000);
-    comlux::NodeConnectionClientSE se;
-    IntakeOfOneStream("intake_se", se, &NodeConnectionClient::SetCallbackSE, "SEScAcqEnt", 200000);
+    IntakeOfOneStream("intake_csc", comlux::StreamKind::Csc, 200000);
+    IntakeOfOneStream("intake_se", comlux::StreamKind::SingleElectrode, 1000000);
     SixStreamsAtOnce(20000);
     return 0;
 }

@@ -2,32 +2,46 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "comlux/HostNames.h"
 #include "comlux/internal/AnswerNumbers.h"
 #include "comlux/internal/NetworkNodeClient.h"
+#include "comlux/internal/OperationGate.h"
 
 namespace comlux {
 
-ComluxClient::ComluxClient() : mNetworkNode(std::make_unique<NetworkNodeClient>()) {}
+ComluxClient::ComluxClient()
+    : mGate(std::make_unique<OperationGate>()), mNetworkNode(std::make_unique<NetworkNodeClient>()) {
+    // A record callback waiting for the gate must let go when its own listener is stopped by
+    // the gate's holder, who may be waiting for it.
+    mNetworkNode->SetStopObserver([this] { mGate->WakeReceiveThreads(); });
+}
 
 ComluxClient::~ComluxClient() {
-    std::lock_guard guard(mLock);
+    // Another thread's command under way has its wait for the answer cut short.
+    if (!mGate->TryClose()) mNetworkNode->InterruptPendingAnswer();
+    // From here on every operation fails at once, record callbacks' calls included, so the
+    // shutdown below waits for receive threads without holding anything they could wait for.
+    mGate->CloseForGood();
     mNetworkNode.reset();
 }
 
 bool ComluxClient::OpenLogFile(std::string fileName) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return mNetworkNode->OpenLogFile(fileName);
 }
 
 bool ComluxClient::CloseLogFile() {
-    // Not under mLock: the log serialises its own writes, and the channel lives as long as this.
-    return mNetworkNode->Log().CloseLogFile() == 0;
+    // Not through the gate: the log serialises its own writes.
+    const ChannelBorrow borrow(*mGate);
+    return borrow.Borrowed() && mNetworkNode->Log().CloseLogFile() == 0;
 }
 
 bool ComluxClient::OpenConnection(std::string serverName, bool requestPort) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     if (!requestPort) {
         if (!ConnectAndInitializeStreams(serverName, mCommandPort)) return false;
     } else if (mNetworkNode->InitializeClient(serverName, mHandoutPort)) {
@@ -62,24 +76,29 @@ bool ComluxClient::ConnectAndInitializeStreams(const std::string& serverName, in
 }
 
 bool ComluxClient::CloseConnection() {
-    std::unique_lock lock(mLock, std::try_to_lock);
-    if (!lock.owns_lock()) {
+    GateEntry entry(*mGate, true);
+    if (!entry.Entered()) {
         // Another thread is inside an operation, probably waiting for an answer: cut that wait
         // short instead of waiting for it, then close once it has let go.
-        mNetworkNode->InterruptPendingAnswer();
-        lock.lock();
+        {
+            const ChannelBorrow borrow(*mGate);
+            if (!borrow.Borrowed()) return false;
+            mNetworkNode->InterruptPendingAnswer();
+        }
+        if (!entry.Enter()) return false;
         if (!mNetworkNode->IsInitialized()) return true;
     }
     return mNetworkNode->ShutdownClient();
 }
 
 bool ComluxClient::IsConnected() {
-    std::lock_guard guard(mLock);
-    return mNetworkNode->IsInitialized();
+    GateEntry entry(*mGate);
+    return entry.Entered() && mNetworkNode->IsInitialized();
 }
 
 bool ComluxClient::SendCommand(std::string command, std::string& answer) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return SendAndReadReply(command, answer);
 }
 
@@ -91,18 +110,21 @@ bool ComluxClient::SendAndReadReply(const std::string& command, std::string& ans
 }
 
 bool ComluxClient::SendCommandRaw(std::string command, std::vector<unsigned char>& block, int& length) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return mNetworkNode->SendCommand(command) && mNetworkNode->RecieveMessage(block, length);
 }
 
 bool ComluxClient::SetApplicationName(std::string name) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     std::string answer;
     return SendAndReadReply("-SetApplicationName \"" + name + "\"", answer);
 }
 
 bool ComluxClient::SetComputerName() {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return SetComputerNameLocked();
 }
 
@@ -124,7 +146,8 @@ bool ComluxClient::RequestStatusValues(const std::string& command, int* first, i
 }
 
 bool ComluxClient::RequestRingBufferSize(std::string objectName, int& value1, int& value2) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestRingBufferSize " + objectName, &value1, &value2);
 }
 
@@ -133,7 +156,8 @@ bool ComluxClient::RequestRingBuffer(std::string objectName, unsigned char* buff
     bytesCopied = 0;
     if (bufferSize < 0 || (buffer == nullptr && bufferSize > 0)) return false;
     if (bufferSize > 0) std::memset(buffer, 0, static_cast<std::size_t>(bufferSize));
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     if (!mNetworkNode->SendCommand("-RequestRingBuffer " + objectName)) return false;
     std::vector<unsigned char> block;
     int length = 0;
@@ -145,17 +169,20 @@ bool ComluxClient::RequestRingBuffer(std::string objectName, unsigned char* buff
 }
 
 bool ComluxClient::RequestSamplingFrequency(std::string objectName, int& frequency) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestSamplingFrequency " + objectName, &frequency, nullptr);
 }
 
 bool ComluxClient::RequestADRange(std::string objectName, int& value1, int& value2) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestADRange " + objectName, &value1, &value2);
 }
 
 bool ComluxClient::RequestFeature(std::string featureName, int value, std::string& featureValue) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     std::string answer;
     if (!SendAndReadReply("-RequestFeature " + featureName + " " + std::to_string(value), answer))
         return false;
@@ -167,14 +194,16 @@ bool ComluxClient::RequestFeature(std::string featureName, int value, std::strin
 }
 
 bool ComluxClient::LogMessage(std::string message, int value) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     std::string answer;
     return SendAndReadReply("-LogMessage " + message + " " + std::to_string(value), answer);
 }
 
 bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames,
                                       std::vector<std::string>& objectTypes) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     std::vector<std::string> objects;
     std::vector<std::string> types;
     if (!mNetworkNode->RequestObjectsAndTypes(objects, types)) return false;
@@ -189,74 +218,101 @@ bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames,
 }
 
 bool ComluxClient::OpenStream(std::string objectName, std::string dataType) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return mNetworkNode->OpenStream(objectName, dataType);
 }
 
 bool ComluxClient::CloseStream(std::string objectName, std::string dataType) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return false;
     return mNetworkNode->CloseStream(objectName, dataType);
 }
 
 void ComluxClient::SetCallbackSE(RecordCallback callback, void* context) {
-    std::lock_guard guard(mLock);
-    mNetworkNode->SetCallbackSE(callback, context);
+    SetCallback(StreamKind::SingleElectrode, callback, context);
 }
 
 void ComluxClient::SetCallbackST(RecordCallback callback, void* context) {
-    std::lock_guard guard(mLock);
-    mNetworkNode->SetCallbackST(callback, context);
+    SetCallback(StreamKind::Stereotrode, callback, context);
 }
 
 void ComluxClient::SetCallbackTT(RecordCallback callback, void* context) {
-    std::lock_guard guard(mLock);
-    mNetworkNode->SetCallbackTT(callback, context);
+    SetCallback(StreamKind::Tetrode, callback, context);
 }
 
 void ComluxClient::SetCallbackCSC(RecordCallback callback, void* context) {
-    std::lock_guard guard(mLock);
-    mNetworkNode->SetCallbackCSC(callback, context);
+    SetCallback(StreamKind::Csc, callback, context);
 }
 
 void ComluxClient::SetCallbackEV(RecordCallback callback, void* context) {
-    std::lock_guard guard(mLock);
-    mNetworkNode->SetCallbackEV(callback, context);
+    SetCallback(StreamKind::Event, callback, context);
 }
 
 void ComluxClient::SetCallbackVT(RecordCallback callback, void* context) {
-    std::lock_guard guard(mLock);
-    mNetworkNode->SetCallbackVT(callback, context);
+    SetCallback(StreamKind::VideoTracker, callback, context);
+}
+
+// The registration changes under the gate; the wait for a call of the old callback to end happens
+// outside it, since that call may itself be waiting for the gate.
+void ComluxClient::SetCallback(StreamKind kind, RecordCallback callback, void* context) {
+    std::optional<ChannelBorrow> borrow;
+    {
+        GateEntry entry(*mGate);
+        if (!entry.Entered()) return;
+        mNetworkNode->SetCallback(kind, callback, context);
+        borrow.emplace(*mGate);  // cannot fail while the gate is held
+    }
+    mNetworkNode->WaitForEarlierCallbacks(kind);
 }
 
 std::string ComluxClient::GetServerName() {
-    return mNetworkNode->GetServerName();
+    const ChannelBorrow borrow(*mGate);
+    return borrow.Borrowed() ? mNetworkNode->GetServerName() : std::string(kNotConnected);
 }
 
 std::string ComluxClient::GetServerIPAddress() {
-    return mNetworkNode->GetServerIPAddress();
+    const ChannelBorrow borrow(*mGate);
+    return borrow.Borrowed() ? mNetworkNode->GetServerIPAddress() : std::string(kNotConnected);
 }
 
 int ComluxClient::GetCommandPort() {
-    std::lock_guard guard(mLock);
-    return mConnectedPort;
+    GateEntry entry(*mGate);
+    return entry.Entered() ? mConnectedPort : 0;
 }
 
 std::string ComluxClient::GetServerApplicationName() {
-    return mNetworkNode->GetServerApplicationName();
+    const ChannelBorrow borrow(*mGate);
+    return borrow.Borrowed() ? mNetworkNode->GetServerApplicationName() : std::string(kNotConnected);
 }
 
 void ComluxClient::SetMessageHandler(MessageHandler handler) {
-    mNetworkNode->SetMessageHandler(std::move(handler));
+    const ChannelBorrow borrow(*mGate);
+    if (borrow.Borrowed()) mNetworkNode->SetMessageHandler(std::move(handler));
 }
 
 void ComluxClient::SetPorts(int handoutPort, int commandPort) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return;
     mHandoutPort = handoutPort;
     mCommandPort = commandPort;
 }
 
+void ComluxClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return;
+    mNetworkNode->SetConnectTimeout(timeout);
+}
+
+void ComluxClient::SetSendTimeout(std::chrono::milliseconds timeout) {
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return;
+    mNetworkNode->SetSendTimeout(timeout);
+}
+
 void ComluxClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
-    std::lock_guard guard(mLock);
+    GateEntry entry(*mGate);
+    if (!entry.Entered()) return;
     mNetworkNode->SetAnswerTimeout(timeout);
 }
 

@@ -2,22 +2,45 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "comlux/ComluxExport.h"
 #include "comlux/MessageHandler.h"
 #include "comlux/RecordCallback.h"
+#include "comlux/StreamKinds.h"
 
 namespace comlux {
 
 class NetworkNodeClient;
+class OperationGate;
 
 /// The client library's one entry point for applications: turns requests into command texts,
 /// sends them over the command channel and converts the answers.
-/// Operations are serialised internally, so a command and its answer never interleave with
-/// another caller's; CloseConnection may be called while another thread waits for an answer.
+///
+/// Threads: every operation may be called from any thread. Operations are serialised
+/// internally, so a command and its answer never interleave with another caller's.
+/// CloseConnection may be called while another thread waits for an answer: that wait ends at
+/// once, its call fails, and the close goes ahead. Destroying the client does the same with a
+/// command under way.
+///
+/// Record callbacks (SetCallbackSE ... SetCallbackVT) run on the stream listeners' receive
+/// threads, one call at a time per stream; the record pointer is valid only during the call.
+/// The contract between them and the client:
+/// - A callback may call any operation of the client, destruction included. None of them waits
+///   for the callback's own receive thread, and none hangs: where an operation cannot be done
+///   from there it fails instead (returns false, or registers nothing). In particular, while
+///   the client is closing a connection or being destroyed, operations called from callbacks
+///   fail at once.
+/// - Registering, replacing or removing a callback returns only once no call of the callback it
+///   replaces is running, so its context may be freed right after. Called from inside a record
+///   callback (of any stream), it returns at once instead: that call may be the caller itself,
+///   or one that waits for it.
+/// - Stopping a stream (CloseConnection, a lost connection, destruction) never cuts a running
+///   callback off and never closes its connection under it. The client waits at most 500 ms per
+///   stream for a callback to return before going on; destruction waits until every receive
+///   thread has ended, except the one it is called from.
+/// - No record is delivered after its stream has been told to stop, and none twice.
 class COMLUX_EXPORT ComluxClient {
 public:
     /// Creates the command channel (which owns the log file and the stream listeners).
@@ -67,7 +90,7 @@ public:
     /// Closes the data stream of one server object.
     bool CloseStream(std::string objectName, std::string dataType);
 
-    /// Registers the record callback of the single-electrode stream.
+    /// Registers the record callback of the single-electrode stream (see the class comment).
     void SetCallbackSE(RecordCallback callback, void* context);
     /// Registers the record callback of the stereotrode stream.
     void SetCallbackST(RecordCallback callback, void* context);
@@ -94,21 +117,30 @@ public:
     void SetMessageHandler(MessageHandler handler);
     /// Ports for the hand-out and the command connection (defaults 26200 / 26100).
     void SetPorts(int handoutPort, int commandPort);
-    /// Longest wait for one answer before the connection is given up (default 10 s).
+    /// Longest wait for the server to accept a connection, on the hand-out port and on the
+    /// command port alike (default 5 s).
+    void SetConnectTimeout(std::chrono::milliseconds timeout);
+    /// Longest time one command may take to be sent before the connection is given up (default 10 s).
+    void SetSendTimeout(std::chrono::milliseconds timeout);
+    /// Longest wait for a whole answer, from the moment its command was sent, before the
+    /// connection is given up (default 10 s).
     void SetAnswerTimeout(std::chrono::milliseconds timeout);
 
 private:
+    void SetCallback(StreamKind kind, RecordCallback callback, void* context);
     bool ConnectThroughHandout(const std::string& serverName);
     bool ConnectAndInitializeStreams(const std::string& serverName, int port);
     bool SendAndReadReply(const std::string& command, std::string& answer);
     bool SetComputerNameLocked();
     bool RequestStatusValues(const std::string& command, int* first, int* second);
 
-    std::mutex mLock;  // serialises every operation that uses the channel
+    // Serialises every operation that uses the channel; declared first, so it outlives the
+    // channel and the receive threads that may still call in while the channel is destroyed.
+    const std::unique_ptr<OperationGate> mGate;
     std::unique_ptr<NetworkNodeClient> mNetworkNode;
-    int mHandoutPort = 26200;  // guarded by mLock
-    int mCommandPort = 26100;  // guarded by mLock
-    int mConnectedPort = 0;    // guarded by mLock
+    int mHandoutPort = 26200;  // guarded by mGate
+    int mCommandPort = 26100;  // guarded by mGate
+    int mConnectedPort = 0;    // guarded by mGate
 };
 
 }  // namespace comlux

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,15 @@ struct CommandFrame {
     static std::vector<unsigned char> Encode(const unsigned char* payload, std::int32_t length);
     /// The payload of a command: its text followed by one NUL byte.
     static std::vector<unsigned char> EncodeCommand(std::string_view command);
+
+    /// What is wrong with an answer's header.
+    enum class Fault { None, InvalidVersion, UnsupportedVersion, BadValidationCode, BadLength };
+    /// Checks the start of an answer's header: version (at `bytes`) and validation code (at 4).
+    static Fault CheckAnswerStart(const unsigned char* bytes);
+    /// Checks an answer's payload length: 1 to kMaxPayloadLength.
+    static Fault CheckAnswerLength(std::int32_t length);
+    /// The message that tells the user about a fault of an answer's start; `version` is the one received.
+    static std::string StartFaultMessage(Fault fault, std::int32_t version);
 
     /// Reads a little-endian 32-bit field starting at `bytes`.
     static std::uint32_t ReadField(const unsigned char* bytes);

@@ -9,6 +9,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <new>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -20,7 +21,8 @@ namespace comlux {
 
 namespace {
 
-constexpr const char* kNotConnected = "Not Connected";
+// How far one receive may overrun an answer's deadline, to spare setting the socket's limit anew.
+constexpr std::chrono::milliseconds kReceiveLimitSlack{10};
 
 std::string Format(const char* format, auto... args) {
     const int size = std::snprintf(nullptr, 0, format, args...);
@@ -39,7 +41,7 @@ std::string PayloadText(const unsigned char* payload, std::size_t length) {
 }  // namespace
 
 NetworkNodeClient::NetworkNodeClient() {
-    for (NodeConnectionClient* listener : Listeners()) listener->SetLogFile(&mClientLog);
+    for (NodeConnectionClient& listener : mStreams) listener.SetLogFile(&mClientLog);
     SocketStartup();
 }
 
@@ -92,7 +94,7 @@ bool NetworkNodeClient::InitializeClient(const std::string& serverName, int port
         mSocket.Close();
         return false;
     }
-    ApplyAnswerTimeout();
+    SetReceiveLimit(mAnswerTimeout);
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Connection successfully established");
     SetServerTexts(serverName, DottedAddress(address));
     mInitialized = true;
@@ -117,6 +119,7 @@ int NetworkNodeClient::CreateSocket() {
     }
     std::lock_guard guard(mSharedLock);
     mSocket = std::move(socket);
+    mClosedLocally = false;
     return 0;
 }
 
@@ -146,8 +149,11 @@ int NetworkNodeClient::ConnectToServer(const unsigned char address[4], int portN
     server.sin_family = AF_INET;
     server.sin_port = htons(static_cast<std::uint16_t>(portNumber));
     std::memcpy(&server.sin_addr.s_addr, address, 4);
-    if (::connect(mSocket.Fd(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
-        Report(ChannelReporter::ConnectToServer, LastSocketError());
+    // A server whose accept queue is full drops the attempt silently: without a limit the
+    // system's retries would hold the caller for minutes.
+    const int error = mSocket.ConnectWithin(server, mConnectTimeout);
+    if (error != 0) {
+        Report(ChannelReporter::ConnectToServer, WsaCodeFromErrno(error));
         return -1;
     }
     return 0;
@@ -160,7 +166,16 @@ bool NetworkNodeClient::SendCommand(const std::string& command) {
 }
 
 bool NetworkNodeClient::SendMessage(const unsigned char* payload, int length) {
-    if (!mInitialized) return false;
+    if (!mInitialized || mClosedLocally) return false;
+    if (UnaskedDataWaiting()) {
+        // Whatever it is, it would be read as the answer to this command, and every later answer
+        // would be taken for the one before it.
+        mClientLog.WriteEntry(Error,
+                              "NetworkNodeClient::SendMessage() - Error, data arrived that no command asked "
+                              "for, the connection is out of step and is shut down");
+        ShutdownClient();
+        return false;
+    }
     const long long bufferLength = static_cast<long long>(CommandFrame::kHeaderSize) + length;
     const bool valid = length >= 0 && (length == 0 || payload != nullptr) && bufferLength <= INT32_MAX;
     std::vector<unsigned char> frame;
@@ -176,25 +191,50 @@ bool NetworkNodeClient::SendMessage(const unsigned char* payload, int length) {
                                      bufferLength));
         return false;
     }
-    const ssize_t sent = ::send(mSocket.Fd(), frame.data(), frame.size(), MSG_NOSIGNAL);
-    if (sent < 0) {
-        ProcessSendError(LastSocketError());
+    const int error = SendFrame(frame);
+    if (error == 0) {
+        mAnswerDeadline = std::chrono::steady_clock::now() + mAnswerTimeout;
+        return true;
+    }
+    if (mClosedLocally) {
         mClientLog.WriteEntry(
-            Error,
-            "NetworkNodeClient::SendMessage() - Unable to send data, call to send() failed, "
-            "we must have lost our socket.  message: " +
-                PayloadText(payload, static_cast<std::size_t>(length)));
-        ShutdownClient();
+            Notice, "NetworkNodeClient::SendMessage() - Send ended, the connection was closed locally");
         return false;
     }
-    if (static_cast<std::size_t>(sent) != frame.size()) {
-        mClientLog.WriteEntry(
-            Error, Format("NetworkNodeClient::SendMessage() - The Number of bytes to send does not "
-                          "match the number of bytes sent, bytes sent: %i, bytes to send: %i",
-                          static_cast<int>(sent), static_cast<int>(frame.size())));
-        return false;
+    ProcessSendError(error);
+    mClientLog.WriteEntry(Error,
+                          "NetworkNodeClient::SendMessage() - Unable to send data, call to send() failed, "
+                          "we must have lost our socket.  message: " +
+                              PayloadText(payload, static_cast<std::size_t>(length)));
+    ShutdownClient();
+    return false;
+}
+
+// Normally one send call takes the whole frame; a send that stalls (a server that stopped
+// reading) gives up at the deadline: the rest of the frame could no longer follow in step.
+int NetworkNodeClient::SendFrame(const std::vector<unsigned char>& frame) {
+    const auto deadline = std::chrono::steady_clock::now() + mSendTimeout;
+    std::size_t sent = 0;
+    while (sent < frame.size()) {
+        const ssize_t n =
+            ::send(mSocket.Fd(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return LastSocketError();
+        const int ready = mSocket.WaitUntil(POLLOUT, deadline);
+        if (ready == 0) return WSAETIMEDOUT;
+        if (ready < 0 && errno != EINTR) return LastSocketError();
     }
-    return true;
+    return 0;
+}
+
+// True when bytes wait on the command connection although no answer is due.
+bool NetworkNodeClient::UnaskedDataWaiting() {
+    unsigned char byte = 0;
+    return ::recv(mSocket.Fd(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
 }
 
 bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size) {
@@ -206,8 +246,28 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size) {
 // there, so a header is fetched in one call without ever reading into the next message.
 bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, int& received) {
     while (received < enough) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            mReadDeadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            // The answer may still come, but it would be taken for the next one: give the connection up.
+            ProcessRecieveError(WSAETIMEDOUT);
+            ShutdownClient();
+            return false;
+        }
+        // A receive waits at most as long as the socket's limit: never much past the deadline.
+        if (left + kReceiveLimitSlack < mReceiveLimit) SetReceiveLimit(left);
         const ssize_t got =
             ::recv(mSocket.Fd(), buffer + received, static_cast<std::size_t>(size - received), 0);
+        if (got > 0) {
+            received += static_cast<int>(got);
+            continue;
+        }
+        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (mClosedLocally) {
+            // CloseConnection on another thread woke this read: the close, not the server, ended it.
+            ReportReceiveClosedLocally();
+            return false;
+        }
         if (got == 0) {
             mClientLog.WriteEntry(Notice,
                                   "NetworkNodeClient::GetBuffer() - Attempting to recieve data has failed, "
@@ -215,62 +275,52 @@ bool NetworkNodeClient::GetBuffer(unsigned char* buffer, int size, int enough, i
             ShutdownClient();
             return false;
         }
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            ProcessRecieveError(LastSocketError());
-            return false;
-        }
-        if (got > 0) received += static_cast<int>(got);
-        if (got < 0 || (received < enough && std::chrono::steady_clock::now() >= mAnswerDeadline)) {
-            // The answer may still come, but it would be taken for the next one: give the connection up.
-            ProcessRecieveError(WSAETIMEDOUT);
-            ShutdownClient();
-            return false;
-        }
+        ProcessRecieveError(LastSocketError());
+        return false;
     }
     return true;
 }
 
-// The socket's receive time-out bounds each wait; the deadline bounds the whole answer.
-void NetworkNodeClient::ApplyAnswerTimeout() {
-    const auto micros = std::max<long long>(
-        1000, std::chrono::duration_cast<std::chrono::microseconds>(mAnswerTimeout).count());
-    timeval limit{};
-    limit.tv_sec = static_cast<time_t>(micros / 1000000);
-    limit.tv_usec = static_cast<suseconds_t>(micros % 1000000);
-    ::setsockopt(mSocket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+// The socket's receive time-out bounds one blocking receive. It is lowered as the deadline of an
+// answer nears, and raised again for the next answer, so commonly it is set once per connection.
+void NetworkNodeClient::SetReceiveLimit(std::chrono::milliseconds limit) {
+    mReceiveLimit = std::max(limit, std::chrono::milliseconds(1));  // 0 would mean no limit at all
+    timeval value{};
+    value.tv_sec = static_cast<time_t>(mReceiveLimit.count() / 1000);
+    value.tv_usec = static_cast<suseconds_t>(mReceiveLimit.count() % 1000 * 1000);
+    ::setsockopt(mSocket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
 }
 
 bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& length) {
     if (!mInitialized) return false;
-    mAnswerDeadline = std::chrono::steady_clock::now() + mAnswerTimeout;
+    if (mClosedLocally) {
+        // Closed between the command and the wait for its answer: the same end as during the wait.
+        if (mAnswerDeadline) ReportReceiveClosedLocally();
+        mAnswerDeadline.reset();
+        return false;
+    }
+    // The limit runs from the moment the command went out, however the answer trickles in.
+    mReadDeadline = mAnswerDeadline.value_or(std::chrono::steady_clock::now() + mAnswerTimeout);
+    mAnswerDeadline.reset();
+    if (mReceiveLimit + kReceiveLimitSlack < mAnswerTimeout || mReceiveLimit > mAnswerTimeout)
+        SetReceiveLimit(mAnswerTimeout);
     unsigned char header[CommandFrame::kHeaderSize];
     int received = 0;
     if (!GetBuffer(header, sizeof header, 8, received)) return false;
-    const auto version = static_cast<std::int32_t>(CommandFrame::ReadField(header));
-    if (version < 1) {
-        ShowMessage("Error, invalid version number, data has been corrupted or improperly formatted");
-        return false;
-    }
-    if (version > 1) {
-        ShowMessage(
-            "Error, this Version of Brontavix Network Communication is not Supported, please update to the "
-            "latest version of the software.  Version #" +
-            std::to_string(version));
-        return false;
-    }
-    if (CommandFrame::ReadField(header + 4) != CommandFrame::kValidationCode) {
-        ShowMessage("Error, invalid validation code, data has been corrupted or improperly formatted");
-        return false;
+    const CommandFrame::Fault startFault = CommandFrame::CheckAnswerStart(header);
+    if (startFault != CommandFrame::Fault::None) {
+        ShowMessage(CommandFrame::StartFaultMessage(
+            startFault, static_cast<std::int32_t>(CommandFrame::ReadField(header))));
+        return ResetAfterCorruptAnswer();
     }
     if (!GetBuffer(header, sizeof header, sizeof header, received)) return false;
     const auto size = static_cast<std::int32_t>(CommandFrame::ReadField(header + 8));
-    if (size <= 0 || size > CommandFrame::kMaxPayloadLength) {
+    if (CommandFrame::CheckAnswerLength(size) != CommandFrame::Fault::None) {
         mClientLog.WriteEntry(
             Error, Format("NetworkNodeClient::RecieveMessage() - Invalid message size for recieving "
                           "message, messageSize: %i",
                           size));
-        return false;
+        return ResetAfterCorruptAnswer();
     }
     try {
         block.assign(static_cast<std::size_t>(size), 0);
@@ -279,11 +329,23 @@ bool NetworkNodeClient::RecieveMessage(std::vector<unsigned char>& block, int& l
         mClientLog.WriteEntry(Error,
                               "NetworkNodeClient::RecieveMessage() - Error allocating memory for recieving a "
                               "message, point returned a NULL");
-        return false;
+        return ResetAfterCorruptAnswer();
     }
     if (!GetBuffer(block.data(), size)) return false;
     length = size;
     return true;
+}
+
+void NetworkNodeClient::ReportReceiveClosedLocally() {
+    mClientLog.WriteEntry(
+        Notice, "NetworkNodeClient::GetBuffer() - Receive ended, the connection was closed locally");
+}
+
+// The rest of a rejected answer cannot be told from what follows it: anything read next would be
+// taken for an answer. The channel is given up, as after an answer that never came.
+bool NetworkNodeClient::ResetAfterCorruptAnswer() {
+    ShutdownClient();
+    return false;
 }
 
 bool NetworkNodeClient::GetReply(std::string& reply) {
@@ -320,6 +382,7 @@ bool NetworkNodeClient::ShutdownClient() {
         std::lock_guard guard(mSharedLock);
         closed = mSocket.Close();
         closeError = errno;
+        if (closed == 0) mClosedLocally = false;
     }
     if (closed != 0) {
         ProcessCloseError(WsaCodeFromErrno(closeError));
@@ -387,13 +450,22 @@ void NetworkNodeClient::SetMessageHandler(MessageHandler handler) {
     mMessageHandler = std::move(handler);
 }
 
+void NetworkNodeClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
+    mConnectTimeout = timeout;
+}
+
+void NetworkNodeClient::SetSendTimeout(std::chrono::milliseconds timeout) {
+    mSendTimeout = timeout;
+}
+
 void NetworkNodeClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
     mAnswerTimeout = timeout;
-    if (mInitialized) ApplyAnswerTimeout();
 }
 
 void NetworkNodeClient::InterruptPendingAnswer() {
     std::lock_guard guard(mSharedLock);
+    if (!mSocket.IsValid()) return;
+    mClosedLocally = true;
     mSocket.ShutdownBoth();
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,15 +13,13 @@
 #include "comlux/ClientLogFile.h"
 #include "comlux/MessageHandler.h"
 #include "comlux/internal/ChannelErrorReports.h"
-#include "comlux/internal/NodeConnectionClientCSC.h"
-#include "comlux/internal/NodeConnectionClientEV.h"
-#include "comlux/internal/NodeConnectionClientSE.h"
-#include "comlux/internal/NodeConnectionClientST.h"
-#include "comlux/internal/NodeConnectionClientTT.h"
-#include "comlux/internal/NodeConnectionClientVT.h"
+#include "comlux/internal/NodeConnectionClient.h"
 #include "comlux/internal/Socket.h"
 
 namespace comlux {
+
+/// What the server texts read while no connection has told them.
+inline constexpr const char* kNotConnected = "Not Connected";
 
 /// The client's one TCP connection to the server's command port: framed commands out, one
 /// framed answer back for each. It also owns the client log and the six data-stream listeners,
@@ -57,18 +58,13 @@ public:
     bool OpenStream(const std::string& objectName, const std::string& dataType);
     /// Counts the object out; asks the server to stop only when its last opening is closed.
     bool CloseStream(const std::string& objectName, const std::string& dataType);
-    /// Passes the single-electrode callback to its listener.
-    void SetCallbackSE(RecordCallback callback, void* context);
-    /// Passes the stereotrode callback to its listener.
-    void SetCallbackST(RecordCallback callback, void* context);
-    /// Passes the tetrode callback to its listener.
-    void SetCallbackTT(RecordCallback callback, void* context);
-    /// Passes the continuously sampled channel callback to its listener.
-    void SetCallbackCSC(RecordCallback callback, void* context);
-    /// Passes the event callback to its listener.
-    void SetCallbackEV(RecordCallback callback, void* context);
-    /// Passes the video tracker callback to its listener.
-    void SetCallbackVT(RecordCallback callback, void* context);
+    /// Passes the callback and its context to the listener of the kind.
+    void SetCallback(StreamKind kind, RecordCallback callback, void* context);
+    /// Returns once no call of a callback replaced earlier on the kind's listener is running (at
+    /// once on a receive thread).
+    void WaitForEarlierCallbacks(StreamKind kind);
+    /// Called each time a listener's receive thread has been told to stop (see NodeConnectionClient).
+    void SetStopObserver(const std::function<void()>& observer);
 
     /// Fetches the server's object and type lists, keeps a copy and hands them to the listeners.
     bool RequestObjectsAndTypes(std::vector<std::string>& objects, std::vector<std::string>& types);
@@ -84,9 +80,15 @@ public:
 
     /// Installs how corrupt-answer messages reach the user (empty: stderr). Any thread.
     void SetMessageHandler(MessageHandler handler);
-    /// Longest wait for one whole answer; after it the connection is given up.
+    /// Longest wait for a connection to be accepted (default 5 s).
+    void SetConnectTimeout(std::chrono::milliseconds timeout);
+    /// Longest time a command may take to be sent; after it the connection is given up (10 s).
+    void SetSendTimeout(std::chrono::milliseconds timeout);
+    /// Longest wait for a whole answer, counted from the moment its command went out; after it
+    /// the connection is given up (default 10 s).
     void SetAnswerTimeout(std::chrono::milliseconds timeout);
-    /// Wakes a thread blocked on the command connection; its call then fails. Any thread.
+    /// Shuts the command connection down under a thread that waits on it: its call fails, blaming
+    /// the local close, and so does every later one until ShutdownClient. Any thread.
     void InterruptPendingAnswer();
     /// True while the command connection is up.
     bool IsInitialized() const { return mInitialized; }
@@ -96,10 +98,7 @@ public:
     ClientLogFile& Log() { return mClientLog; }
 
 private:
-    /// The listeners in the order the channel walks them: SE, ST, TT, CSC, VT, EV.
-    std::array<NodeConnectionClient*, 6> Listeners();
-    /// Position of the data type's listener in Listeners(), -1 when no listener takes it.
-    static int StreamIndex(const std::string& dataType);
+    NodeConnectionClient& Stream(StreamKind kind) { return mStreams[static_cast<std::size_t>(kind)]; }
 
     int SocketStartup();
     int CreateSocket();
@@ -107,7 +106,11 @@ private:
     int ConnectToServer(const unsigned char address[4], int portNumber);
     bool GetBuffer(unsigned char* buffer, int size);
     bool GetBuffer(unsigned char* buffer, int size, int enough, int& received);
-    void ApplyAnswerTimeout();
+    int SendFrame(const std::vector<unsigned char>& frame);
+    bool UnaskedDataWaiting();
+    bool ResetAfterCorruptAnswer();
+    void SetReceiveLimit(std::chrono::milliseconds limit);
+    void ReportReceiveClosedLocally();
     void ProcessSendError(int errorCode);
     void ProcessRecieveError(int errorCode);
     void ProcessCloseError(int errorCode);
@@ -117,28 +120,35 @@ private:
     bool RequestItemList(const std::string& command, std::vector<std::string>& callerList,
                          std::vector<std::string>& channelList);
     std::string GetLocalIPAddress();
+    std::string CommandPeerAddress();
     void SetServerTexts(const std::string& name, const std::string& address);
 
     ClientLogFile mClientLog;
-    NodeConnectionClientSE mSEStream;
-    NodeConnectionClientST mSTStream;
-    NodeConnectionClientTT mTTStream;
-    NodeConnectionClientCSC mCSCStream;
-    NodeConnectionClientVT mVTStream;
-    NodeConnectionClientEV mEVStream;
+    // One listener per kind, indexed by StreamKind: the order the channel walks them everywhere.
+    std::array<NodeConnectionClient, kStreamKindCount> mStreams{
+        NodeConnectionClient(StreamKind::SingleElectrode), NodeConnectionClient(StreamKind::Stereotrode),
+        NodeConnectionClient(StreamKind::Tetrode),         NodeConnectionClient(StreamKind::Csc),
+        NodeConnectionClient(StreamKind::VideoTracker),    NodeConnectionClient(StreamKind::Event)};
     bool mInitialized = false;
     Socket mSocket;  // assigned and closed under mSharedLock, so an interrupt never hits a reused descriptor
-    std::string mServerName = "Not Connected";             // guarded by mSharedLock
-    std::string mServerIPAddress = "Not Connected";        // guarded by mSharedLock
-    std::string mServerApplicationName = "Not Connected";  // guarded by mSharedLock
+    std::string mServerName = kNotConnected;             // guarded by mSharedLock
+    std::string mServerIPAddress = kNotConnected;        // guarded by mSharedLock
+    std::string mServerApplicationName = kNotConnected;  // guarded by mSharedLock
     std::vector<std::string> mServerObjects;
     std::vector<std::string> mServerTypes;
     bool mStreamsInitialized = false;
 
     mutable std::mutex mSharedLock;  // guards what other threads may read or touch (see members)
     MessageHandler mMessageHandler;  // guarded by mSharedLock
+    // Set by InterruptPendingAnswer from any thread, cleared with a new or closed socket.
+    std::atomic<bool> mClosedLocally{false};
+    std::chrono::milliseconds mConnectTimeout{5000};
+    std::chrono::milliseconds mSendTimeout{10000};
     std::chrono::milliseconds mAnswerTimeout{10000};
-    std::chrono::steady_clock::time_point mAnswerDeadline;  // of the answer being read
+    // When the answer to the command just sent must be in; empty while none is due.
+    std::optional<std::chrono::steady_clock::time_point> mAnswerDeadline;
+    std::chrono::steady_clock::time_point mReadDeadline;  // of the answer being read
+    std::chrono::milliseconds mReceiveLimit{0};           // the socket's receive time-out as set
 };
 
 }  // namespace comlux

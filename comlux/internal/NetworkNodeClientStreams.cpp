@@ -36,25 +36,18 @@ std::string HostNameAddress() {
 
 }  // namespace
 
-std::array<NodeConnectionClient*, 6> NetworkNodeClient::Listeners() {
-    return {&mSEStream, &mSTStream, &mTTStream, &mCSCStream, &mVTStream, &mEVStream};
-}
-
-int NetworkNodeClient::StreamIndex(const std::string& dataType) {
-    const std::optional<StreamKind> kind = StreamKindOfDataType(dataType);
-    return kind ? static_cast<int>(*kind) : -1;
-}
-
 int NetworkNodeClient::InitializeConnectionNodes() {
     int status = 0;
     int port = 0;
     int* const values[] = {&status, &port};
     const std::string localAddress = GetLocalIPAddress();
-    const auto listeners = Listeners();
-    for (std::size_t i = 0; i < listeners.size(); ++i) {
+    const std::string serverAddress = CommandPeerAddress();
+    for (NodeConnectionClient& listener : mStreams) {
         std::string answer;
         SendCommand("-GetNextAvailablePortNumber");
         GetReply(answer);
+        // A port that cannot be read is no port: the previous listener's must not be taken for it.
+        port = 0;
         ReadAnswerIntegers(answer, values);
         if (status != 0) {
             mClientLog.WriteEntry(Error,
@@ -62,13 +55,25 @@ int NetworkNodeClient::InitializeConnectionNodes() {
                                   "number failed, unable to initialize server streams.");
             return -1;
         }
-        listeners[i]->InitServerStream(port);
+        // The listener waits on the address the server is told, and only for the server.
+        listener.SetEndpoints(localAddress, serverAddress);
+        listener.InitServerStream(port);
         SendCommand("-CreateStream " + localAddress + " " + std::to_string(port) + " " +
-                    std::string(kStreamKinds[i].dataType));
+                    std::string(InfoOf(listener.Kind()).dataType));
         GetReply(answer);
     }
     mStreamsInitialized = true;
     return 0;
+}
+
+// The address the command connection reaches the server at: the address its streams come from.
+std::string NetworkNodeClient::CommandPeerAddress() {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(mSocket.Fd(), reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+        peer.sin_family == AF_INET)
+        return Dotted(peer.sin_addr);
+    return GetServerIPAddress();
 }
 
 // The address the server connects back to (see ChooseStreamAddress).
@@ -97,15 +102,15 @@ bool NetworkNodeClient::OpenStream(const std::string& objectName, const std::str
                 objectName + ", dataType: " + dataType);
         return false;
     }
-    const int index = StreamIndex(dataType);
-    if (index < 0) {
+    const std::optional<StreamKind> kind = StreamKindOfDataType(dataType);
+    if (!kind) {
         mClientLog.WriteEntry(Error,
                               "NetworkNodeClient::OpenStream() - Error, invalid parameter, unrecognized data "
                               "type.  dataType: " +
                                   dataType);
         return false;
     }
-    if (!Listeners()[static_cast<std::size_t>(index)]->AddStreamObject(objectName)) return false;
+    if (!Stream(*kind).AddStreamObject(objectName)) return false;
     std::string answer;
     SendCommand("-OpenStream " + objectName + " " + dataType);
     GetReply(answer);
@@ -113,8 +118,8 @@ bool NetworkNodeClient::OpenStream(const std::string& objectName, const std::str
 }
 
 bool NetworkNodeClient::CloseStream(const std::string& objectName, const std::string& dataType) {
-    const int index = StreamIndex(dataType);
-    if (index < 0) {
+    const std::optional<StreamKind> kind = StreamKindOfDataType(dataType);
+    if (!kind) {
         mClientLog.WriteEntry(
             Error,
             "NetworkNodeClient::CloseStream() - Error, invalid parameter, unrecognized data "
@@ -122,7 +127,7 @@ bool NetworkNodeClient::CloseStream(const std::string& objectName, const std::st
                 dataType);
         return false;
     }
-    if (!Listeners()[static_cast<std::size_t>(index)]->RemoveStreamObject(objectName)) return false;
+    if (!Stream(*kind).RemoveStreamObject(objectName)) return false;
     std::string answer;
     SendCommand("-CloseStream " + objectName + " " + dataType);
     GetReply(answer);
@@ -134,26 +139,19 @@ void NetworkNodeClient::ShutdownStreams() {
     const std::vector<std::string> objects = mServerObjects;
     const std::vector<std::string> types = mServerTypes;
     for (std::size_t i = 0; i < objects.size() && i < types.size(); ++i) CloseStream(objects[i], types[i]);
-    for (NodeConnectionClient* listener : Listeners()) listener->CloseServerStream();
+    for (NodeConnectionClient& listener : mStreams) listener.CloseServerStream();
 }
 
-void NetworkNodeClient::SetCallbackSE(RecordCallback callback, void* context) {
-    mSEStream.SetCallbackSE(callback, context);
+void NetworkNodeClient::WaitForEarlierCallbacks(StreamKind kind) {
+    Stream(kind).WaitForEarlierCallbacks();
 }
-void NetworkNodeClient::SetCallbackST(RecordCallback callback, void* context) {
-    mSTStream.SetCallbackST(callback, context);
+
+void NetworkNodeClient::SetStopObserver(const std::function<void()>& observer) {
+    for (NodeConnectionClient& listener : mStreams) listener.SetStopObserver(observer);
 }
-void NetworkNodeClient::SetCallbackTT(RecordCallback callback, void* context) {
-    mTTStream.SetCallbackTT(callback, context);
-}
-void NetworkNodeClient::SetCallbackCSC(RecordCallback callback, void* context) {
-    mCSCStream.SetCallbackCSC(callback, context);
-}
-void NetworkNodeClient::SetCallbackEV(RecordCallback callback, void* context) {
-    mEVStream.SetCallbackEV(callback, context);
-}
-void NetworkNodeClient::SetCallbackVT(RecordCallback callback, void* context) {
-    mVTStream.SetCallbackVT(callback, context);
+
+void NetworkNodeClient::SetCallback(StreamKind kind, RecordCallback callback, void* context) {
+    Stream(kind).SetCallback(callback, context);
 }
 
 bool NetworkNodeClient::RequestObjectsAndTypes(std::vector<std::string>& objects,
@@ -162,7 +160,7 @@ bool NetworkNodeClient::RequestObjectsAndTypes(std::vector<std::string>& objects
     mServerTypes.clear();
     if (!RequestItemList("-RequestGalderaObjects", objects, mServerObjects)) return false;
     if (!RequestItemList("-RequestGalderaTypes", types, mServerTypes)) return false;
-    for (NodeConnectionClient* listener : Listeners()) listener->SetObjectNames(mServerObjects, mServerTypes);
+    for (NodeConnectionClient& listener : mStreams) listener.SetObjectNames(mServerObjects, mServerTypes);
     return true;
 }
 

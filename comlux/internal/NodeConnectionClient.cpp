@@ -1,25 +1,52 @@
 #include "comlux/internal/NodeConnectionClient.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <netinet/in.h>
-#include <new>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
 #include "comlux/ClientLogFile.h"
+#include "comlux/HostNames.h"
 #include "comlux/internal/ListenerErrorReports.h"
+#include "comlux/internal/ReceiveThread.h"
+#include "comlux/internal/RecordDecoders.h"
+#include "comlux/internal/RecordIntake.h"
+#include "comlux/internal/Socket.h"
 #include "comlux/internal/SocketErrors.h"
+#include "comlux/internal/StreamAddress.h"
 
 namespace comlux {
 
+/// What one start of the listener owns: shared by the owner and the receive thread, so that a
+/// thread still finishing a record callback after its listener is gone uses nothing freed.
+struct NodeConnectionClient::Run {
+    Socket listenSocket;
+    Socket clientSocket;                   // handed over by the receive thread under `lock` after accept
+    std::unique_ptr<RecordIntake> intake;  // the receive thread's while it runs
+    std::string serverAddress;
+    std::shared_ptr<StreamRegistration> registration;
+    StreamRegistration::Snapshot registered;  // the receive thread's copy of the registration
+    std::thread thread;                       // owner only
+    std::atomic<bool> stopRequested{false};   // raised by the owner (under `lock`), read by the thread
+    std::mutex lock;                          // guards `finished` and the hand-over of clientSocket
+    std::condition_variable ended;
+    bool finished = false;  // set by the receive thread as its last act
+};
+
 namespace {
 
+// What one receive call may take in: many small records per call, yet cheap to hold.
+constexpr std::size_t kIntakeBytes = 256 * 1024;
 // The owner never waits longer than this for a receive thread to end.
 constexpr auto kThreadEndBound = std::chrono::milliseconds(500);
 constexpr int kListenBacklog = 2;
@@ -38,24 +65,60 @@ int LastErrorOrErrno() {
     return code != 0 ? code : err;
 }
 
+// A server on this computer may reach a loopback listener from any loopback address.
+bool IsServerAddress(const std::string& peer, const std::string& server) {
+    return peer == server || (IsLoopbackAddress(peer) && IsLoopbackAddress(server));
+}
+
 }  // namespace
 
 NodeConnectionClient::NodeConnectionClient(StreamKind kind)
-    : mRecordSize(InfoOf(kind).recordSize), mStreamType(std::string(InfoOf(kind).kindWord)) {}
+    : mKind(kind),
+      mStreamType(InfoOf(kind).kindWord),
+      mRegistration(std::make_shared<StreamRegistration>(kind)) {}
 
 NodeConnectionClient::~NodeConnectionClient() {
-    StopReceivingForDestruction();
+    if (mRun) {
+        if (mRun->thread.joinable()) RequestStop(*mRun, false);
+        mStoppedRuns.push_back(std::exchange(mRun, nullptr));
+    }
+    for (const std::shared_ptr<Run>& run : mStoppedRuns) {
+        if (!run->thread.joinable()) continue;
+        if (run->thread.get_id() == std::this_thread::get_id()) {
+            // Destroyed from inside its own record callback: the thread ends by itself once the
+            // callback returns, on the Run it shares.
+            run->thread.detach();
+            continue;
+        }
+        run->thread.join();
+        CloseSockets(*run, false);
+    }
 }
 
-void NodeConnectionClient::SetCallbackSE(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackST(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackTT(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackCSC(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackEV(RecordCallback, void*) {}
-void NodeConnectionClient::SetCallbackVT(RecordCallback, void*) {}
+void NodeConnectionClient::SetCallback(RecordCallback callback, void* context) {
+    mRegistration->SetCallback(callback, context);
+}
+
+void NodeConnectionClient::SetObjectNames(const std::vector<std::string>& names,
+                                          const std::vector<std::string>& types) {
+    mRegistration->SetObjectNames(names, types);
+}
+
+void NodeConnectionClient::WaitForEarlierCallbacks() {
+    mRegistration->WaitForEarlierCalls();
+}
 
 void NodeConnectionClient::SetLogFile(ClientLogFile* log) {
     mLogFile = log;
+}
+
+void NodeConnectionClient::SetEndpoints(std::string localAddress, std::string serverAddress) {
+    mLocalAddress = std::move(localAddress);
+    mServerAddress = std::move(serverAddress);
+}
+
+void NodeConnectionClient::SetStopObserver(std::function<void()> observer) {
+    mStopObserver = std::move(observer);
 }
 
 std::string NodeConnectionClient::LastReport() const {
@@ -84,74 +147,82 @@ void NodeConnectionClient::ProcessCloseError(int errorCode) {
 }
 
 bool NodeConnectionClient::InitServerStream(int portNumber) {
-    // A listener left started (a set-up that stopped half-way) starts again as from Idle.
-    if (mDmaProcessor.joinable() || mListenSocket.IsValid() || mClientSocket.IsValid()) CloseServerStream();
-    JoinThread(true);
-    CloseSockets(true);
-    {
-        std::lock_guard lock(mThreadLock);
-        mStopRequested = false;
-        mThreadFinished = false;
-    }
-    if (!CreateSocket() || !BindSocket(portNumber) || !ListenToSocket() || !CreateRecieveBuffer())
-        return false;
-    return StartReceiveThread();
+    return Start(portNumber, false);
 }
 
-bool NodeConnectionClient::CreateSocket() {
-    mListenSocket = Socket::CreateTcp();
-    if (mListenSocket.IsValid()) return true;
+bool NodeConnectionClient::InitServerStreamOnFreePort() {
+    return Start(0, true);
+}
+
+bool NodeConnectionClient::Start(int portNumber, bool anyPort) {
+    // A listener left started (a set-up that stopped half-way) starts again as from Idle.
+    if (mRun) CloseServerStream();
+    auto run = std::make_shared<Run>();
+    run->serverAddress = mServerAddress;
+    run->registration = mRegistration;
+    mRun = run;
+    if (!CreateSocket(*run) || !BindSocket(*run, portNumber, anyPort) || !ListenToSocket(*run) ||
+        !CreateRecieveBuffer(*run))
+        return false;
+    return StartReceiveThread(run);
+}
+
+bool NodeConnectionClient::CreateSocket(Run& run) {
+    run.listenSocket = Socket::CreateTcp();
+    if (run.listenSocket.IsValid()) return true;
     ReportSocketError(kCreateSocketErrors, LastSocketError());
     return false;
 }
 
-bool NodeConnectionClient::BindSocket(int portNumber) {
-    if (portNumber < 0 || portNumber > 0xFFFF) {
-        // Truncating to 16 bits would listen on a port the server was never told about.
+bool NodeConnectionClient::BindSocket(Run& run, int portNumber, bool anyPort) {
+    if (portNumber < (anyPort ? 0 : 1) || portNumber > 0xFFFF) {
+        // Port 0 would listen on a port the server was never told about; so would one cut to 16 bits.
         Report(Error, "NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: " +
                           std::to_string(portNumber) + "  mStreamType: " + mStreamType);
         return false;
     }
     // A restart on the same port must not wait for the old connection's TIME_WAIT to pass.
     const int reuse = 1;
-    (void)::setsockopt(mListenSocket.Fd(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    (void)::setsockopt(run.listenSocket.Fd(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(static_cast<std::uint16_t>(portNumber));
-    if (::bind(mListenSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+    // Only the address the server was told: the stream is not offered on every interface.
+    if (::inet_pton(AF_INET, mLocalAddress.c_str(), &address.sin_addr) != 1) {
+        ReportSocketError(kBindSocketErrors, WSAEADDRNOTAVAIL);
+        return false;
+    }
+    if (::bind(run.listenSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         return true;
     ReportSocketError(kBindSocketErrors, LastSocketError());
     return false;
 }
 
-bool NodeConnectionClient::ListenToSocket() {
-    if (::listen(mListenSocket.Fd(), kListenBacklog) != 0) {
+bool NodeConnectionClient::ListenToSocket(Run& run) {
+    if (::listen(run.listenSocket.Fd(), kListenBacklog) != 0) {
         ReportSocketError(kListenToSocketErrors, LastSocketError());
         return false;
     }
     sockaddr_in bound{};
     socklen_t length = sizeof bound;
-    if (::getsockname(mListenSocket.Fd(), reinterpret_cast<sockaddr*>(&bound), &length) == 0)
+    if (::getsockname(run.listenSocket.Fd(), reinterpret_cast<sockaddr*>(&bound), &length) == 0)
         mBoundPort = ntohs(bound.sin_port);
     return true;
 }
 
-bool NodeConnectionClient::CreateRecieveBuffer() {
-    mRecvBuffer.reset();
-    mRecvBufferSize = mRecordSize;
-    mRecvBuffer.reset(new (std::nothrow) unsigned char[static_cast<std::size_t>(mRecvBufferSize)]);
-    if (mRecvBuffer) return true;
+bool NodeConnectionClient::CreateRecieveBuffer(Run& run) {
+    run.intake = std::make_unique<RecordIntake>(static_cast<std::size_t>(RecordSize()), kIntakeBytes);
+    if (run.intake->IsAllocated()) return true;
     Report(Error,
            "NodeConnectionClient::CreateRecieveBuffer() - Error memory allocating failed, a null value was "
            "returned.  mRecvBufferSize: " +
-               std::to_string(mRecvBufferSize) + ", mStreamType: " + mStreamType);
+               std::to_string(kIntakeBytes) + ", mStreamType: " + mStreamType);
     return false;
 }
 
-bool NodeConnectionClient::StartReceiveThread() {
+bool NodeConnectionClient::StartReceiveThread(const std::shared_ptr<Run>& run) {
     try {
-        mDmaProcessor = std::thread([this] { ServerStreamThread(this); });
+        run->thread = std::thread(&NodeConnectionClient::ServerStreamThread, this, run);
         return true;
     } catch (const std::system_error&) {
         Report(
@@ -163,87 +234,114 @@ bool NodeConnectionClient::StartReceiveThread() {
     }
 }
 
-int NodeConnectionClient::ServerStreamThread(NodeConnectionClient* listener) {
+void NodeConnectionClient::ServerStreamThread(NodeConnectionClient* listener, std::shared_ptr<Run> run) {
+    const ReceiveThreadScope scope(&run->stopRequested);
     RaiseCurrentThreadPriority();
-    if (listener->AcceptClientSocket()) {
-        while (listener->RecieveData()) {}
-    }
-    listener->MarkThreadFinished();
-    return 0;
+    if (listener->AcceptClientSocket(*run)) listener->RecieveData(*run);
+    std::lock_guard lock(run->lock);
+    run->finished = true;
+    run->ended.notify_all();
 }
 
-bool NodeConnectionClient::AcceptClientSocket() {
-    int fd = -1;
-    do {
-        fd = ::accept4(mListenSocket.Fd(), nullptr, nullptr, SOCK_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const int code = LastSocketError();
-        // A stop wakes accept with an error of its own making: nothing to report.
-        if (!mStopRequested) ReportSocketError(kAcceptClientSocketErrors, code);
-        return false;
-    }
-    Socket accepted(fd);
-    std::lock_guard lock(mThreadLock);
-    if (mStopRequested) return false;  // accepted just as the stop shut the sockets down
-    mClientSocket = std::move(accepted);
-    return true;
-}
-
-bool NodeConnectionClient::RecieveData() {
-    const int fd = mClientSocket.Fd();
-    unsigned char* const buffer = mRecvBuffer.get();
-    const int size = mRecvBufferSize;
-    std::memset(buffer, 0, static_cast<std::size_t>(size));
-    int total = 0;
-    while (total < size) {
-        // Never ask for more than the rest of this record: the next one stays in the socket.
-        const ssize_t got = ::recv(fd, buffer + total, static_cast<std::size_t>(size - total), 0);
-        if (got > 0) {
-            total += static_cast<int>(got);
+bool NodeConnectionClient::AcceptClientSocket(Run& run) {
+    for (;;) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        const int fd =
+            ::accept4(run.listenSocket.Fd(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (fd < 0 && errno == EINTR) continue;
+        if (fd < 0) {
+            const int code = LastSocketError();
+            // A stop wakes accept with an error of its own making: nothing to report.
+            if (!run.stopRequested) ReportSocketError(kAcceptClientSocketErrors, code);
+            return false;
+        }
+        Socket accepted(fd);
+        if (run.stopRequested) return false;
+        const std::string from = DottedAddress(reinterpret_cast<const unsigned char*>(&peer.sin_addr.s_addr));
+        if (!IsServerAddress(from, run.serverAddress)) {
+            // Records from anyone but the server would be delivered as the server's: refuse, and
+            // keep waiting for the server.
+            Report(Error, "NodeConnectionClient::AcceptClientSocket() - Error, refused a connection from " +
+                              from + ", only the server may connect.  mStreamType: " + mStreamType);
             continue;
         }
-        if (got < 0 && errno == EINTR) continue;
-        const int code = got < 0 ? LastSocketError() : 0;
-        if (mStopRequested) return false;
-        if (got == 0) {
-            Report(
-                Notice,
-                "NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has been "
-                "closed gracefully.  mStreamType: " +
-                    mStreamType);
-        } else {
-            ProcessRecieveError(code);
-        }
-        return false;
+        std::lock_guard lock(run.lock);
+        if (run.stopRequested) return false;  // accepted just as the stop shut the sockets down
+        run.clientSocket = std::move(accepted);
+        return true;
     }
-    // Records already buffered when the owner stopped the stream are not delivered any more.
-    if (mStopRequested) return false;
-    ExecuteCallback();
-    return true;
 }
 
-void NodeConnectionClient::MarkThreadFinished() {
-    std::lock_guard lock(mThreadLock);
-    mThreadFinished = true;
-    mThreadEnded.notify_all();
+// Reads whatever has arrived (up to the intake's free space) and delivers every whole record in
+// it; a partial record waits for the next read. Ends when the connection does or the listener is
+// told to stop: from then on the listener is not touched again, since a callback may have
+// destroyed it.
+void NodeConnectionClient::RecieveData(Run& run) {
+    RecordIntake& intake = *run.intake;
+    for (;;) {
+        const std::span<unsigned char> space = intake.FreeSpace();
+        const ssize_t got = ::recv(run.clientSocket.Fd(), space.data(), space.size(), 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            const int code = got < 0 ? LastSocketError() : 0;
+            if (run.stopRequested) return;
+            // A record cut off by the end of the connection is dropped unseen.
+            if (got == 0) {
+                Report(Notice,
+                       "NodeConnectionClient::RecieveData() - Attempt to recieve data has failed, socket has "
+                       "been closed gracefully.  mStreamType: " +
+                           mStreamType);
+            } else {
+                ProcessRecieveError(code);
+            }
+            return;
+        }
+        intake.Received(static_cast<std::size_t>(got));
+        for (std::span<const unsigned char> record = intake.NextRecord(); !record.empty();
+             record = intake.NextRecord()) {
+            // Records already received when the owner stopped the stream are not delivered any more.
+            if (run.stopRequested) break;
+            ExecuteCallback(run, record);
+        }
+        // Not through the listener: a callback may have destroyed it.
+        run.registration->EndDeliveries(run.registered);
+        if (run.stopRequested) return;
+    }
 }
 
-void NodeConnectionClient::RequestStop(bool report) {
+void NodeConnectionClient::ExecuteCallback(Run& run, std::span<const unsigned char> record) {
+    const StreamRecordRow& row = RecordRowOf(mKind);
+    if (row.decode == nullptr) {
+        // Event records carry no number: every one belongs to the first event object.
+        run.registration->Deliver(run.registered, std::nullopt, record.data());
+        return;
+    }
+    // Every record is long enough for its number; should one not be, -1 reports it as invalid.
+    const std::int64_t number = row.decode(record).value_or(-1);
+    if (run.registration->Deliver(run.registered, number, record.data()) ==
+        StreamRegistration::Outcome::OutOfRange)
+        Report(Error, std::string(row.invalidNumber) + std::to_string(number));
+}
+
+void NodeConnectionClient::RequestStop(Run& run, bool report) {
     bool shutDown = true;
     int lastError = 0;
     {
-        std::lock_guard lock(mThreadLock);
-        mStopRequested = true;
+        std::lock_guard lock(run.lock);
+        run.stopRequested = true;
         // Shutting down (not closing) wakes a blocked accept or recv while the descriptors stay
         // valid, so the thread can never end up reading a reused descriptor number.
-        for (const Socket* socket : {&mListenSocket, &mClientSocket}) {
+        for (const Socket* socket : {&run.listenSocket, &run.clientSocket}) {
             if (socket->IsValid() && ::shutdown(socket->Fd(), SHUT_RDWR) != 0 && errno != ENOTCONN) {
                 shutDown = false;
                 lastError = LastErrorOrErrno();
             }
         }
     }
+    // A thread waiting for its turn to deliver, or for the client, now sees the stop.
+    mRegistration->WakeWaitingDeliveries();
+    if (mStopObserver) mStopObserver();
     if (!report) return;
     if (shutDown) {
         Report(Notice,
@@ -258,51 +356,46 @@ void NodeConnectionClient::RequestStop(bool report) {
     }
 }
 
-bool NodeConnectionClient::WaitForThreadEnd() {
-    std::unique_lock lock(mThreadLock);
-    return mThreadEnded.wait_for(lock, kThreadEndBound, [this] { return mThreadFinished; });
-}
-
-bool NodeConnectionClient::JoinThread(bool evenIfBusy) {
-    if (!mDmaProcessor.joinable()) return true;
-    if (!evenIfBusy) {
-        std::lock_guard lock(mThreadLock);
-        if (!mThreadFinished) return false;
-    }
-    mDmaProcessor.join();
-    mThreadLingering = false;
-    return true;
-}
-
 void NodeConnectionClient::CloseServerStream() {
-    if (mDmaProcessor.joinable() && !mThreadLingering) {
-        RequestStop(true);
-        WaitForThreadEnd();
-        // A time-out is not a failure: the thread has been told to stop and is only finishing
-        // a record callback.
-        Report(Notice,
-               "NodeConnectionClient::CloseServerStream() - WaitForSingleObject for mDmaProcessor thread "
-               "completed successfully.");
-        mThreadLingering = true;
-    }
     mBoundPort = 0;
-    // A thread still inside a callback keeps its sockets until it is joined (next start or
-    // destruction), so that no descriptor it may still use is closed under it.
-    if (!JoinThread(false)) return;
-    CloseSockets(true);
+    if (const std::shared_ptr<Run> run = std::exchange(mRun, nullptr)) {
+        if (run->thread.joinable()) {
+            RequestStop(*run, true);
+            if (run->thread.get_id() != std::this_thread::get_id()) {
+                std::unique_lock lock(run->lock);
+                run->ended.wait_for(lock, kThreadEndBound, [&] { return run->finished; });
+            }
+            // A time-out is not a failure: the thread has been told to stop and is only finishing
+            // a record callback. It keeps its sockets until it has ended.
+            Report(Notice,
+                   "NodeConnectionClient::CloseServerStream() - WaitForSingleObject for mDmaProcessor thread "
+                   "completed successfully.");
+            mStoppedRuns.push_back(run);
+        } else {
+            CloseSockets(*run, true);  // a start that failed before its thread: no thread lines
+        }
+    }
+    ReapEndedRuns();
 }
 
-void NodeConnectionClient::CloseSockets(bool report) {
-    for (Socket* socket : {&mListenSocket, &mClientSocket}) {
+// Joins every stopped thread that has ended (which takes no waiting) and closes its sockets.
+void NodeConnectionClient::ReapEndedRuns() {
+    std::erase_if(mStoppedRuns, [this](const std::shared_ptr<Run>& run) {
+        {
+            std::lock_guard lock(run->lock);
+            if (!run->finished) return false;
+        }
+        run->thread.join();
+        CloseSockets(*run, true);
+        return true;
+    });
+}
+
+void NodeConnectionClient::CloseSockets(Run& run, bool report) {
+    for (Socket* socket : {&run.listenSocket, &run.clientSocket}) {
         // A socket never created or never accepted is simply skipped.
         if (socket->IsValid() && socket->Close() != 0 && report) ProcessCloseError(LastSocketError());
     }
-}
-
-void NodeConnectionClient::StopReceivingForDestruction() {
-    if (mDmaProcessor.joinable() && !mThreadLingering) RequestStop(false);
-    JoinThread(true);
-    CloseSockets(false);
 }
 
 bool NodeConnectionClient::AddStreamObject(const std::string& objectName) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <netinet/in.h>
+
 namespace comlux {
 
 /// Owns one POSIX socket descriptor and closes it on destruction. Move-only, so a
@@ -27,6 +30,12 @@ public:
     int Close();
     /// Wakes any thread blocked on this socket (recv returns 0, send fails) without closing it.
     void ShutdownBoth();
+    /// Connects to `address`, giving up after `limit`: 0, or the errno of the failure (ETIMEDOUT
+    /// when the time ran out). The socket is blocking again afterwards.
+    int ConnectWithin(const sockaddr_in& address, std::chrono::milliseconds limit);
+    /// Waits until `events` (poll flags) are ready or `deadline` has passed: 1 ready, 0 time is up,
+    /// -1 with errno set when the wait itself failed.
+    int WaitUntil(short events, std::chrono::steady_clock::time_point deadline) const;
 
 private:
     int mFd = -1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "comlux/internal/ReceiveThread.h"
+
 namespace comlux {
 
 namespace {
@@ -22,6 +24,19 @@ void StreamRegistration::SetCallback(RecordCallback callback, void* context) {
     std::lock_guard lock(mLock);
     mCallback = callback;
     mCallbackContext = context;
+    ++mVersion;
+}
+
+void StreamRegistration::WaitForEarlierCalls() {
+    if (OnReceiveThread()) return;
+    std::unique_lock lock(mLock);
+    const std::uint64_t current = mVersion;
+    ++mWaiters;
+    mChanged.wait(lock, [&] {
+        const std::uint64_t running = mRunningVersion;
+        return running == 0 || running >= current;
+    });
+    --mWaiters;
 }
 
 void StreamRegistration::SetObjectNames(const std::vector<std::string>& names,
@@ -34,50 +49,76 @@ void StreamRegistration::SetObjectNames(const std::vector<std::string>& names,
     }
     std::lock_guard lock(mLock);
     mObjectNames = std::move(accepted);
+    ++mVersion;
 }
 
-StreamRegistration::Outcome StreamRegistration::DeliverNumbered(std::int64_t number,
-                                                                const unsigned char* record) {
-    RecordCallback callback = nullptr;
-    void* context = nullptr;
-    std::string name;
-    {
-        std::lock_guard lock(mLock);
-        if (mCallback == nullptr || mCallbackContext == nullptr) return Outcome::Dropped;
-        if (number < 0 || number >= static_cast<std::int64_t>(mObjectNames.size()))
+void StreamRegistration::Renew(Snapshot& snapshot) {
+    std::lock_guard lock(mLock);
+    snapshot.callback = mCallback;
+    snapshot.context = mCallbackContext;
+    snapshot.names = mObjectNames;
+    snapshot.version = mVersion;
+}
+
+StreamRegistration::Outcome StreamRegistration::Deliver(Snapshot& snapshot,
+                                                        std::optional<std::int64_t> number,
+                                                        const unsigned char* record) {
+    for (;;) {
+        if (mVersion.load(std::memory_order_acquire) != snapshot.version) {
+            // Whoever changed it may be waiting for the calls of the old registration to end.
+            Release(snapshot);
+            Renew(snapshot);
+        }
+        if (snapshot.callback == nullptr || snapshot.context == nullptr) return Outcome::Dropped;
+        const std::vector<std::string>& names = snapshot.names;
+        if (number && (*number < 0 || *number >= static_cast<std::int64_t>(names.size())))
             return Outcome::OutOfRange;
-        callback = mCallback;
-        context = mCallbackContext;
-        name = mObjectNames[static_cast<std::size_t>(number)];
+        if (!snapshot.claimed) {
+            std::uint64_t idle = 0;
+            if (!mRunningVersion.compare_exchange_strong(idle, snapshot.version)) {
+                // Another receive thread of this stream (a stopped one) is still in a call.
+                std::unique_lock lock(mLock);
+                ++mWaiters;
+                mChanged.wait(lock, [this] { return mRunningVersion == 0 || ReceiveThreadStopping(); });
+                --mWaiters;
+                if (mRunningVersion != 0) return Outcome::Dropped;
+                continue;
+            }
+            snapshot.claimed = true;
+            // A change made before the claim is seen now; one made after it waits for the claim
+            // to be released (WaitForEarlierCalls sees it).
+            if (mVersion != snapshot.version) continue;
+        }
+        std::string name;
+        if (number) {
+            name = names[static_cast<std::size_t>(*number)];
+        } else if (!names.empty()) {
+            name = names.front();
+        }
+        snapshot.callback(snapshot.context, record, 1, std::move(name));
+        return Outcome::Delivered;
     }
-    callback(context, record, 1, std::move(name));
-    return Outcome::Delivered;
 }
 
-StreamRegistration::Outcome StreamRegistration::DeliverUnderFirstName(const unsigned char* record) {
-    RecordCallback callback = nullptr;
-    void* context = nullptr;
-    std::string name;
-    {
-        std::lock_guard lock(mLock);
-        if (mCallback == nullptr || mCallbackContext == nullptr) return Outcome::Dropped;
-        callback = mCallback;
-        context = mCallbackContext;
-        if (!mObjectNames.empty()) name = mObjectNames.front();
+void StreamRegistration::EndDeliveries(Snapshot& snapshot) {
+    Release(snapshot);
+}
+
+// Without a waiter a release needs no lock: a waiter counts itself in under the lock before it
+// looks at the claim, so either it sees the claim released or it is seen here.
+void StreamRegistration::Release(Snapshot& snapshot) {
+    if (!snapshot.claimed) return;
+    snapshot.claimed = false;
+    mRunningVersion = 0;
+    if (mWaiters > 0) {
+        { std::lock_guard lock(mLock); }
+        mChanged.notify_all();
     }
-    callback(context, record, 1, std::move(name));
-    return Outcome::Delivered;
 }
 
-std::int32_t ReadLittleInt32(const unsigned char* bytes) {
-    const std::uint32_t value =
-        static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-        static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-    return static_cast<std::int32_t>(value);
-}
-
-std::uint16_t ReadLittleUint16(const unsigned char* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+void StreamRegistration::WakeWaitingDeliveries() {
+    { std::lock_guard lock(mLock); }
+    mChanged.notify_all();
 }
 
 }  // namespace comlux

@@ -1,18 +1,24 @@
 // The command channel against a scripted loopback peer: connecting, framing, corrupt answers,
 // lost connections and the log lines that explain them.
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
+#include "comlux/internal/CommandFrame.h"
 #include "comlux/internal/NetworkNodeClient.h"
+#include "tests/support/Loopback.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
+using comlux::CommandFrame;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testsupport::Frame;
@@ -131,27 +137,38 @@ struct CorruptHeader {
 
 class CorruptAnswerTest : public ChannelTest, public testing::WithParamInterface<CorruptHeader> {};
 
-TEST_P(CorruptAnswerTest, FailsWithItsMessageAndLeavesTheConnectionUp) {
+const std::vector<std::string> kShutdownLines = {
+    "NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
+    "NetworkNodeClient::ShutdownClient() - Attempting to Close Message Client Socket",
+    "NetworkNodeClient::ShutdownClient() - Attempt to Close Message Client Socket was successful"};
+
+TEST_P(CorruptAnswerTest, FailsWithItsMessageAndShutsTheChannelDown) {
     const CorruptHeader& c = GetParam();
     ScriptedPeer peer;
-    peer.Answer("G A").ReadFrame().Send(c.bytes).ExpectClose();
+    // A good answer waits behind the corrupt one: it must never be read as the next answer.
+    peer.Answer("G A").ReadFrame().Send(c.bytes + TextFrame("0 next")).ExpectClose();
     peer.Start();
     ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
     ASSERT_TRUE(client.SendCommand("-GetSomething"));
+    const std::size_t before = Log().size();
     std::string reply = "unchanged";
     EXPECT_FALSE(client.GetReply(reply));
     EXPECT_EQ(reply, "-1");
-    EXPECT_TRUE(client.IsInitialized());
+    EXPECT_FALSE(client.IsInitialized());
+    EXPECT_FALSE(client.SendCommand("-Next"));
+    EXPECT_FALSE(client.GetReply(reply));
     if (c.shown.empty()) {
         EXPECT_TRUE(shown.empty());
     } else {
         EXPECT_THAT(shown, ElementsAre(c.shown));
     }
-    if (!c.logged.empty()) {
-        EXPECT_EQ(Log().back(), c.logged);
-    }
-    EXPECT_TRUE(client.ShutdownClient());
+    std::vector<std::string> expected;
+    if (!c.logged.empty()) expected.push_back(c.logged);
+    expected.insert(expected.end(), kShutdownLines.begin(), kShutdownLines.end());
+    const auto log = Log();
+    EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(before), log.end()), expected);
     EXPECT_TRUE(peer.Finish());
+    EXPECT_THAT(peer.Commands(), ElementsAre("-GetApplicationName", "-GetSomething"));
 }
 
 const std::string kInvalidVersion =
@@ -175,7 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
                     CorruptHeader{"LengthZero", Frame("", 1, 0xA5A5A5A5u, 0), "", kBadSize + "0"},
                     CorruptHeader{"LengthNegative", Frame("", 1, 0xA5A5A5A5u, -5), "", kBadSize + "-5"},
                     CorruptHeader{"LengthOverBound", Frame("abc", 1, 0xA5A5A5A5u, 16 * 1024 * 1024 + 1), "",
-                                  kBadSize + "16777217"}),
+                                  kBadSize + "16777217"},
+                    CorruptHeader{"LengthAtIntMax", Frame("abc", 1, 0xA5A5A5A5u, INT32_MAX), "",
+                                  kBadSize + "2147483647"}),
     [](const testing::TestParamInfo<CorruptHeader>& info) { return info.param.name; });
 
 TEST_F(ChannelTest, PeerClosingMidAnswerClosesTheChannel) {
@@ -309,6 +328,156 @@ TEST_F(ChannelTest, OperationsOnAClosedChannelFailQuietly) {
         Log(), ElementsAre("NetworkNodeClient::ShutdownClient() - Attempting to Shutdown Message Client",
                            "NetworkNodeClient::ShutdownClient() - Unable to Close Message Client, Client has "
                            "not yet been initialized"));
+}
+
+TEST_F(ChannelTest, AnswerOfExactlyTheLargestSizeIsAccepted) {
+    const std::string text(CommandFrame::kMaxPayloadLength - 1, 'x');  // and its NUL
+    ScriptedPeer peer;
+    peer.Answer("G A").Answer(text);
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-RequestRingBuffer SE1"));
+    std::vector<unsigned char> block;
+    int length = 0;
+    EXPECT_TRUE(client.RecieveMessage(block, length));
+    EXPECT_EQ(length, CommandFrame::kMaxPayloadLength);
+    EXPECT_TRUE(client.IsInitialized());
+    EXPECT_TRUE(peer.Finish());
+}
+
+TEST_F(ChannelTest, TwoAnswersToOneCommandShutTheChannelBeforeTheSecondIsTakenForTheNext) {
+    ScriptedPeer peer;
+    peer.Answer("G A").ReadFrame().Send(TextFrame("0 first") + TextFrame("0 second")).ExpectClose();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    std::string reply;
+    ASSERT_TRUE(client.SendCommand("-StartAcquisition"));
+    ASSERT_TRUE(client.GetReply(reply));
+    EXPECT_EQ(reply, "0 first");
+    const std::size_t before = Log().size();
+    EXPECT_FALSE(client.SendCommand("-StopAcquisition"));
+    EXPECT_FALSE(client.GetReply(reply));
+    EXPECT_EQ(reply, "-1");
+    EXPECT_FALSE(client.IsInitialized());
+    EXPECT_TRUE(peer.Finish());
+    EXPECT_THAT(peer.Commands(), ElementsAre("-GetApplicationName", "-StartAcquisition"));
+    std::vector<std::string> expected = {
+        "NetworkNodeClient::SendMessage() - Error, data arrived that no command asked for, the connection "
+        "is out of step and is shut down"};
+    expected.insert(expected.end(), kShutdownLines.begin(), kShutdownLines.end());
+    const auto log = Log();
+    EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(before), log.end()), expected);
+}
+
+TEST_F(ChannelTest, AnswerTricklingInSlowerThanItsLimitIsGivenUpWhateverTheGapsBetweenBytes) {
+    client.SetAnswerTimeout(std::chrono::milliseconds(150));
+    ScriptedPeer peer;
+    peer.Answer("G A").ReadFrame();
+    // Every gap is shorter than the limit; the whole answer takes far longer.
+    for (const char byte : TextFrame("0 slow"))
+        peer.Pause(std::chrono::milliseconds(40)).Send(std::string(1, byte));
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-RequestSamplingFrequency CSC1"));
+    std::string reply;
+    EXPECT_FALSE(client.GetReply(reply));
+    EXPECT_FALSE(client.IsInitialized());
+    EXPECT_TRUE(Contains(Log(),
+                         "NetworkNodeClient::ProcessRecieveError() - Error recieving data, error code: "
+                         "WSAETIMEDOUT - The connection has been dropped, because of a network failure or "
+                         "because the system on the other end went down without notice."));
+    peer.Finish();
+}
+
+TEST_F(ChannelTest, ServerThatStopsReadingFailsTheSendAndShutsTheChannelDown) {
+    client.SetSendTimeout(std::chrono::milliseconds(150));
+    ScriptedPeer peer;
+    peer.Answer("G A");  // then reads nothing more
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(peer.Finish());
+    const std::string command = "-LogMessage " + std::string(1 << 20, 'm') + " 0";
+    // The first commands fill the connection's buffers; then one cannot be sent in time.
+    int sent = 0;
+    while (sent < 512 && client.SendCommand(command)) ++sent;
+    ASSERT_LT(sent, 512);
+    EXPECT_FALSE(client.IsInitialized());
+    const auto log = Log();
+    const auto failed = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.starts_with(
+            "NetworkNodeClient::SendMessage() - Unable to send data, call to send() "
+            "failed, we must have lost our socket.  message: -LogMessage mmm");
+    });
+    ASSERT_NE(failed, log.begin());
+    ASSERT_NE(failed, log.end());
+    EXPECT_EQ(*(failed - 1),
+              "NetworkNodeClient::ProcessSendError() - Error sending data, error code: WSAETIMEDOUT - The "
+              "connection has been dropped, because of a network failure or because the system on the other "
+              "end went down without notice.");
+    EXPECT_EQ(std::vector<std::string>(failed + 1, log.end()), kShutdownLines);
+}
+
+TEST_F(ChannelTest, ServerWhoseAcceptQueueIsFullIsGivenUpAfterTheConnectLimit) {
+    client.SetConnectTimeout(std::chrono::milliseconds(150));
+    // A listener that never accepts, its queue filled by connections nobody takes: a backlog of 0
+    // holds one, and the attempts after it wait unanswered.
+    testsupport::LoopbackListener listener;
+    ASSERT_TRUE(listener.IsListening());
+    ASSERT_EQ(::listen(listener.Fd(), 0), 0);
+    std::vector<testsupport::LoopbackConnection> fillers;
+    for (int i = 0; i < 4; ++i) {
+        testsupport::LoopbackConnection filler(
+            ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(listener.Port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(filler.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        fillers.push_back(std::move(filler));
+    }
+
+    EXPECT_FALSE(client.InitializeClient("127.0.0.1", listener.Port()));
+    EXPECT_FALSE(client.IsInitialized());
+    const auto log = Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2],
+              "NetworkNodeClient::ConnectToServer() - Error Connecting To Server, error code: WSAETIMEDOUT - "
+              "Attempt to connect timed out without establishing a connection.");
+    EXPECT_EQ(log.back(),
+              "NetworkNodeClient::InitializeClient() - Failure: Unable to initialize message client");
+}
+
+TEST_F(ChannelTest, StreamPortThatIsNoPortNumberFailsThatListenerInsteadOfTakingAnyPort) {
+    const std::vector<std::string> portAnswers = {"0 0",
+                                                  "0 abc",
+                                                  "0 65536",
+                                                  "0 " + std::to_string(testsupport::UnusedLoopbackPort()),
+                                                  "0 " + std::to_string(testsupport::UnusedLoopbackPort()),
+                                                  "0 " + std::to_string(testsupport::UnusedLoopbackPort())};
+    ScriptedPeer peer;
+    peer.Answer("G A");
+    for (const std::string& answer : portAnswers) peer.Answer(answer).Answer("0");
+    peer.ExpectClose();
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    EXPECT_EQ(client.InitializeConnectionNodes(), 0);
+    EXPECT_TRUE(client.ShutdownClient());
+    ASSERT_TRUE(peer.Finish());
+
+    const std::string invalid =
+        "NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: ";
+    const auto log = Log();
+    EXPECT_TRUE(Contains(log, invalid + "0  mStreamType: SingleElectrode"));
+    // Text is no port either; the previous listener's port is not taken for it.
+    EXPECT_TRUE(Contains(log, invalid + "0  mStreamType: Stereotrode"));
+    EXPECT_TRUE(Contains(log, invalid + "65536  mStreamType: Tetrode"));
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& line) { return line.starts_with(invalid); }),
+              3);
+    const auto commands = peer.Commands();
+    ASSERT_EQ(commands.size(), 13u);
+    EXPECT_EQ(commands[2], "-CreateStream 127.0.0.1 0 SEScAcqEnt");
+    EXPECT_EQ(commands[4], "-CreateStream 127.0.0.1 0 STScAcqEnt");
 }
 
 }  // namespace

@@ -2,13 +2,12 @@
 #include <future>
 #include <gtest/gtest.h>
 
-#include "comlux/internal/NodeConnectionClientCSC.h"
-#include "comlux/internal/NodeConnectionClientSE.h"
+#include "comlux/internal/NodeConnectionClient.h"
 #include "tests/comlux/listener_test_peer.h"
 
 using namespace listenertest;
-using comlux::NodeConnectionClientCSC;
-using comlux::NodeConnectionClientSE;
+using comlux::NodeConnectionClient;
+using comlux::StreamKind;
 
 namespace {
 
@@ -23,11 +22,11 @@ struct StartedSE {
     explicit StartedSE(LogCapture& log) {
         listener.SetLogFile(log.Log());
         listener.SetObjectNames({"SE1", "SE2"}, {"SEScAcqEnt", "SEScAcqEnt"});
-        listener.SetCallbackSE(&Recorder::Callback, &recorder);
-        started = listener.InitServerStream(0);
+        listener.SetCallback(&Recorder::Callback, &recorder);
+        started = listener.InitServerStreamOnFreePort();
     }
     Recorder recorder{kSE};
-    NodeConnectionClientSE listener;
+    NodeConnectionClient listener{StreamKind::SingleElectrode};
     bool started = false;
 };
 
@@ -72,12 +71,12 @@ TEST(ListenerReceive, RecordsAreAssembledFromPiecesAndSplitWhenSharingASegment) 
 
 TEST(ListenerReceive, ConnectionClosedInsideARecordEndsTheThreadWithoutDelivery) {
     LogCapture log;
-    NodeConnectionClientCSC csc;
+    NodeConnectionClient csc(StreamKind::Csc);
     Recorder recorder(kCSC);
     csc.SetLogFile(log.Log());
     csc.SetObjectNames({"CSC1"}, {"CscAcqEnt"});
-    csc.SetCallbackCSC(&Recorder::Callback, &recorder);
-    ASSERT_TRUE(csc.InitServerStream(0));
+    csc.SetCallback(&Recorder::Callback, &recorder);
+    ASSERT_TRUE(csc.InitServerStreamOnFreePort());
     {
         Peer peer(csc.ListeningPort());
         ASSERT_TRUE(peer.Connected());
@@ -110,7 +109,7 @@ TEST(ListenerReceive, ClosingAListenerNobodyConnectedToEndsTheWaitingThread) {
 
 TEST(ListenerReceive, ClosingANeverStartedListenerWritesNothing) {
     LogCapture log;
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     se.CloseServerStream();
     se.CloseServerStream();
@@ -122,7 +121,7 @@ TEST(ListenerReceive, StartingAgainWithoutClosingReplacesTheOldListener) {
     StartedSE se(log);
     ASSERT_TRUE(se.started);
     const int oldPort = se.listener.ListeningPort();
-    ASSERT_TRUE(se.listener.InitServerStream(0));
+    ASSERT_TRUE(se.listener.InitServerStreamOnFreePort());
     const int newPort = se.listener.ListeningPort();
     EXPECT_FALSE(Peer(oldPort).Connected());
 
@@ -159,7 +158,7 @@ TEST(ListenerReceive, StartFailuresAreReportedAndLeaveNoThread) {
     LogCapture log;
     StartedSE holder(log);
     ASSERT_TRUE(holder.started);
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
 
     EXPECT_FALSE(se.InitServerStream(holder.listener.ListeningPort()));
@@ -182,7 +181,7 @@ TEST(ListenerReceive, StartFailuresAreReportedAndLeaveNoThread) {
 
 TEST(ListenerReceive, StreamObjectsAreCountedByExactName) {
     LogCapture log;
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     const std::string add = "NOTICE NodeConnectionClient::AddStreamObject() - Notice, ";
     const std::string remove = "NOTICE NodeConnectionClient::RemoveStreamObject() - Notice, ";
@@ -242,11 +241,11 @@ TEST(ListenerReceive, CloseDuringASlowCallbackWaitsBoundedAndNeverCutsTheCallbac
     BlockingCallback blocking;
     std::thread releaser;
     {
-        NodeConnectionClientSE se;
+        NodeConnectionClient se(StreamKind::SingleElectrode);
         se.SetLogFile(log.Log());
         se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
-        se.SetCallbackSE(&BlockingCallback::Callback, &blocking);
-        ASSERT_TRUE(se.InitServerStream(0));
+        se.SetCallback(&BlockingCallback::Callback, &blocking);
+        ASSERT_TRUE(se.InitServerStreamOnFreePort());
         Peer peer(se.ListeningPort());
         ASSERT_TRUE(peer.Send(Join({NumberedRecord(kSE, 0, 1), NumberedRecord(kSE, 0, 2)})));
         ASSERT_EQ(blocking.entered.get_future().wait_for(kPatience), std::future_status::ready);
@@ -265,46 +264,130 @@ TEST(ListenerReceive, CloseDuringASlowCallbackWaitsBoundedAndNeverCutsTheCallbac
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{kTerminated, kWaitCompleted}));
 }
 
-TEST(ListenerReceive, RestartAfterASlowCallbackWaitsForTheOldThread) {
+namespace {
+
+/// Notes, for each record, whether the blocking callback's call had ended by then.
+struct AfterBlocking {
+    static void Callback(void* context, const unsigned char*, int, std::string) {
+        auto* self = static_cast<AfterBlocking*>(context);
+        self->overlapped = self->overlapped || !self->blocking->finished;
+        self->calls.fetch_add(1);
+    }
+    BlockingCallback* blocking = nullptr;
+    bool overlapped = false;    // receive threads only, read after the listener is closed
+    std::atomic<int> calls{0};  // written by the receive thread
+};
+
+}  // namespace
+
+TEST(ListenerReceive, RestartWhileTheOldThreadIsInACallbackDeliversOnlyOnceThatCallHasEnded) {
     LogCapture log;
     BlockingCallback blocking;
-    NodeConnectionClientSE se;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
     se.SetLogFile(log.Log());
     se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
-    se.SetCallbackSE(&BlockingCallback::Callback, &blocking);
-    ASSERT_TRUE(se.InitServerStream(0));
+    se.SetCallback(&BlockingCallback::Callback, &blocking);
+    ASSERT_TRUE(se.InitServerStreamOnFreePort());
     Peer peer(se.ListeningPort());
     ASSERT_TRUE(peer.Send(NumberedRecord(kSE, 0, 1)));
     ASSERT_EQ(blocking.entered.get_future().wait_for(kPatience), std::future_status::ready);
     se.CloseServerStream();
 
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(100ms);
-        blocking.release.set_value();
-    });
-    Recorder recorder(kSE);
-    se.SetCallbackSE(&Recorder::Callback, &recorder);
-    ASSERT_TRUE(se.InitServerStream(0));  // joins the old thread before reusing the buffer
-    releaser.join();
-    EXPECT_TRUE(blocking.finished);
+    AfterBlocking after;
+    after.blocking = &blocking;
+    se.SetCallback(&AfterBlocking::Callback, &after);
+    ASSERT_TRUE(se.InitServerStreamOnFreePort());  // does not wait for the old thread
     Peer second(se.ListeningPort());
-    ASSERT_TRUE(second.Send(NumberedRecord(kSE, 0, 9)));
-    ASSERT_TRUE(recorder.WaitFor(1));
-    EXPECT_EQ(recorder.Deliveries()[0].bytes, NumberedRecord(kSE, 0, 9));
+    ASSERT_TRUE(second.Send(Join({NumberedRecord(kSE, 0, 9), NumberedRecord(kSE, 0, 10)})));
+    blocking.release.set_value();
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (after.calls < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
     se.CloseServerStream();
+    EXPECT_EQ(after.calls.load(), 2);
+    EXPECT_TRUE(blocking.finished);
+    EXPECT_FALSE(after.overlapped);
 }
 
 TEST(ListenerReceive, DestroyingAStartedListenerStopsItSafely) {
     LogCapture log;
     Recorder recorder(kSE);
-    auto se = std::make_unique<NodeConnectionClientSE>();
+    auto se = std::make_unique<NodeConnectionClient>(StreamKind::SingleElectrode);
     se->SetLogFile(log.Log());
     se->SetObjectNames({"SE1"}, {"SEScAcqEnt"});
-    se->SetCallbackSE(&Recorder::Callback, &recorder);
-    ASSERT_TRUE(se->InitServerStream(0));
+    se->SetCallback(&Recorder::Callback, &recorder);
+    ASSERT_TRUE(se->InitServerStreamOnFreePort());
     Peer peer(se->ListeningPort());
     ASSERT_TRUE(peer.Send(NumberedRecord(kSE, 0, 3)));
     ASSERT_TRUE(recorder.WaitFor(1));
     se.reset();
     EXPECT_TRUE(log.Entries().empty());
+}
+
+TEST(ListenerReceive, OnlyTheServersAddressIsLetInAndOthersAreRefusedWhileTheListenerWaitsOn) {
+    const std::string here = NonLoopbackAddress();
+    if (here.empty()) GTEST_SKIP() << "this computer has no address but loopback";
+    LogCapture log;
+    Recorder recorder(kSE);
+    NodeConnectionClient se(StreamKind::SingleElectrode);
+    se.SetLogFile(log.Log());
+    se.SetObjectNames({"SE1"}, {"SEScAcqEnt"});
+    se.SetCallback(&Recorder::Callback, &recorder);
+    se.SetEndpoints(here, here);  // as for a server reached at this computer's own address
+    ASSERT_TRUE(se.InitServerStreamOnFreePort());
+
+    // Not offered on every interface: loopback does not reach it.
+    EXPECT_FALSE(Peer(se.ListeningPort(), "127.0.0.1").Connected());
+    // A stranger connecting first is refused, and the listener goes on waiting for the server.
+    Peer stranger(se.ListeningPort(), here, "127.0.0.1");
+    ASSERT_TRUE(stranger.Connected());
+    const std::string refused =
+        "ERROR NodeConnectionClient::AcceptClientSocket() - Error, refused a connection "
+        "from 127.0.0.1, only the server may connect.  mStreamType: SingleElectrode";
+    ASSERT_TRUE(log.WaitForEntry(refused));
+    stranger.Send(NumberedRecord(kSE, 0, 0x66));  // goes nowhere
+
+    Peer server(se.ListeningPort(), here);
+    ASSERT_TRUE(server.Connected());
+    ASSERT_TRUE(server.Send(NumberedRecord(kSE, 0, 0x11)));
+    ASSERT_TRUE(recorder.WaitFor(1));
+    se.CloseServerStream();
+    const auto got = recorder.Deliveries();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].bytes, NumberedRecord(kSE, 0, 0x11));
+    EXPECT_EQ(log.Entries(), (std::vector<std::string>{refused, kTerminated, kWaitCompleted}));
+}
+
+TEST(ListenerReceive, ALoopbackServerMayConnectFromAnyLoopbackAddress) {
+    LogCapture log;
+    StartedSE se(log);  // the server at 127.0.0.1
+    ASSERT_TRUE(se.started);
+    Peer server(se.listener.ListeningPort(), "127.0.0.1", "127.0.0.2");
+    ASSERT_TRUE(server.Connected());
+    ASSERT_TRUE(server.Send(NumberedRecord(kSE, 1, 0x22)));
+    ASSERT_TRUE(se.recorder.WaitFor(1));
+    EXPECT_EQ(se.recorder.Deliveries()[0].name, "SE2");
+}
+
+TEST(ListenerReceive, PortsAreTakenFromOneTo65535Only) {
+    LogCapture log;
+    NodeConnectionClient se(StreamKind::SingleElectrode);
+    se.SetLogFile(log.Log());
+    const std::string invalid =
+        "ERROR NodeConnectionClient::BindSocket() - Error Binding Socket, invalid port number: ";
+    for (const int port : {0, 65536}) {
+        EXPECT_FALSE(se.InitServerStream(port));
+        EXPECT_EQ(log.Entries().back(), invalid + std::to_string(port) + "  mStreamType: SingleElectrode");
+    }
+    // The ends of the range are ports: whether they can be bound is the system's business.
+    for (const int port : {1, 65535}) {
+        const std::size_t before = log.Entries().size();
+        const bool started = se.InitServerStream(port);
+        const auto entries = log.Entries();
+        for (std::size_t i = before; i < entries.size(); ++i)
+            EXPECT_EQ(entries[i].find("invalid port number"), std::string::npos) << entries[i];
+        if (started) {
+            EXPECT_EQ(se.ListeningPort(), port);
+        }
+        se.CloseServerStream();
+    }
 }

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <ifaddrs.h>
 #include <mutex>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "comlux/ClientLogFile.h"
-#include "comlux/internal/Socket.h"
+#include "tests/support/Loopback.h"
 #include "tests/support/TempDir.h"
 
 namespace listenertest {
@@ -29,35 +29,60 @@ using namespace std::chrono_literals;
 /// Generous limit for waiting on another thread; only reached when a test fails.
 inline constexpr auto kPatience = 5s;
 
-/// The server's end of one data connection, connected over loopback.
+/// The server's end of one data connection: to `to`:`port`, from the address `from` when given.
 class Peer {
 public:
-    explicit Peer(int port) : mSocket(comlux::Socket::CreateTcp()) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        mConnected =
-            ::connect(mSocket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        const int noDelay = 1;  // every Send leaves as a segment of its own
-        ::setsockopt(mSocket.Fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    }
-    bool Connected() const { return mConnected; }
-    bool Send(const std::vector<unsigned char>& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            const ssize_t n = ::send(mSocket.Fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            sent += static_cast<std::size_t>(n);
+    explicit Peer(int port, const std::string& to = "127.0.0.1", const std::string& from = "") {
+        if (to == "127.0.0.1" && from.empty()) {
+            mConnection = testsupport::LoopbackConnection::Connect(port);
+        } else {
+            mConnection = ConnectBetween(port, to, from);
         }
-        return true;
+        if (mConnection.IsOpen()) mConnection.SetNoDelay();  // every Send leaves as a segment of its own
     }
-    void Close() { mSocket.Close(); }
+    bool Connected() const { return mConnection.IsOpen(); }
+    bool Send(const std::vector<unsigned char>& bytes) {
+        return mConnection.SendAll(bytes.data(), bytes.size());
+    }
+    void Close() { mConnection.Close(); }
 
 private:
-    comlux::Socket mSocket;
-    bool mConnected = false;
+    // A connection that the loopback helper cannot make: from a chosen address, or to another.
+    static testsupport::LoopbackConnection ConnectBetween(int port, const std::string& to,
+                                                          const std::string& from) {
+        testsupport::LoopbackConnection connection(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        if (!from.empty()) {
+            ::inet_pton(AF_INET, from.c_str(), &address.sin_addr);
+            if (::bind(connection.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+                return {};
+        }
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        ::inet_pton(AF_INET, to.c_str(), &address.sin_addr);
+        if (::connect(connection.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            return {};
+        return connection;
+    }
+
+    testsupport::LoopbackConnection mConnection;
 };
+
+/// An IPv4 address of this computer that is not a loopback address; empty when it has none.
+inline std::string NonLoopbackAddress() {
+    ifaddrs* all = nullptr;
+    if (::getifaddrs(&all) != 0) return {};
+    std::string found;
+    for (const ifaddrs* entry = all; entry != nullptr && found.empty(); entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, text,
+                    sizeof text);
+        if (std::string(text).rfind("127.", 0) != 0) found = text;
+    }
+    ::freeifaddrs(all);
+    return found;
+}
 
 /// A record of `size` bytes with the byte pattern `fill` and a signed 32-bit number at offset 8.
 inline std::vector<unsigned char> NumberedRecord(int size, std::int32_t number, unsigned char fill) {

@@ -70,6 +70,14 @@ ScriptedPeer& ScriptedPeer::Send(std::string bytes, std::size_t pieceSize) {
     return *this;
 }
 
+ScriptedPeer& ScriptedPeer::Pause(std::chrono::milliseconds duration) {
+    mSteps.push_back([duration] {
+        std::this_thread::sleep_for(duration);
+        return true;
+    });
+    return *this;
+}
+
 ScriptedPeer& ScriptedPeer::Answer(std::string text) {
     return AnswerWith([text = std::move(text)](const std::string&) { return text; });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -39,6 +40,8 @@ public:
     ScriptedPeer& ReadFrame();
     /// Sends the bytes in pieces of `pieceSize` bytes (0: all at once), pausing between pieces.
     ScriptedPeer& Send(std::string bytes, std::size_t pieceSize = 0);
+    /// Waits before the next step.
+    ScriptedPeer& Pause(std::chrono::milliseconds duration);
     /// Reads one frame and answers it with a text frame.
     ScriptedPeer& Answer(std::string text);
     /// Reads one frame and answers it with the text computed from the command received.

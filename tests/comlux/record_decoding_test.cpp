@@ -1,0 +1,125 @@
+// The pure halves of reading from the server: answer headers, record numbers and cutting a
+// stream of bytes into whole records, without sockets.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <numeric>
+#include <vector>
+
+#include "comlux/internal/CommandFrame.h"
+#include "comlux/internal/RecordDecoders.h"
+#include "comlux/internal/RecordIntake.h"
+
+namespace {
+
+using comlux::CommandFrame;
+using Fault = CommandFrame::Fault;
+
+std::vector<unsigned char> Bytes(std::size_t size,
+                                 std::initializer_list<std::pair<std::size_t, unsigned char>> set) {
+    std::vector<unsigned char> bytes(size, 0x55);
+    for (const auto& [at, value] : set) bytes[at] = value;
+    return bytes;
+}
+
+TEST(RecordDecoders, ChannelNumbersAreSignedLittleEndianThirtyTwoBitsAtOffsetEight) {
+    EXPECT_EQ(comlux::DecodeChannelNumber(Bytes(12, {{8, 0x01}, {9, 0x02}, {10, 0x03}, {11, 0x04}})),
+              0x04030201);
+    EXPECT_EQ(comlux::DecodeChannelNumber(Bytes(12, {{8, 0xFE}, {9, 0xFF}, {10, 0xFF}, {11, 0xFF}})), -2);
+    EXPECT_EQ(comlux::DecodeChannelNumber(Bytes(12, {{8, 0x00}, {9, 0x00}, {10, 0x00}, {11, 0x80}})),
+              INT32_MIN);
+    // The field must be there whole: twelve bytes do, eleven do not.
+    EXPECT_EQ(comlux::DecodeChannelNumber(Bytes(11, {})), std::nullopt);
+}
+
+TEST(RecordDecoders, TrackerIdsAreUnsignedLittleEndianSixteenBitsAtOffsetTwo) {
+    EXPECT_EQ(comlux::DecodeTrackerId(Bytes(4, {{2, 0x01}, {3, 0x02}})), 0x0201);
+    EXPECT_EQ(comlux::DecodeTrackerId(Bytes(4, {{2, 0xFE}, {3, 0xFF}})), 65534);
+    EXPECT_EQ(comlux::DecodeTrackerId(Bytes(3, {})), std::nullopt);
+}
+
+TEST(RecordDecoders, EveryKindHasItsRowAndOnlyEventsGoWithoutANumber) {
+    for (std::size_t i = 0; i < comlux::kStreamRecordRows.size(); ++i) {
+        const comlux::StreamRecordRow& row = comlux::kStreamRecordRows[i];
+        EXPECT_EQ(static_cast<std::size_t>(row.kind), i);
+        const bool event = row.kind == comlux::StreamKind::Event;
+        EXPECT_EQ(row.decode == nullptr, event);
+        EXPECT_EQ(row.invalidNumber.empty(), event);
+    }
+    EXPECT_EQ(comlux::RecordRowOf(comlux::StreamKind::VideoTracker).decode, &comlux::DecodeTrackerId);
+}
+
+TEST(RecordIntake, HandsOutWholeRecordsInOrderHoweverTheBytesArrive) {
+    constexpr std::size_t kRecord = 112;
+    constexpr std::size_t kRecords = 40;
+    std::vector<unsigned char> stream(kRecord * kRecords);
+    std::iota(stream.begin(), stream.end(), static_cast<unsigned char>(0));
+    // Pieces of one byte, a record less or more one, several records at once.
+    for (const std::size_t piece :
+         {std::size_t{1}, kRecord - 1, kRecord + 1, kRecord * 7 + 3, stream.size()}) {
+        comlux::RecordIntake intake(kRecord, 1024);
+        ASSERT_TRUE(intake.IsAllocated());
+        std::vector<unsigned char> out;
+        for (std::size_t at = 0; at < stream.size();) {
+            const auto space = intake.FreeSpace();
+            const std::size_t count = std::min({piece, space.size(), stream.size() - at});
+            std::copy_n(stream.begin() + static_cast<long>(at), count, space.begin());
+            intake.Received(count);
+            at += count;
+            for (auto record = intake.NextRecord(); !record.empty(); record = intake.NextRecord()) {
+                ASSERT_EQ(record.size(), kRecord);
+                out.insert(out.end(), record.begin(), record.end());
+            }
+            EXPECT_LT(intake.Held(), kRecord);
+        }
+        EXPECT_EQ(out, stream) << "pieces of " << piece;
+        EXPECT_EQ(intake.Held(), 0u);
+    }
+}
+
+TEST(RecordIntake, APartialRecordWaitsAndMovesToTheFrontOfTheBuffer) {
+    comlux::RecordIntake intake(4, 10);
+    auto space = intake.FreeSpace();
+    ASSERT_EQ(space.size(), 10u);
+    const unsigned char first[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    std::copy(std::begin(first), std::end(first), space.begin());
+    intake.Received(10);
+    EXPECT_THAT(intake.NextRecord(), testing::ElementsAre(1, 2, 3, 4));
+    EXPECT_THAT(intake.NextRecord(), testing::ElementsAre(5, 6, 7, 8));
+    EXPECT_TRUE(intake.NextRecord().empty());
+    EXPECT_EQ(intake.Held(), 2u);
+    space = intake.FreeSpace();
+    EXPECT_EQ(space.size(), 8u);  // the two held bytes moved to the front
+    space[0] = 11;
+    space[1] = 12;
+    intake.Received(2);
+    EXPECT_THAT(intake.NextRecord(), testing::ElementsAre(9, 10, 11, 12));
+}
+
+std::vector<unsigned char> Header(std::int32_t version, std::uint32_t code) {
+    std::vector<unsigned char> bytes(8);
+    CommandFrame::WriteField(bytes.data(), static_cast<std::uint32_t>(version));
+    CommandFrame::WriteField(bytes.data() + 4, code);
+    return bytes;
+}
+
+TEST(AnswerHeader, VersionMustBeOneAndTheValidationCodeExact) {
+    EXPECT_EQ(CommandFrame::CheckAnswerStart(Header(1, 0xA5A5A5A5u).data()), Fault::None);
+    EXPECT_EQ(CommandFrame::CheckAnswerStart(Header(0, 0xA5A5A5A5u).data()), Fault::InvalidVersion);
+    EXPECT_EQ(CommandFrame::CheckAnswerStart(Header(INT32_MIN, 0xA5A5A5A5u).data()), Fault::InvalidVersion);
+    EXPECT_EQ(CommandFrame::CheckAnswerStart(Header(2, 0xA5A5A5A5u).data()), Fault::UnsupportedVersion);
+    EXPECT_EQ(CommandFrame::CheckAnswerStart(Header(1, 0xA5A5A5A4u).data()), Fault::BadValidationCode);
+    EXPECT_EQ(CommandFrame::CheckAnswerStart(Header(1, 0x25A5A5A5u).data()), Fault::BadValidationCode);
+    EXPECT_EQ(CommandFrame::StartFaultMessage(Fault::UnsupportedVersion, 513),
+              "Error, this Version of Brontavix Network Communication is not Supported, please update to the "
+              "latest version of the software.  Version #513");
+}
+
+TEST(AnswerHeader, LengthRunsFromOneToSixteenMebibytes) {
+    EXPECT_EQ(CommandFrame::CheckAnswerLength(0), Fault::BadLength);
+    EXPECT_EQ(CommandFrame::CheckAnswerLength(-1), Fault::BadLength);
+    EXPECT_EQ(CommandFrame::CheckAnswerLength(1), Fault::None);
+    EXPECT_EQ(CommandFrame::CheckAnswerLength(16 * 1024 * 1024), Fault::None);
+    EXPECT_EQ(CommandFrame::CheckAnswerLength(16 * 1024 * 1024 + 1), Fault::BadLength);
+}
+
+}  // namespace
