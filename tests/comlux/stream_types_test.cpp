@@ -5,6 +5,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 
 #include "comlux/internal/NodeConnectionClient.h"
 #include "tests/comlux/listener_test_peer.h"
@@ -26,6 +27,11 @@ struct KindCase {
     int numberWidth;   // bytes, little-endian; 4 signed, 2 unsigned
     std::string invalidNumber;
 };
+
+/// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const KindCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 const std::string kSpikeNumber =
     "::ExecuteCallback() - Error, we have encountered an invalid spike channel number from our comlux "
