@@ -1,5 +1,8 @@
 #include "app/core/ItemList.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
 #include <utility>
 
 namespace sequora {
@@ -7,6 +10,11 @@ namespace sequora {
 namespace {
 bool InRange(int index, std::size_t size) {
     return index >= 0 && static_cast<std::size_t>(index) < size;
+}
+
+// One row replaced by one: its texts changed.
+ItemListChange RowChanged(int row) {
+    return {row, 1, 1};
 }
 }  // namespace
 
@@ -17,7 +25,7 @@ int ItemList::AddItemRow(const ItemCells& cells) {
         index = static_cast<int>(mRows.size());
         mRows.emplace_back(std::to_string(index + 1), cells);
     }
-    NotifyChanged();
+    NotifyChanged({index, 0, 1});
     return index;
 }
 
@@ -38,7 +46,7 @@ void ItemList::SetCellText(int row, int column, const std::string& text) {
         if (!InRange(row, mRows.size()) || !InRange(column, kColumnCount)) return;
         mRows[row].SetCell(column, text);
     }
-    NotifyChanged();
+    NotifyChanged(RowChanged(row));
 }
 
 void ItemList::SetCellTexts(int row, std::initializer_list<std::pair<int, std::string_view>> cells) {
@@ -47,7 +55,7 @@ void ItemList::SetCellTexts(int row, std::initializer_list<std::pair<int, std::s
         if (!InRange(row, mRows.size())) return;
         for (const auto& [column, text] : cells) mRows[row].SetCell(column, text);
     }
-    NotifyChanged();
+    NotifyChanged(RowChanged(row));
 }
 
 bool ItemList::RemoveRow(int row) {
@@ -56,16 +64,18 @@ bool ItemList::RemoveRow(int row) {
         if (!InRange(row, mRows.size())) return false;
         mRows.erase(mRows.begin() + row);
     }
-    NotifyChanged();
+    NotifyChanged({row, 1, 0});
     return true;
 }
 
 void ItemList::RemoveAll() {
+    int removed = 0;
     {
         std::lock_guard guard(mLock);
+        removed = static_cast<int>(mRows.size());
         mRows.clear();
     }
-    NotifyChanged();
+    NotifyChanged({0, removed, 0});
 }
 
 bool ItemList::SwapRows(int a, int b) {
@@ -74,7 +84,8 @@ bool ItemList::SwapRows(int a, int b) {
         if (!InRange(a, mRows.size()) || !InRange(b, mRows.size())) return false;
         std::swap(mRows[a], mRows[b]);
     }
-    NotifyChanged();
+    const int span = std::abs(a - b) + 1;
+    NotifyChanged({std::min(a, b), span, span});
     return true;
 }
 
@@ -84,7 +95,7 @@ bool ItemList::InsertRow(int index, const ItemRow& row) {
         if (index < 0 || static_cast<std::size_t>(index) > mRows.size()) return false;
         mRows.insert(mRows.begin() + index, PackedRow(row));
     }
-    NotifyChanged();
+    NotifyChanged({index, 0, 1});
     return true;
 }
 
@@ -94,18 +105,42 @@ bool ItemList::ReplaceRow(int index, const ItemRow& row) {
         if (!InRange(index, mRows.size())) return false;
         mRows[index] = PackedRow(row);
     }
-    NotifyChanged();
+    NotifyChanged(RowChanged(index));
     return true;
 }
 
 void ItemList::SetRows(const std::vector<ItemRow>& rows) {
     std::deque<PackedRow> packed;
     for (const ItemRow& row : rows) packed.emplace_back(row);
+    int removed = 0;
     {
         std::lock_guard guard(mLock);
+        removed = static_cast<int>(mRows.size());
         mRows.swap(packed);
     }
-    NotifyChanged();
+    NotifyChanged({0, removed, static_cast<int>(rows.size())});
+}
+
+std::vector<PackedRow> ItemList::Splice(int first, int count, std::vector<PackedRow> rows) {
+    std::vector<PackedRow> taken;
+    ItemListChange change;
+    {
+        std::lock_guard guard(mLock);
+        const auto size = static_cast<std::ptrdiff_t>(mRows.size());
+        const std::ptrdiff_t from = std::clamp<std::ptrdiff_t>(first, 0, size);
+        const std::ptrdiff_t to = from + std::clamp<std::ptrdiff_t>(count, 0, size - from);
+        taken.assign(std::make_move_iterator(mRows.begin() + from),
+                     std::make_move_iterator(mRows.begin() + to));
+        const auto at = mRows.erase(mRows.begin() + from, mRows.begin() + to);
+        // The standard library this is built with breaks the deque when an empty range is
+        // inserted in its middle.
+        if (!rows.empty()) {
+            mRows.insert(at, std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+        }
+        change = {static_cast<int>(from), static_cast<int>(to - from), static_cast<int>(rows.size())};
+    }
+    NotifyChanged(change);
+    return taken;
 }
 
 ItemRow ItemList::Row(int row) const {
@@ -132,13 +167,13 @@ void ItemList::SetChangeObserver(ChangeObserver observer) {
     mObserver = std::move(observer);
 }
 
-void ItemList::NotifyChanged() {
+void ItemList::NotifyChanged(const ItemListChange& change) {
     ChangeObserver observer;
     {
         std::lock_guard guard(mLock);
         observer = mObserver;
     }
-    if (observer) observer();
+    if (observer) observer(change);
 }
 
 }  // namespace sequora

@@ -14,6 +14,14 @@
 
 namespace sequora {
 
+/// What one change of an ItemList did: the `removed` rows from `first` on were replaced by
+/// `inserted` rows (a changed cell is one row replaced by one, an appended row none by one).
+struct ItemListChange {
+    int first = 0;
+    int removed = 0;
+    int inserted = 0;
+};
+
 /// The experiment item list: rows of nine texts, the rows being the only record of the
 /// items. Safe for one writer thread and any number of reader threads (a trial run reads
 /// while a load appends); each operation locks internally. Rows are kept packed, so that a
@@ -23,7 +31,7 @@ namespace sequora {
 class ItemList {
 public:
     /// Called after every change, on the thread that made it, with no lock held.
-    using ChangeObserver = std::function<void()>;
+    using ChangeObserver = std::function<void(const ItemListChange& change)>;
 
     /// Appends a row numbered one higher than the row count before it; returns its index.
     int AddItemRow(const ItemCells& cells);
@@ -49,6 +57,10 @@ public:
     bool ReplaceRow(int index, const ItemRow& row);
     /// Replaces every row at once.
     void SetRows(const std::vector<ItemRow>& rows);
+    /// Replaces the `count` rows from `first` on by `rows` (their "#" texts included) and
+    /// returns the rows it took out; a range reaching past the end is cut at the end, and
+    /// `first` past the end appends.
+    std::vector<PackedRow> Splice(int first, int count, std::vector<PackedRow> rows);
     /// A copy of one row; nine empty texts for a row outside the list.
     ItemRow Row(int row) const;
     /// A copy of every row, taken under one lock.
@@ -61,7 +73,7 @@ public:
     void SetChangeObserver(ChangeObserver observer);
 
 private:
-    void NotifyChanged();
+    void NotifyChanged(const ItemListChange& change);
 
     mutable std::mutex mLock;     // guards mRows and mObserver
     std::deque<PackedRow> mRows;  // guarded by mLock; a deque grows without copying its rows

@@ -1,15 +1,14 @@
 #include "app/gui/ItemListModel.h"
 
 #include <QMetaObject>
-#include <QPointer>
 #include <QThread>
 #include <algorithm>
 
 namespace sequora::gui {
 
 ItemListModel::ItemListModel(ItemList& list, QObject* parent)
-    : QAbstractTableModel(parent), mList(list), mRows(list.Rows()) {
-    mList.SetChangeObserver([this] { OnListChanged(); });
+    : QAbstractTableModel(parent), mList(list), mCount(list.RowCount()) {
+    mList.SetChangeObserver([this](const ItemListChange& change) { OnListChanged(change); });
 }
 
 ItemListModel::~ItemListModel() {
@@ -17,7 +16,7 @@ ItemListModel::~ItemListModel() {
 }
 
 int ItemListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(mRows.size());
+    return parent.isValid() ? 0 : mCount;
 }
 
 int ItemListModel::columnCount(const QModelIndex& parent) const {
@@ -29,8 +28,7 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return QString::fromLocal8Bit(
-            mRows[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())]);
+        return QString::fromLocal8Bit(mList.CellText(ListRow(index.row()), index.column()));
     }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
@@ -62,61 +60,91 @@ const std::array<int, kColumnCount>& ItemListModel::ColumnWidths() {
     return widths;
 }
 
-void ItemListModel::OnListChanged() {
-    if (QThread::currentThread() == thread()) {
+int ItemListModel::ListRow(int row) const {
+    return row >= mShiftFrom ? row + mShift : row;
+}
+
+void ItemListModel::OnListChanged(const ItemListChange& change) {
+    if (QThread::currentThread() != thread()) {
+        if (mRefreshQueued.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (mRefreshQueued.load()) Refresh();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (mBatching) {
+        mBatchFirst = mBatchFirst < 0 ? change.first : std::min(mBatchFirst, change.first);
+        return;
+    }
+    // The model no longer knows the list as it was before this change: catch up whole.
+    if (mRefreshQueued.load() || mCount != mList.RowCount() - change.inserted + change.removed) {
         Refresh();
         return;
     }
-    if (mRefreshQueued.exchange(true)) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this] { Refresh(); }, Qt::QueuedConnection);
+    Apply(change);
 }
 
-void ItemListModel::Refresh() {
-    mRefreshQueued.store(false);
+void ItemListModel::Apply(const ItemListChange& change) {
     mRefreshing = true;
-    std::vector<ItemRow> rows = mList.Rows();
-    const int oldCount = static_cast<int>(mRows.size());
-    const int newCount = static_cast<int>(rows.size());
-
-    // The rows that differ lie between an unchanged head and an unchanged tail. Rows are
-    // inserted or removed at the end of that stretch first, while every other row still
-    // shows its old texts, and only then does the stretch get its new texts: views then
-    // keep their highlight and scroll position on the rows that did not change.
-    const int shorter = std::min(oldCount, newCount);
-    int head = 0;
-    while (head < shorter && mRows[static_cast<std::size_t>(head)] == rows[static_cast<std::size_t>(head)]) {
-        ++head;
+    // Rows are inserted or removed at the end of the changed stretch first, while every row
+    // after it is still shown where it was, and only then does the stretch get its new texts.
+    const int kept = std::min(change.removed, change.inserted);
+    const int shift = change.inserted - change.removed;
+    if (shift != 0) {
+        const int at = change.first + kept;
+        mShiftFrom = change.first + change.removed;
+        mShift = shift;
+        if (shift > 0) {
+            beginInsertRows(QModelIndex(), at, at + shift - 1);
+        } else {
+            beginRemoveRows(QModelIndex(), at, at - shift - 1);
+        }
+        mShiftFrom = 0;
+        mShift = 0;
+        mCount += shift;
+        if (shift > 0) {
+            endInsertRows();
+        } else {
+            endRemoveRows();
+        }
     }
-    int tail = 0;
-    while (tail < shorter - head && mRows[static_cast<std::size_t>(oldCount - 1 - tail)] ==
-                                        rows[static_cast<std::size_t>(newCount - 1 - tail)]) {
-        ++tail;
-    }
-    const int oldMiddle = oldCount - head - tail;
-    const int newMiddle = newCount - head - tail;
-    const auto at = [](int index) { return static_cast<std::ptrdiff_t>(index); };
-
-    if (newMiddle > oldMiddle) {
-        const int first = head + oldMiddle;
-        beginInsertRows(QModelIndex(), first, first + newMiddle - oldMiddle - 1);
-        mRows.insert(mRows.begin() + at(first), rows.begin() + at(first),
-                     rows.begin() + at(head + newMiddle));
-        endInsertRows();
-    } else if (newMiddle < oldMiddle) {
-        const int first = head + newMiddle;
-        beginRemoveRows(QModelIndex(), first, head + oldMiddle - 1);
-        mRows.erase(mRows.begin() + at(first), mRows.begin() + at(head + oldMiddle));
-        endRemoveRows();
-    }
-    mRows = std::move(rows);
-    if (newMiddle > 0) {
-        emit dataChanged(index(head, 0), index(head + newMiddle - 1, kColumnCount - 1));
-    }
+    if (kept > 0) emit dataChanged(index(change.first, 0), index(change.first + kept - 1, kColumnCount - 1));
     mRefreshing = false;
     emit Refreshed();
+}
+
+void ItemListModel::Refresh(int first) {
+    mRefreshQueued.store(false);
+    mRefreshing = true;
+    const int count = mList.RowCount();
+    const int known = std::min(count, mCount);
+    if (count > mCount) {
+        beginInsertRows(QModelIndex(), mCount, count - 1);
+        mCount = count;
+        endInsertRows();
+    } else if (count < mCount) {
+        beginRemoveRows(QModelIndex(), count, mCount - 1);
+        mCount = count;
+        endRemoveRows();
+    }
+    // Rows just inserted need no word of change; the ones the views had may have changed.
+    if (first < known) emit dataChanged(index(first, 0), index(known - 1, kColumnCount - 1));
+    mRefreshing = false;
+    emit Refreshed();
+}
+
+void ItemListModel::BeginBatch() {
+    mBatching = true;
+    mBatchFirst = -1;
+}
+
+void ItemListModel::EndBatch() {
+    mBatching = false;
+    if (mBatchFirst >= 0 || mCount != mList.RowCount()) Refresh(std::max(mBatchFirst, 0));
+    mBatchFirst = -1;
 }
 
 }  // namespace sequora::gui

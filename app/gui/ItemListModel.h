@@ -1,16 +1,20 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <array>
 #include <atomic>
-#include <vector>
 
 #include "app/core/ItemList.h"
 
 namespace sequora::gui {
 
-/// A thin Qt model over an ItemList. It shows a snapshot of the rows and takes a fresh one
-/// whenever the list reports a change; a report from another thread is carried over to
-/// the model's thread first, so the view only ever sees the list from its own thread.
+/// A thin Qt model over an ItemList: it keeps no rows of its own, only how many rows its
+/// views know of, and reads every cell from the list when a view asks. Each change the list
+/// reports becomes the matching insert, remove and dataChanged signals, so a view keeps its
+/// highlight and scroll position on the rows that did not change. A report from another
+/// thread is carried over to the model's thread first, so the view only ever sees the list
+/// from its own thread. During a batch (a slice of a long load) changes are collected and
+/// reported once when the batch ends.
 class ItemListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -19,7 +23,7 @@ public:
     explicit ItemListModel(ItemList& list, QObject* parent = nullptr);
     ~ItemListModel() override;
 
-    /// Number of rows of the snapshot.
+    /// Number of rows the views know of.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     /// Always nine.
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -28,15 +32,20 @@ public:
     /// The column headings, left-aligned.
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    /// Takes a fresh snapshot of the list now (window thread only).
-    void Refresh();
-    /// The rows as the model shows them now.
-    const std::vector<ItemRow>& Rows() const { return mRows; }
-    /// True while a refresh changes the model (its views may change their selection then).
+    /// Brings the model up to date with the list now: rows added or taken away at the end,
+    /// and every row the views knew from `first` on reported as changed (model's thread only).
+    void Refresh(int first = 0);
+    /// True while a change is being reported (its views may change their selection then).
     bool Refreshing() const { return mRefreshing; }
 
+    /// Collects the list's changes instead of reporting each one, until EndBatch.
+    void BeginBatch();
+    /// Reports the changes collected since BeginBatch in one go: rows added after the
+    /// rows the views knew, and every row from the first one touched on as changed.
+    void EndBatch();
+
 signals:
-    /// A refresh has brought the model up to date with the list.
+    /// The model has been brought up to date with the list.
     void Refreshed();
 
 public:
@@ -46,11 +55,20 @@ public:
     static const std::array<int, kColumnCount>& ColumnWidths();
 
 private:
-    void OnListChanged();
+    void OnListChanged(const ItemListChange& change);
+    void Apply(const ItemListChange& change);
+    int ListRow(int row) const;
 
     ItemList& mList;
-    std::vector<ItemRow> mRows;
-    bool mRefreshing = false;  // model's thread only
+    // Everything below but mRefreshQueued is used on the model's thread only.
+    int mCount = 0;            // the rows the views know of
+    bool mRefreshing = false;  // a change is being reported
+    // While rows are announced as about to be inserted or removed the list already holds its
+    // new rows: the views' rows from mShiftFrom on are the list's rows mShift further on.
+    int mShiftFrom = 0;
+    int mShift = 0;
+    bool mBatching = false;  // between BeginBatch and EndBatch
+    int mBatchFirst = -1;    // the first row a change of the batch touched, -1 for none
     // Written by whichever thread changes the list, cleared by the model's thread: one
     // queued refresh covers any number of changes made before it runs.
     std::atomic<bool> mRefreshQueued{false};

@@ -45,7 +45,9 @@ const char kOpenTitle[] = "Open Brontavix Configuration File";
 const char kOpenFilter[] = "Brontavix Configuration File(*.cfg*);;All Files (*.*)";
 const char kSaveTitle[] = "Brontavix Configuration File";
 const char kSaveFilter[] = "Configuration Files (*.cfg);;All Files (*.*)";
-constexpr std::chrono::milliseconds kLoadPausePerLine{20};
+// A load shows its progress only once it has lasted this long, so a small file loads
+// without a flicker of text.
+constexpr std::chrono::milliseconds kLoadProgressAfter{300};
 
 // The title once a file has been opened or saved, and the mark of unsaved changes.
 const char kTitleWithFile[] = "Sequora \u2014 %1";
@@ -138,7 +140,8 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
                    [this](const std::string& message) { ShowMessage(message); }),
       mPrompter(std::move(options.prompter)),
       mClock(options.clock),
-      mSettings(options.settingsPath) {
+      mSettings(options.settingsPath),
+      mLoadPausePerLine(options.loadPausePerLine) {
     InitSequoraResources();
     mIcon = QIcon(QStringLiteral(":/sequora/sequora.png"));
     if (!mPrompter) mPrompter = std::make_unique<DialogPrompter>(this);
@@ -170,6 +173,7 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
 }
 
 SequoraDlg::~SequoraDlg() {
+    mLoader->Abandon();
     EndRun();
 }
 
@@ -179,7 +183,9 @@ QWidget* SequoraDlg::Control(int id) const {
 }
 
 bool SequoraDlg::HasUnsavedChanges() const {
-    return mModel->Rows() != mSavedRows;
+    // Every change of the list is a step of the undo history, so the list is as last opened
+    // or saved exactly when the history is back at the step marked then.
+    return !mUndoStack.isClean();
 }
 
 QString SequoraDlg::ConnectionStatus() const {
@@ -188,6 +194,10 @@ QString SequoraDlg::ConnectionStatus() const {
 
 QString SequoraDlg::RunStatus() const {
     return mRunStatus->text();
+}
+
+QString SequoraDlg::LoadStatus() const {
+    return mLoadStatus->isVisibleTo(this) ? mLoadStatus->text() : QString();
 }
 
 // ---- construction -------------------------------------------------------------------
@@ -220,6 +230,14 @@ void SequoraDlg::BuildStatusBar(const QSize& templatePixels) {
     mStatusBar->addWidget(mConnectionStatus);
     mStatusBar->addWidget(mRunStatus, 1);
     mStatusBar->addPermanentWidget(mRunDetails);
+    mLoadStatus = new QLabel(mStatusBar);
+    mLoadCancel = new QPushButton(QString::fromLatin1(status_texts::kCancelLoad), mStatusBar);
+    mLoadCancel->setFocusPolicy(Qt::NoFocus);
+    connect(mLoadCancel, &QPushButton::clicked, this, &SequoraDlg::CancelLoad);
+    mStatusBar->addPermanentWidget(mLoadStatus);
+    mStatusBar->addPermanentWidget(mLoadCancel);
+    mLoadStatus->hide();
+    mLoadCancel->hide();
     mElapsedTimer = new QTimer(this);
     mElapsedTimer->setInterval(std::chrono::milliseconds(250));
     connect(mElapsedTimer, &QTimer::timeout, this, &SequoraDlg::ShowRunStatus);
@@ -262,6 +280,11 @@ void SequoraDlg::InitialiseControls() {
 void SequoraDlg::InitialiseItemList() {
     mModel = std::make_unique<ItemListModel>(mItems);
     mListView->setModel(mModel.get());
+    // Every row is one line high: the view need not measure rows, which keeps long lists fast.
+    mListView->setUniformRowHeights(true);
+    mLoader = std::make_unique<ListLoader>(
+        mItems, *mModel, mLoadPausePerLine, [this](const CfgLoadResult& result) { OnLoadFinished(result); },
+        [this] { OnLoadProgress(); });
     for (int column = 0; column < kColumnCount; ++column) {
         mListView->header()->resizeSection(column,
                                            ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
@@ -293,6 +316,9 @@ void SequoraDlg::AddShortcuts() {
     addAction(mRedoAction);
     connect(&mUndoStack, &QUndoStack::canUndoChanged, this, &SequoraDlg::UpdateUndoActions);
     connect(&mUndoStack, &QUndoStack::canRedoChanged, this, &SequoraDlg::UpdateUndoActions);
+    // The history moves after an undo or redo has changed the list: the title follows it then.
+    connect(&mUndoStack, &QUndoStack::indexChanged, this, &SequoraDlg::UpdateTitle);
+    connect(&mUndoStack, &QUndoStack::cleanChanged, this, &SequoraDlg::UpdateTitle);
     UpdateUndoActions();
 }
 
@@ -527,10 +553,10 @@ void SequoraDlg::LoseConnection(const std::string& reason) {
 // ---- item list ----------------------------------------------------------------------
 
 void SequoraDlg::EditList(const QString& text, const std::function<void()>& change) {
-    const std::vector<ItemRow> before = mItems.Rows();
+    const std::vector<PackedRow> before = mItems.PackedRows();
     const int rememberedBefore = mSelection.SelectedRow();
     change();
-    const std::vector<ItemRow> after = mItems.Rows();
+    const std::vector<PackedRow> after = mItems.PackedRows();
     const int rememberedAfter = mSelection.SelectedRow();
     ShowRemembered();
     if (before == after) return;
@@ -542,15 +568,11 @@ void SequoraDlg::EditList(const QString& text, const std::function<void()>& chan
     std::size_t tail = 0;
     while (tail < shorter - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
         ++tail;
-    auto edit = std::make_unique<ListEdit>(
+    mUndoStack.push(new ListEdit(
         text, mItems, [this](int row) { Remember(row); }, static_cast<int>(head),
-        std::vector<ItemRow>(before.begin() + static_cast<std::ptrdiff_t>(head),
-                             before.end() - static_cast<std::ptrdiff_t>(tail)),
-        std::vector<ItemRow>(after.begin() + static_cast<std::ptrdiff_t>(head),
-                             after.end() - static_cast<std::ptrdiff_t>(tail)),
-        rememberedBefore, rememberedAfter);
-    edit->MarkAlreadyDone();
-    mUndoStack.push(edit.release());
+        std::vector<PackedRow>(before.begin() + static_cast<std::ptrdiff_t>(head),
+                               before.end() - static_cast<std::ptrdiff_t>(tail)),
+        static_cast<int>(after.size() - head - tail), rememberedBefore, rememberedAfter));
 }
 
 void SequoraDlg::OnUndo() {
@@ -569,24 +591,29 @@ void SequoraDlg::UpdateUndoActions() {
 }
 
 void SequoraDlg::OnAddItem() {
+    if (!ListEditsAllowed()) return;
     const std::optional<ItemCells> cells = CellsFromForm();
     if (!cells) return;
     EditList(QString::fromLatin1(kEditAdd), [&] { mItems.AddItemRow(*cells); });
 }
 
 void SequoraDlg::OnRemoveAll() {
+    if (!ListEditsAllowed()) return;
     EditList(QString::fromLatin1(kEditRemoveAll), [this] { mSelection.RemoveAll(); });
 }
 
 void SequoraDlg::OnRemoveCurrent() {
+    if (!ListEditsAllowed()) return;
     EditList(QString::fromLatin1(kEditRemove), [this] { mSelection.RemoveCurrent(); });
 }
 
 void SequoraDlg::OnMoveUp() {
+    if (!ListEditsAllowed()) return;
     EditList(QString::fromLatin1(kEditMove), [this] { mSelection.MoveUp(); });
 }
 
 void SequoraDlg::OnMoveDown() {
+    if (!ListEditsAllowed()) return;
     EditList(QString::fromLatin1(kEditMove), [this] { mSelection.MoveDown(); });
 }
 
@@ -621,7 +648,8 @@ void SequoraDlg::OnViewSelectionChanged() {
 
 void SequoraDlg::OnListRefreshed() {
     if (mSelection.SelectedRow() >= mModel->rowCount()) mSelection.Click(-1);
-    if (!mRun.Playing()) ShowRemembered();
+    // A load's slices leave the highlight where it is and the view where the user scrolled.
+    if (!mRun.Playing() && !Loading()) ShowRemembered();
     UpdateTitle();
     FitColumns();
 }
@@ -757,11 +785,12 @@ bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
 // ---- trial runs ---------------------------------------------------------------------
 
 bool SequoraDlg::ListEditsAllowed() const {
-    return mRunner->Controls().listButtonsEnabled;
+    // A load appends to the list as it reads: nothing else may change it meanwhile.
+    return mRunner->Controls().listButtonsEnabled && !Loading();
 }
 
 void SequoraDlg::OnStart() {
-    if (mRunner->Running() || mRunner->Paused()) return;
+    if (mRunner->Running() || mRunner->Paused() || Loading()) return;
     // Without a connection every command of the run would fail.
     if (!Connected()) {
         ShowMessage(run_messages::kStartNeedsConnection);
@@ -851,9 +880,12 @@ void SequoraDlg::OnRunContinuously(bool checked) {
 
 void SequoraDlg::ApplyRunControls() {
     const RunControls controls = mRunner->Controls();
-    SetEnabled(kIdStart, controls.startEnabled);
+    const bool loading = Loading();
+    SetEnabled(kIdStart, controls.startEnabled && !loading);
     ControlAs<QPushButton>(kIdPause)->setText(FromLocal(controls.pauseCaption));
-    for (int id : kListButtons) SetEnabled(id, controls.listButtonsEnabled);
+    for (int id : kListButtons) SetEnabled(id, controls.listButtonsEnabled && !loading);
+    SetEnabled(kIdOpenCfg, !loading);
+    SetEnabled(kIdSaveCfg, !loading);
     SetReadOnly(kIdTrialCount, controls.trialCountReadOnly);
     SetEnabled(kIdRunContinuously, controls.runContinuouslyEnabled);
     UpdateUndoActions();
@@ -869,6 +901,7 @@ void SequoraDlg::EndRun() {
 // ---- .cfg files ---------------------------------------------------------------------
 
 void SequoraDlg::OnOpenCfg() {
+    if (Loading()) return;
     const QString path = mPrompter->OpenFileName(QString::fromLatin1(kOpenTitle),
                                                  QString::fromLatin1(kOpenFilter), mRemembered.lastFolder);
     if (path.isEmpty()) return;
@@ -877,25 +910,62 @@ void SequoraDlg::OnOpenCfg() {
 }
 
 void SequoraDlg::OpenList(const QString& path) {
-    const bool wasEmpty = mItems.RowCount() == 0;
-    const std::string file = ToFilePath(path);
-    CfgLoadResult result;
-    EditList(QString::fromLatin1(kEditOpen), [&] {
-        CfgSetup setup(mItems, kLoadPausePerLine);
-        result = setup.Load(file);
-    });
+    if (Loading()) return;
+    // The file's first lines may change the list's last row before they add rows of their
+    // own: the undo step of the load starts at that row.
+    const int rows = mItems.RowCount();
+    mLoadPath = path;
+    mLoadIntoEmpty = rows == 0;
+    mLoadFirstRow = std::max(rows - 1, 0);
+    mLoadReplaced.clear();
+    if (rows > 0) mLoadReplaced.emplace_back(mItems.Row(rows - 1));
+    mLoadRememberedBefore = mSelection.SelectedRow();
+    mLoader->Start(ToFilePath(path));
+    if (Loading()) ApplyRunControls();
+}
+
+void SequoraDlg::OnLoadProgress() {
+    if (mLoader->Elapsed() < kLoadProgressAfter) return;
+    mLoadStatus->setText(FromLocal(status_texts::Loading(ToLocal(QFileInfo(mLoadPath).fileName()),
+                                                         mLoader->Percent(), mLoader->ItemsLoaded())));
+    mLoadStatus->show();
+    mLoadCancel->show();
+}
+
+void SequoraDlg::CancelLoad() {
+    mLoader->Cancel();
+}
+
+void SequoraDlg::OnLoadFinished(const CfgLoadResult& result) {
+    mLoadStatus->hide();
+    mLoadCancel->hide();
+    mLoadStatus->clear();
+    // The whole load is one step of the undo history, whether it read all, part or nothing.
+    const int changed = mItems.RowCount() - mLoadFirstRow;
+    const bool lastRowKept =
+        mLoadReplaced.empty() || PackedRow(mItems.Row(mLoadFirstRow)) == mLoadReplaced.front();
+    if (changed != static_cast<int>(mLoadReplaced.size()) || !lastRowKept) {
+        mUndoStack.push(new ListEdit(
+            QString::fromLatin1(kEditOpen), mItems, [this](int row) { Remember(row); }, mLoadFirstRow,
+            std::move(mLoadReplaced), changed, mLoadRememberedBefore, mSelection.SelectedRow()));
+    }
+    mLoadReplaced.clear();
+    const std::string file = ToFilePath(mLoadPath);
     mPartlyRead.Note(file, result);
     if (result.Partial()) ShowMessage(result.StopMessage(file));
     // Opened whole into an empty list, the list is the file's; appended or read only in
     // part, it is neither file.
-    if (wasEmpty && !result.Partial()) {
-        mSavedRows = mItems.Rows();
-        mFilePath = path;
+    if (mLoadIntoEmpty && !result.Partial()) {
+        mUndoStack.setClean();
+        mFilePath = mLoadPath;
     }
+    ShowRemembered();
     UpdateTitle();
+    ApplyRunControls();
 }
 
 void SequoraDlg::OnSaveCfg() {
+    if (Loading()) return;
     SaveList();
 }
 
@@ -915,7 +985,7 @@ bool SequoraDlg::SaveList() {
         ShowMessage(writer.ErrorMessage());
         return false;
     }
-    mSavedRows = rows;
+    mUndoStack.setClean();
     mFilePath = path;
     UpdateTitle();
     return true;
@@ -947,6 +1017,11 @@ bool SequoraDlg::ConfirmClose() {
 }
 
 void SequoraDlg::reject() {
+    // Escape during a load cancels the load; the window stays.
+    if (Loading() && !mCloseConfirmed) {
+        CancelLoad();
+        return;
+    }
     if (!ConfirmClose()) return;
     SaveSettings();
     EndRun();
@@ -955,6 +1030,8 @@ void SequoraDlg::reject() {
 }
 
 void SequoraDlg::closeEvent(QCloseEvent* event) {
+    // Closing ends a load as Cancel does; the rows read so far are then asked about as any.
+    CancelLoad();
     if (!ConfirmClose()) {
         event->ignore();
         return;

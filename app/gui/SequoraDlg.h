@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUndoStack>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "app/core/TrialRunner.h"
 #include "app/gui/AnchoredLayout.h"
 #include "app/gui/FormBinding.h"
+#include "app/gui/ListLoader.h"
 #include "app/gui/Prompter.h"
 #include "app/gui/RunHost.h"
 #include "app/gui/RunStatus.h"
@@ -32,6 +34,7 @@
 
 class QAction;
 class QLabel;
+class QPushButton;
 class QStatusBar;
 class QTimer;
 class QTreeView;
@@ -50,6 +53,8 @@ struct SequoraDlgOptions {
     RunClock* clock = nullptr;
     /// The settings file; empty for the user's own.
     QString settingsPath;
+    /// The wait before each command line of a .cfg file being opened.
+    std::chrono::milliseconds loadPausePerLine{20};
 };
 
 /// The Sequora main window: the connection controls, the item form and list, the run
@@ -94,6 +99,12 @@ public:
     const std::vector<std::string>& ObjectTypes() const { return mSession.ObjectTypes(); }
     /// True when the list differs from what was last opened or saved.
     bool HasUnsavedChanges() const;
+    /// True while a .cfg file is being opened.
+    bool Loading() const { return mLoader && mLoader->Loading(); }
+    /// Ends the load under way as the status bar's Cancel does.
+    void CancelLoad();
+    /// The status bar's load text (empty and hidden unless a load has lasted a while).
+    QString LoadStatus() const;
     /// The status bar's connection text.
     QString ConnectionStatus() const;
     /// The status bar's run text.
@@ -156,6 +167,8 @@ private:
     void OnSaveCfg();
     bool SaveList();
     void OpenList(const QString& path);
+    void OnLoadProgress();
+    void OnLoadFinished(const CfgLoadResult& result);
     void NoteFolderOf(const QString& path);
 
     void EditList(const QString& text, const std::function<void()>& change);
@@ -202,6 +215,8 @@ private:
     QLabel* mConnectionStatus = nullptr;
     QLabel* mRunStatus = nullptr;
     QLabel* mRunDetails = nullptr;
+    QLabel* mLoadStatus = nullptr;
+    QPushButton* mLoadCancel = nullptr;
     QTimer* mElapsedTimer = nullptr;
     sequora::gui::RunStatus mRun;
     RunClock::TimePoint mRunStartedAt{};
@@ -224,8 +239,8 @@ private:
     QUndoStack mUndoStack;
     QAction* mUndoAction = nullptr;
     QAction* mRedoAction = nullptr;
-    // The rows as last opened or saved, and that file; the title compares against them.
-    std::vector<ItemRow> mSavedRows;
+    // The file last opened whole or saved; the undo history's clean state is the list as it
+    // was then.
     QString mFilePath;
     // Set while the window itself moves the view's highlight, so that the view's own
     // selection changes are not taken for the user's.
@@ -234,6 +249,15 @@ private:
     bool mCloseConfirmed = false;
     // The .cfg files opened but read only in part: Save refuses to write over them.
     PartlyReadFiles mPartlyRead;
+    // The .cfg file being opened, and what its load's undo step needs: whether the list was
+    // empty, the row the load may change first and that row as it was, the remembered row.
+    std::chrono::milliseconds mLoadPausePerLine;
+    std::unique_ptr<ListLoader> mLoader;  // after mItems and mModel: it refers to both
+    QString mLoadPath;
+    bool mLoadIntoEmpty = false;
+    int mLoadFirstRow = 0;
+    std::vector<PackedRow> mLoadReplaced;
+    int mLoadRememberedBefore = -1;
 
     WindowThreadInvoker mInvoker{this};
     ComluxCommandSender mSender{mClient};

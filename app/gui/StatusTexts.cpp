@@ -12,6 +12,11 @@ std::string ConnectionLost(const std::string& reason) {
     return "Connection lost: " + reason;
 }
 
+std::string Loading(const std::string& fileName, int percent, int items) {
+    return "Loading " + fileName + "\u2026 " + std::to_string(percent) + "% (" + std::to_string(items) +
+           (items == 1 ? " item)" : " items)");
+}
+
 std::string Elapsed(std::chrono::nanoseconds span) {
     const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(span).count();
     char text[32];

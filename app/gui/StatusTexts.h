@@ -17,6 +17,12 @@ std::string ConnectionLost(const std::string& reason);
 /// The reason when the requests that follow a connect find the connection gone.
 inline constexpr const char kConnectRequestsFailed[] = "no answer to the requests after connecting";
 
+/// A load under way: "Loading protocol.cfg… 37% (41200 items)", the share of the file's
+/// bytes read and the items appended so far.
+std::string Loading(const std::string& fileName, int percent, int items);
+/// The caption of the button that cancels a load.
+inline constexpr const char kCancelLoad[] = "Cancel";
+
 /// A time span as hours, minutes and seconds: "00:01:23" (hours grow beyond two digits).
 std::string Elapsed(std::chrono::nanoseconds span);
 

@@ -62,7 +62,7 @@ TEST(PackedRow, SettingOneCellLeavesTheOthers) {
 TEST(ItemList, SetsSeveralCellsOfARowAtOnceAndCopiesRows) {
     ItemList list;
     int changes = 0;
-    list.SetChangeObserver([&changes] { ++changes; });
+    list.SetChangeObserver([&changes](const sequora::ItemListChange&) { ++changes; });
     list.AddItemRow({"No", "NA", "No", "NA", "NA", "No", "NA", "0"});
     list.SetCellTexts(0, {{sequora::kColSendEvent, "Yes"}, {sequora::kColEventString, "e"}, {99, "x"}});
     list.SetCellTexts(1, {{sequora::kColSendEvent, "Yes"}});

@@ -213,6 +213,11 @@ protected:
         Edit(id)->clear();
         QTest::keyClicks(Edit(id), text);
     }
+    /// Waits for the .cfg file being opened to be read to its end, as a user waits for the
+    /// rows to appear.
+    void WaitForLoad() const {
+        EXPECT_TRUE(WaitUntil([&] { return !window->Loading(); })) << "a load never ends";
+    }
     /// Waits for every trial worker to end while the window keeps serving their calls.
     void JoinWorkers() const {
         std::atomic<bool> joined{false};

@@ -18,6 +18,7 @@ TEST_F(WindowCfgSafetyTest, APartlyReadFileIsReportedOnceAndNotSavedOver) {
     testsupport::WriteFile(path, kPartial);
     prompter->QueueFile(QString::fromStdString(path));
     Click(kIdOpenCfg);
+    WaitForLoad();
     EXPECT_THAT(
         prompter->Messages(),
         ElementsAre("Reading stopped at line 5 of protocol.cfg: the line begins with neither -, %, # nor "
@@ -40,6 +41,7 @@ TEST_F(WindowCfgSafetyTest, APartlyReadFileIsReportedOnceAndNotSavedOver) {
     testsupport::WriteFile(path, testsupport::ReadFile(copy));
     prompter->QueueFile(QString::fromStdString(path));
     Click(kIdOpenCfg);
+    WaitForLoad();
     prompter->QueueFile(QString::fromStdString(path));
     Click(kIdSaveCfg);
     EXPECT_EQ(prompter->Messages().size(), 2u);

@@ -84,6 +84,7 @@ TEST_F(WindowEditingTest, EveryListEditIsUndoneAndRedone) {
          [&] {
              prompter->QueueFile(QString::fromStdString(kWorkedExample));
              Click(kIdOpenCfg);
+             WaitForLoad();
          }},
     };
     for (const Step& step : steps) {
@@ -141,9 +142,11 @@ TEST_F(WindowEditingTest, TitleNamesTheFileAndMarksUnsavedChanges) {
     MakeWindow();
     prompter->QueueFile(QString::fromStdString(kWorkedExample));
     Click(kIdOpenCfg);
+    WaitForLoad();
     EXPECT_EQ(window->windowTitle(), "Sequora \u2014 worked_example.cfg");
     prompter->QueueFile(QString::fromStdString(saved));
     Click(kIdOpenCfg);
+    WaitForLoad();
     EXPECT_EQ(window->windowTitle(), "Sequora \u2014 worked_example.cfg*");
 }
 
@@ -176,6 +179,7 @@ TEST_F(WindowEditingTest, ClosingAnUnsavedListAsksSaveDiscardOrCancel) {
     MakeWindow();
     prompter->QueueFile(QString::fromStdString(saved));
     Click(kIdOpenCfg);
+    WaitForLoad();
     window->close();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(prompter->questions.empty());
@@ -204,6 +208,7 @@ TEST_F(WindowEditingTest, ClosingDuringARunAsksToStopFirst) {
 TEST_F(WindowEditingTest, DoubleClickOrEnterLoadsARowIntoTheForm) {
     prompter->QueueFile(QString::fromStdString(kWorkedExample));
     Click(kIdOpenCfg);
+    WaitForLoad();
 
     const QPoint second = List()->visualRect(List()->model()->index(1, 0)).center();
     QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, second);

@@ -12,6 +12,7 @@ using WindowFilesTest = WindowTest;
 TEST_F(WindowFilesTest, OpensTheWorkedExampleAndSavesItBackByteForByte) {
     prompter->QueueFile(QString::fromStdString(kWorkedExample));
     Click(kIdOpenCfg);
+    WaitForLoad();
     EXPECT_EQ(prompter->lastTitle, "Open Brontavix Configuration File");
     EXPECT_EQ(prompter->lastFilter, "Brontavix Configuration File(*.cfg*);;All Files (*.*)");
     const auto rows = window->Items().Rows();
@@ -32,6 +33,7 @@ TEST_F(WindowFilesTest, OpensTheWorkedExampleAndSavesItBackByteForByte) {
     // Opening again appends, numbering on from the rows already there.
     prompter->QueueFile(QString::fromStdString(saved));
     Click(kIdOpenCfg);
+    WaitForLoad();
     EXPECT_THAT(ShownNumbers(), ElementsAre("1", "2", "3", "4"));
     EXPECT_TRUE(prompter->Messages().empty());
 }
@@ -39,6 +41,7 @@ TEST_F(WindowFilesTest, OpensTheWorkedExampleAndSavesItBackByteForByte) {
 TEST_F(WindowFilesTest, CancelChangesNothingAndAnUnwritableFileIsReported) {
     Click(kIdAddItem);
     Click(kIdOpenCfg);  // no answer queued: the dialog is cancelled
+    WaitForLoad();
     Click(kIdSaveCfg);
     EXPECT_EQ(window->Items().RowCount(), 1);
 
@@ -56,6 +59,7 @@ TEST_F(WindowFilesTest, OpenStaysAvailableDuringARunAndAppendsRows) {
     EXPECT_TRUE(Button(kIdOpenCfg)->isEnabled());
     prompter->QueueFile(QString::fromStdString(kWorkedExample));
     Click(kIdOpenCfg);
+    WaitForLoad();
     EXPECT_THAT(ShownNumbers(), ElementsAre("1", "2", "3"));
     Click(kIdStop);
     JoinWorkers();

@@ -70,6 +70,7 @@ TEST_F(WindowHabitsTest, SettingsAreRememberedFromOneWindowToTheNext) {
     Click(kIdRunContinuously);
     prompter->QueueFile(QString::fromStdString(kWorkedExample));
     Click(kIdOpenCfg);
+    WaitForLoad();
     const QSize bigger = window->TemplateSize() + QSize(120, 80);
     window->resize(bigger);
     QTest::keyClick(Edit(kIdDelay), Qt::Key_Escape);
@@ -84,6 +85,7 @@ TEST_F(WindowHabitsTest, SettingsAreRememberedFromOneWindowToTheNext) {
     EXPECT_TRUE(Edit(kIdTrialCount)->isReadOnly());
     EXPECT_EQ(window->size(), bigger);
     Click(kIdOpenCfg);
+    WaitForLoad();
     EXPECT_EQ(prompter->lastFolder, QString::fromStdString(std::string(SEQUORA_SOURCE_DIR) + "/examples"));
 
     const QSettings settings(SettingsPath(), QSettings::IniFormat);
@@ -169,6 +171,7 @@ TEST_F(WindowHabitsTest, StartOptionsNameTheServerAndOpenTheList) {
     options.server = "10.1.2.3";
     options.file = kWorkedExample;
     window->ApplyStartOptions(options);
+    WaitForLoad();
     EXPECT_EQ(Edit(kIdServerName)->text(), "10.1.2.3");
     EXPECT_EQ(window->Items().RowCount(), 2);
     EXPECT_EQ(window->windowTitle(), "Sequora \u2014 worked_example.cfg");

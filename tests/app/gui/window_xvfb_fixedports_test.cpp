@@ -113,6 +113,7 @@ TEST(WindowOnARealDisplay, ConnectsOpensTheDemoAndPlaysItWhenF5IsPressed) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.ApplyStartOptions(*commandLine.options);
     ASSERT_TRUE(window.Connected()) << window.ConnectionStatus().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return !window.Loading(); })) << "the list never finishes loading";
     ASSERT_EQ(window.Items().RowCount(), 4);
     const std::size_t beforeRun = server.Received().size();
 
