@@ -14,44 +14,13 @@
 #include <vector>
 
 #include "app/core/CfgSetup.h"
-#include "app/core/CfgWriter.h"
 #include "app/core/ItemList.h"
+#include "bench/SampleItems.h"
 
 namespace {
 
 constexpr int kItems = 1000000;
 constexpr int kBareRows = 3000000;
-constexpr int kChunk = 10000;
-
-sequora::ItemRow SampleRow(int i) {
-    const std::string n = std::to_string(i + 1);
-    const bool random = i % 3 == 0;
-    return {n,
-            i % 2 ? "Yes" : "No",
-            i % 2 ? "Stimulus " + n : "NA",
-            "Yes",
-            std::to_string(i % 16),
-            i % 4 ? "On" : "Off",
-            i % 5 ? "No" : "Yes",
-            i % 5 ? "NA" : "-StartRecording",
-            random ? "Random: 100-" + std::to_string(200 + i % 300) : std::to_string(i % 1000)};
-}
-
-// A file as the writer lays it out, written a chunk of rows at a time.
-bool WriteItemsFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool ok = true;
-    for (int first = 0; first < kItems && ok; first += kChunk) {
-        std::vector<sequora::ItemRow> rows;
-        for (int i = first; i < std::min(first + kChunk, kItems); ++i) rows.push_back(SampleRow(i));
-        std::string text = sequora::CfgWriter::FormatText(rows);
-        // The two empty lines that open a file are written once.
-        if (first > 0) text.erase(0, 4);
-        ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    }
-    return std::fclose(file) == 0 && ok;
-}
 
 // Three million rows in 9 MB: "-c", the shortest line that makes a row.
 bool WriteBareRowsFile(const std::string& path) {
@@ -60,15 +29,6 @@ bool WriteBareRowsFile(const std::string& path) {
     bool ok = true;
     for (int i = 0; i < kBareRows && ok; ++i) ok = std::fputs("-c\n", file) >= 0;
     return std::fclose(file) == 0 && ok;
-}
-
-long PeakKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return -1;
 }
 
 double CpuMs() {
@@ -94,7 +54,7 @@ int Child(const std::string& mode, const std::string& path) {
     }
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%ld %.3f %.3f %ld\n", rows, ms, CpuMs() - cpuStart, PeakKb());
+    std::printf("%ld %.3f %.3f %ld\n", rows, ms, CpuMs() - cpuStart, bench::PeakKb());
     return 0;
 }
 
@@ -156,7 +116,7 @@ int main(int argc, char** argv) {
     char selfPath[4096] = {};
     const ssize_t length = ::readlink(self.c_str(), selfPath, sizeof(selfPath) - 1);
 
-    bool ok = length > 0 && WriteItemsFile(items) && WriteBareRowsFile(bare);
+    bool ok = length > 0 && bench::WriteItemsFile(items, kItems) && WriteBareRowsFile(bare);
     if (!ok) std::fprintf(stderr, "cannot write the sample files in %s\n", dir.c_str());
     ok = ok && Measure(selfPath, "cfg_load_1m_items", items, kItems);
     ok = ok && Measure(selfPath, "cfg_load_3m_rows", bare, kBareRows);

@@ -648,9 +648,12 @@ void SequoraDlg::OnViewSelectionChanged() {
 
 void SequoraDlg::OnListRefreshed() {
     if (mSelection.SelectedRow() >= mModel->rowCount()) mSelection.Click(-1);
-    // A load's slices leave the highlight where it is and the view where the user scrolled.
-    if (!mRun.Playing() && !Loading()) ShowRemembered();
     UpdateTitle();
+    // A load's slices leave the highlight where it is and the view where the user scrolled,
+    // and measuring the columns after each slice would cost more than the slice: the end of
+    // the load does both.
+    if (Loading()) return;
+    if (!mRun.Playing()) ShowRemembered();
     FitColumns();
 }
 
@@ -959,8 +962,9 @@ void SequoraDlg::OnLoadFinished(const CfgLoadResult& result) {
         mUndoStack.setClean();
         mFilePath = mLoadPath;
     }
-    ShowRemembered();
+    if (!mRun.Playing()) ShowRemembered();
     UpdateTitle();
+    FitColumns();
     ApplyRunControls();
 }
 
