@@ -20,6 +20,9 @@ struct ItemListChange {
     int first = 0;
     int removed = 0;
     int inserted = 0;
+
+    /// True when both describe the same change.
+    bool operator==(const ItemListChange& other) const = default;
 };
 
 /// The experiment item list: rows of nine texts, the rows being the only record of the

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTreeView>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -191,6 +192,7 @@ protected:
         options.logFilePath = LogPath();
         options.clock = clock;
         options.settingsPath = SettingsPath();
+        options.loadPausePerLine = loadPausePerLine;
         window = std::make_unique<SequoraDlg>(std::move(options));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -258,6 +260,8 @@ protected:
     }
 
     testsupport::TempDir dir;
+    /// The wait before each command line of a file being opened, for the windows made next.
+    std::chrono::milliseconds loadPausePerLine{20};
     TestPrompter* prompter = nullptr;
     std::unique_ptr<SequoraDlg> window;
     std::unique_ptr<galdera::GalderaServer> standIn;

@@ -42,6 +42,50 @@ TEST_F(PlumbingTest, ModelFollowsChangesOfTheListAndKeepsTheModelContract) {
     EXPECT_EQ(model.headerData(4, Qt::Horizontal).toString(), "Bit #");
 }
 
+TEST_F(PlumbingTest, ModelReportsSplicesAndBatchesAsTheRowsTheyMoved) {
+    sequora::ItemList list;
+    for (const char* event : {"a", "b", "c", "d"}) list.AddItemRow(Cells(event));
+    ItemListModel model(list);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    const auto events = [&] {
+        std::vector<std::string> texts;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            texts.push_back(model.index(row, sequora::kColEventString).data().toString().toStdString());
+        }
+        return texts;
+    };
+
+    // Two rows out of the middle: removed where they were, the rows after them unchanged.
+    const std::vector<sequora::PackedRow> middle = list.Splice(1, 2, {});
+    EXPECT_THAT(events(), ::testing::ElementsAre("a", "d"));
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 1);
+    EXPECT_EQ(removed.at(0).at(2).toInt(), 2);
+    list.Splice(1, 0, middle);
+    EXPECT_THAT(events(), ::testing::ElementsAre("a", "b", "c", "d"));
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 1);
+    EXPECT_EQ(changed.count(), 0) << "no row kept its place with other texts";
+
+    // A batch: the last row changed and three rows appended are reported once, at its end.
+    model.BeginBatch();
+    list.SetCellText(3, sequora::kColEventString, "d2");
+    for (const char* event : {"e", "f", "g"}) list.AddItemRow(Cells(event));
+    EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(inserted.count(), 1);
+    model.EndBatch();
+    EXPECT_THAT(events(), ::testing::ElementsAre("a", "b", "c", "d2", "e", "f", "g"));
+    ASSERT_EQ(inserted.count(), 2);
+    EXPECT_EQ(inserted.at(1).at(1).toInt(), 4);
+    EXPECT_EQ(inserted.at(1).at(2).toInt(), 6);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>().row(), 3);
+    EXPECT_EQ(changed.at(0).at(1).value<QModelIndex>().row(), 3);
+}
+
 TEST_F(PlumbingTest, ChangesFromAnotherThreadReachTheModelOnItsOwnThreadOnly) {
     sequora::ItemList list;
     ItemListModel model(list);
