@@ -1,5 +1,6 @@
 #include "app/gui/Sequora.h"
 
+#include <QEventLoop>
 #include <QPixmap>
 #include <QTimer>
 #include <iostream>
@@ -27,6 +28,11 @@ int Sequora::RenderScreenshot(const WindowOptions& options) {
     window.show();
     window.ApplyStartOptions(options);
     processEvents();
+    if (options.screenshotAfterMs > 0) {
+        QEventLoop working;
+        QTimer::singleShot(options.screenshotAfterMs, &working, &QEventLoop::quit);
+        working.exec();
+    }
     const QString path = QString::fromLocal8Bit(options.screenshot);
     if (!window.grab().save(path, "PNG")) {
         std::cerr << "sequora: cannot write " << options.screenshot << std::endl;

@@ -38,6 +38,7 @@ class QTreeView;
 
 namespace sequora::gui {
 
+class ElidingLabel;
 class ItemListModel;
 
 /// What the window is made with; the defaults are the program's own.
@@ -63,7 +64,7 @@ public:
     /// Ends any run and waits for its worker before the client and list go.
     ~SequoraDlg() override;
 
-    /// Carries out the command line: server name, the list to open, the connection.
+    /// Carries out the command line: server name, the list to open, the connection, the start.
     void ApplyStartOptions(const WindowOptions& options);
 
     /// The control with the given ID, null for none.
@@ -98,6 +99,8 @@ public:
     QString ConnectionStatus() const;
     /// The status bar's run text.
     QString RunStatus() const;
+    /// The status bar's run details (seed, journal), whole even where the bar shortens them.
+    QString RunDetails() const;
     /// The window's size for exactly the template's controls and the status bar.
     QSize TemplateSize() const { return mTemplateSize; }
 
@@ -199,9 +202,9 @@ private:
     QSize mTemplateSize;
     QSize mTemplatePixels;
     QStatusBar* mStatusBar = nullptr;
-    QLabel* mConnectionStatus = nullptr;
+    ElidingLabel* mConnectionStatus = nullptr;
     QLabel* mRunStatus = nullptr;
-    QLabel* mRunDetails = nullptr;
+    ElidingLabel* mRunDetails = nullptr;
     QTimer* mElapsedTimer = nullptr;
     sequora::gui::RunStatus mRun;
     RunClock::TimePoint mRunStartedAt{};
