@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BIN   := build/bin
 
-.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui package clean \
+.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui screenshot package clean \
         format format-check layers lint
 
 # Every tracked C++ file; the house format is .clang-format, the lint rules .clang-tidy.
@@ -65,6 +65,9 @@ demo: build
 
 gui: build
 	@bash scripts/gui.sh
+
+screenshot: build
+	@bash scripts/screenshot.sh
 
 # The four Debian packages into build/packages/ (CPack's work folder is removed afterwards).
 package: build

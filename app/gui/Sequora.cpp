@@ -1,5 +1,6 @@
 #include "app/gui/Sequora.h"
 
+#include <QEventLoop>
 #include <QPixmap>
 #include <QTimer>
 #include <iostream>
@@ -26,7 +27,14 @@ int Sequora::RenderScreenshot(const WindowOptions& options) {
     SequoraDlg window;
     window.show();
     window.ApplyStartOptions(options);
+    // The picture shows the whole list: the window reads it between turns of the event loop.
+    while (window.Loading()) processEvents(QEventLoop::WaitForMoreEvents);
     processEvents();
+    if (options.screenshotAfterMs > 0) {
+        QEventLoop working;
+        QTimer::singleShot(options.screenshotAfterMs, &working, &QEventLoop::quit);
+        working.exec();
+    }
     const QString path = QString::fromLocal8Bit(options.screenshot);
     if (!window.grab().save(path, "PNG")) {
         std::cerr << "sequora: cannot write " << options.screenshot << std::endl;

@@ -18,8 +18,8 @@ public:
     /// returns the exit status when it has closed.
     int Run(const WindowOptions& options);
     /// Renders the main window as it looks right after start-up (the command line carried
-    /// out) into the PNG file of options.screenshot; returns the exit status (0 when the
-    /// file was written).
+    /// out), or options.screenshotAfterMs later, into the PNG file of options.screenshot;
+    /// returns the exit status (0 when the file was written).
     int RenderScreenshot(const WindowOptions& options);
 };
 

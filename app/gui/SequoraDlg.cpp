@@ -19,6 +19,7 @@
 #include <array>
 #include <chrono>
 #include <iostream>
+#include <utility>
 
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
@@ -29,6 +30,7 @@
 #include "app/gui/ControlFactory.h"
 #include "app/gui/DialogPrompter.h"
 #include "app/gui/DialogUnits.h"
+#include "app/gui/ElidingLabel.h"
 #include "app/gui/ItemListModel.h"
 #include "app/gui/JournalFiles.h"
 #include "app/gui/ListEdit.h"
@@ -189,11 +191,15 @@ bool SequoraDlg::HasUnsavedChanges() const {
 }
 
 QString SequoraDlg::ConnectionStatus() const {
-    return mConnectionStatus->text();
+    return mConnectionStatus->FullText();
 }
 
 QString SequoraDlg::RunStatus() const {
     return mRunStatus->text();
+}
+
+QString SequoraDlg::RunDetails() const {
+    return mRunDetails->FullText();
 }
 
 QString SequoraDlg::LoadStatus() const {
@@ -224,9 +230,11 @@ void SequoraDlg::BuildStatusBar(const QSize& templatePixels) {
     // Beneath the template's controls, which keep their places; the window grows by it.
     mStatusBar = new QStatusBar(this);
     mStatusBar->setSizeGripEnabled(true);
-    mConnectionStatus = new QLabel(mStatusBar);
+    mConnectionStatus = new ElidingLabel(Qt::ElideRight, mStatusBar);
+    // Where the run is stands whole; the texts beside it give way.
     mRunStatus = new QLabel(mStatusBar);
-    mRunDetails = new QLabel(mStatusBar);
+    // The middle, so that both the seed and the journal's name stay recognisable.
+    mRunDetails = new ElidingLabel(Qt::ElideMiddle, mStatusBar);
     mStatusBar->addWidget(mConnectionStatus);
     mStatusBar->addWidget(mRunStatus, 1);
     mStatusBar->addPermanentWidget(mRunDetails);
@@ -384,6 +392,9 @@ void SequoraDlg::ApplyStartOptions(const WindowOptions& options) {
     }
     if (!options.file.empty()) OpenList(QFile::decodeName(options.file.c_str()));
     if (options.connect && !Connected()) OnConnect();
+    // A run starts on the whole list: one being read starts when its load ends.
+    mStartWhenLoaded = options.start && Loading();
+    if (options.start && !mStartWhenLoaded) OnStart();
 }
 
 // ---- form ---------------------------------------------------------------------------
@@ -535,7 +546,7 @@ void SequoraDlg::SetConnectedControls(bool connected) {
     SetReadOnly(kIdServerName, connected);
     ControlAs<QPushButton>(kIdConnect)
         ->setText(QString::fromLatin1(connected ? kDisconnectCaption : kConnectCaption));
-    mConnectionStatus->setText(
+    mConnectionStatus->SetFullText(
         FromLocal(connected ? status_texts::ConnectedTo(mForm.serverName, mClient.GetCommandPort())
                             : status_texts::kNotConnected));
 }
@@ -547,7 +558,7 @@ void SequoraDlg::LoseConnection(const std::string& reason) {
         mSession.Disconnect();
     }
     SetConnectedControls(false);
-    mConnectionStatus->setText(FromLocal(status_texts::ConnectionLost(reason)));
+    mConnectionStatus->SetFullText(FromLocal(status_texts::ConnectionLost(reason)));
 }
 
 // ---- item list ----------------------------------------------------------------------
@@ -851,7 +862,7 @@ void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
 void SequoraDlg::ShowRunStatus() {
     const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(mClock->Now() - mRunStartedAt);
     mRunStatus->setText(FromLocal(mRun.Text(elapsed)));
-    mRunDetails->setText(FromLocal(mRun.Details()));
+    mRunDetails->SetFullText(FromLocal(mRun.Details()));
 }
 
 void SequoraDlg::HighlightRunRow(int row) {
@@ -966,6 +977,8 @@ void SequoraDlg::OnLoadFinished(const CfgLoadResult& result) {
     UpdateTitle();
     FitColumns();
     ApplyRunControls();
+    // The user who cancelled the load wants no run of what was read.
+    if (std::exchange(mStartWhenLoaded, false) && result.end != CfgLoadResult::End::kCancelled) OnStart();
 }
 
 void SequoraDlg::OnSaveCfg() {

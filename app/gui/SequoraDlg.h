@@ -41,6 +41,7 @@ class QTreeView;
 
 namespace sequora::gui {
 
+class ElidingLabel;
 class ItemListModel;
 
 /// What the window is made with; the defaults are the program's own.
@@ -68,7 +69,7 @@ public:
     /// Ends any run and waits for its worker before the client and list go.
     ~SequoraDlg() override;
 
-    /// Carries out the command line: server name, the list to open, the connection.
+    /// Carries out the command line: server name, the list to open, the connection, the start.
     void ApplyStartOptions(const WindowOptions& options);
 
     /// The control with the given ID, null for none.
@@ -109,6 +110,8 @@ public:
     QString ConnectionStatus() const;
     /// The status bar's run text.
     QString RunStatus() const;
+    /// The status bar's run details (seed, journal), whole even where the bar shortens them.
+    QString RunDetails() const;
     /// The window's size for exactly the template's controls and the status bar.
     QSize TemplateSize() const { return mTemplateSize; }
 
@@ -212,9 +215,9 @@ private:
     QSize mTemplateSize;
     QSize mTemplatePixels;
     QStatusBar* mStatusBar = nullptr;
-    QLabel* mConnectionStatus = nullptr;
+    ElidingLabel* mConnectionStatus = nullptr;
     QLabel* mRunStatus = nullptr;
-    QLabel* mRunDetails = nullptr;
+    ElidingLabel* mRunDetails = nullptr;
     QLabel* mLoadStatus = nullptr;
     QPushButton* mLoadCancel = nullptr;
     QTimer* mElapsedTimer = nullptr;
@@ -258,6 +261,7 @@ private:
     int mLoadFirstRow = 0;
     std::vector<PackedRow> mLoadReplaced;
     int mLoadRememberedBefore = -1;
+    bool mStartWhenLoaded = false;  // the command line's --start waits for the load's end
 
     WindowThreadInvoker mInvoker{this};
     ComluxCommandSender mSender{mClient};

@@ -19,9 +19,17 @@ void Describe(CLI::App& app, WindowOptions& options) {
         ->type_name("NAME")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_flag("--connect", options.connect, "connect to the server once the window is open");
-    app.add_option("--screenshot", options.screenshot,
-                   "render the window as it looks after start-up into FILE.png and exit")
-        ->type_name("FILE.png")
+    app.add_flag("--start", options.start, "start the run once the list is open and the window connected");
+    auto* screenshot = app.add_option("--screenshot", options.screenshot,
+                                      "render the window as it looks after start-up into FILE.png and exit")
+                           ->type_name("FILE.png")
+                           ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--screenshot-after", options.screenshotAfterMs,
+                   "let the window work MS milliseconds (e.g. into a run begun with --start) before the "
+                   "picture is taken")
+        ->type_name("MS")
+        ->check(CLI::NonNegativeNumber)
+        ->needs(screenshot)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("FILE.cfg", options.file, "an item list to open")->type_name("");
 }

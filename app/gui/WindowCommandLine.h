@@ -9,10 +9,12 @@ namespace sequora::gui {
 
 /// What the window's command line asks for.
 struct WindowOptions {
-    std::string server;      ///< --server NAME; empty: the remembered name or this computer's
-    bool connect = false;    ///< --connect: connect once the window is open
-    std::string file;        ///< FILE.cfg to open into the list; empty for none
-    std::string screenshot;  ///< --screenshot FILE.png: render the window there and exit
+    std::string server;         ///< --server NAME; empty: the remembered name or this computer's
+    bool connect = false;       ///< --connect: connect once the window is open
+    bool start = false;         ///< --start: start the run once the list is open and connected
+    std::string file;           ///< FILE.cfg to open into the list; empty for none
+    std::string screenshot;     ///< --screenshot FILE.png: render the window there and exit
+    int screenshotAfterMs = 0;  ///< --screenshot-after MS: let the window work this long first
 };
 
 /// The outcome of reading the command line: the options, or the exit status to end with
@@ -24,7 +26,8 @@ struct WindowCommandLine {
 
 /// The usage line printed with every complaint about the arguments.
 inline constexpr const char kWindowUsage[] =
-    "usage: sequora [--server NAME] [--connect] [--screenshot FILE.png] [FILE.cfg]";
+    "usage: sequora [--server NAME] [--connect] [--start] [--screenshot FILE.png [--screenshot-after MS]] "
+    "[FILE.cfg]";
 
 /// Reads the arguments after the program name. Help goes to `out`; a complaint about the
 /// arguments, with the usage line, to `err`.

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <signal.h>
 #include <sstream>
 #include <string>
@@ -18,8 +19,8 @@
 #include "tests/support/FixedPorts.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/Patience.h"
-#include "tests/support/RunnerProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ToolProcess.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 using ::testing::Not;
 using testsupport::CfgText;
-using testsupport::RunnerProcess;
+using testsupport::ToolProcess;
 using namespace std::chrono_literals;
 
 // Ctrl-C is to be obeyed at once; this is "at once" with room for a busy machine, and far
@@ -103,9 +104,22 @@ protected:
         return true;
     }
     // Signals the runner and waits for it to end promptly; the exit status, -1 when it did not.
-    int InterruptAndWait(RunnerProcess& run) {
+    int InterruptAndWait(ToolProcess& run) {
         run.Signal(SIGINT);
         return run.Wait(kPromptExit);
+    }
+
+    // A continuous run whose latest command waits for an answer the server will not give.
+    void StartARunWhoseAnswerNeverComes(std::optional<ToolProcess>& run) {
+        StartServer();
+        const std::string cfg = WriteList({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}});
+        run.emplace("sequora-run", dir,
+                    std::vector<std::string>{"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
+        ASSERT_TRUE(run->Started());
+        ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() >= 2; }));
+        server->SetFault(galdera::Fault::NoAnswer);
+        const std::size_t before = TrialCommands().size();
+        ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() > before; }));
     }
 
     testsupport::TempDir dir;
@@ -116,7 +130,7 @@ protected:
 TEST_F(RunIntegrityTest, AServerThatDiesMidRunEndsItWithStatusThreeAndTheMessage) {
     StartServer();
     const std::string cfg = WriteList({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}});
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() >= 3; }));
     server.reset();
@@ -132,7 +146,7 @@ TEST_F(RunIntegrityTest, AServerThatDiesMidRunEndsItWithStatusThreeAndTheMessage
 TEST_F(RunIntegrityTest, CtrlCDuringTheDelayOfABitThatIsOnResetsTheBit) {
     StartServer();
     const std::string cfg = WriteList({{"-SendTTLBit 3 On", "-SetDelay 60000"}});
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--log", logPath, cfg});
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--log", logPath, cfg});
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(AwaitThat([&] { return !TrialCommands().empty(); }));
     EXPECT_EQ(InterruptAndWait(run), 0);
@@ -145,7 +159,7 @@ TEST_F(RunIntegrityTest, CtrlCAbandonsAConnectionAttemptThatIsNeverAccepted) {
     const FullAcceptQueue queue;
     ASSERT_TRUE(queue.Ready());
     const std::string cfg = WriteList({{"-SetDelay 0"}});
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--log", logPath, cfg});
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--log", logPath, cfg});
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(AwaitThat([&] {
         return testsupport::ReadFile(logPath).find("Attempting to establish a connection to our server.") !=
@@ -158,31 +172,21 @@ TEST_F(RunIntegrityTest, CtrlCAbandonsAConnectionAttemptThatIsNeverAccepted) {
 }
 
 TEST_F(RunIntegrityTest, CtrlCWhileAnAnswerNeverComesEndsTheRunAsStoppedWithinASecond) {
-    StartServer();
-    const std::string cfg = WriteList({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}});
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
-    ASSERT_TRUE(run.Started());
-    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() >= 2; }));
-    server->SetFault(galdera::Fault::NoAnswer);
-    const std::size_t before = TrialCommands().size();
-    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() > before; }));
-    EXPECT_EQ(InterruptAndWait(run), 0);
-    EXPECT_THAT(run.ErrLines(), Not(Contains(MatchesRegex("Run stopped.*"))));
+    std::optional<ToolProcess> run;
+    StartARunWhoseAnswerNeverComes(run);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(InterruptAndWait(*run), 0);
+    EXPECT_THAT(run->ErrLines(), Not(Contains(MatchesRegex("Run stopped.*"))));
     EXPECT_THAT(testsupport::ReadFile(logPath), HasSubstr(kLogClosed));
 }
 
 TEST_F(RunIntegrityTest, ASecondCtrlCExitsAtOnceWith130AfterClosingTheLog) {
-    StartServer();
-    const std::string cfg = WriteList({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}});
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", logPath, cfg});
-    ASSERT_TRUE(run.Started());
-    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() >= 2; }));
-    server->SetFault(galdera::Fault::NoAnswer);
-    const std::size_t before = TrialCommands().size();
-    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() > before; }));
-    run.Signal(SIGINT);
+    std::optional<ToolProcess> run;
+    StartARunWhoseAnswerNeverComes(run);
+    ASSERT_FALSE(HasFatalFailure());
+    run->Signal(SIGINT);
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(InterruptAndWait(run), 130);
+    EXPECT_EQ(InterruptAndWait(*run), 130);
     EXPECT_THAT(testsupport::ReadFile(logPath), HasSubstr(kLogClosed));
 }
 
@@ -193,7 +197,8 @@ TEST_F(RunIntegrityTest, JournalTimesAgreeWithTheServersReceiveStamps) {
         items.push_back({"-SendEventString \"e" + std::to_string(row) + "\"", "-SetDelay 15"});
     const std::string cfg = WriteList(items);
     const std::string journal = dir.File("journal.tsv");
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--journal", journal, "--log", logPath, cfg});
+    ToolProcess run("sequora-run", dir,
+                    {"--server", "127.0.0.1", "--journal", journal, "--log", logPath, cfg});
     ASSERT_TRUE(run.Started());
     ASSERT_EQ(run.Wait(), 0);
 
@@ -228,8 +233,9 @@ TEST_F(RunIntegrityTest, TheSameSeedReplaysTheSameDelaysAndChoices) {
     std::vector<std::vector<std::string>> texts;
     for (int run = 0; run < 2; ++run) {
         const std::string journal = dir.File("journal" + std::to_string(run) + ".tsv");
-        RunnerProcess process(dir, {"--server", "127.0.0.1", "--trials", "4", "--seed", "777", "--journal",
-                                    journal, "--log", logPath, cfg});
+        ToolProcess process("sequora-run", dir,
+                            {"--server", "127.0.0.1", "--trials", "4", "--seed", "777", "--journal", journal,
+                             "--log", logPath, cfg});
         ASSERT_TRUE(process.Started());
         ASSERT_EQ(process.Wait(), 0);
         EXPECT_EQ(process.ErrLines().front(), "seed 777");

@@ -13,8 +13,8 @@
 #include "galdera/GalderaServer.h"
 #include "tests/support/CfgText.h"
 #include "tests/support/FixedPorts.h"
-#include "tests/support/RunnerProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ToolProcess.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ using ::testing::MatchesRegex;
 using ::testing::Not;
 using ::testing::StartsWith;
 using testsupport::CfgText;
-using testsupport::RunnerProcess;
+using testsupport::ToolProcess;
 using namespace std::chrono_literals;
 
 class SequoraRunTest : public ::testing::Test {
@@ -55,7 +55,7 @@ TEST_F(SequoraRunTest, PlaysTheListAndTheServerReceivesExactlyItsCommands) {
                       {"-SendCommand \"-StartRecording\"", "-SetDelay 0"},
                       {"-SendEventString \"\"", "-SendTTLBit 3 Off", "-SetDelay Random: 2-4"}}));
     const std::string log = dir.File("client log.txt");
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--trials", "2", "--log", log, cfg});
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--trials", "2", "--log", log, cfg});
     ASSERT_TRUE(run.Started());
     EXPECT_EQ(run.Wait(), 0);
     const auto lines = run.ErrLines();
@@ -81,7 +81,7 @@ TEST_F(SequoraRunTest, PlaysTheListAndTheServerReceivesExactlyItsCommands) {
 TEST_F(SequoraRunTest, NoServerEndsWithTheConnectionMessageAndStatusOne) {
     const std::string cfg = dir.File("protocol.cfg");
     testsupport::WriteFile(cfg, CfgText({{"-SendEventString \"x\"", "-SetDelay 0"}}));
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--log", dir.File("log.txt"), cfg});
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--log", dir.File("log.txt"), cfg});
     ASSERT_TRUE(run.Started());
     EXPECT_EQ(run.Wait(), 1);
     EXPECT_THAT(run.ErrLines(), ElementsAre("Connection Failed, Please check log file for details"));
@@ -106,7 +106,7 @@ TEST_F(SequoraRunTest, BadUsageAndUnreadableFilesEndWithStatusTwo) {
         {"--seed", "-1", cfg},
     };
     for (const auto& args : bad) {
-        RunnerProcess run(dir, args);
+        ToolProcess run("sequora-run", dir, args);
         ASSERT_TRUE(run.Started());
         EXPECT_EQ(run.Wait(), 2) << ::testing::PrintToString(args);
         EXPECT_THAT(run.ErrLines(), Not(::testing::IsEmpty())) << ::testing::PrintToString(args);
@@ -116,7 +116,7 @@ TEST_F(SequoraRunTest, BadUsageAndUnreadableFilesEndWithStatusTwo) {
 TEST_F(SequoraRunTest, ListPrintsOneLinePerRowWithoutConnecting) {
     const std::string cfg = dir.File("protocol.cfg");
     testsupport::WriteFile(cfg, CfgText({{"-SendEventString \"Tone on\"", "-SetDelay 5"}, {"-SetDelay 7"}}));
-    RunnerProcess run(dir, {"--list", cfg});
+    ToolProcess run("sequora-run", dir, {"--list", cfg});
     ASSERT_TRUE(run.Started());
     EXPECT_EQ(run.Wait(), 0);
     const std::string out = run.Out();
@@ -128,7 +128,8 @@ TEST_F(SequoraRunTest, CtrlCStopsAContinuousRunWithoutCompletionMessage) {
     StartServer();
     const std::string cfg = dir.File("protocol.cfg");
     testsupport::WriteFile(cfg, CfgText({{"-SendCommand \"-LogMessage tick 1\"", "-SetDelay 20"}}));
-    RunnerProcess run(dir, {"--server", "127.0.0.1", "--continuous", "--log", dir.File("log.txt"), cfg});
+    ToolProcess run("sequora-run", dir,
+                    {"--server", "127.0.0.1", "--continuous", "--log", dir.File("log.txt"), cfg});
     ASSERT_TRUE(run.Started());
     for (int i = 0; i < 2000 && TrialCommands().size() < 3; ++i) std::this_thread::sleep_for(10ms);
     ASSERT_GE(TrialCommands().size(), 3u);

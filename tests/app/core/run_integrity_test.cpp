@@ -9,13 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/ItemList.h"
 #include "app/core/TrialRunner.h"
-#include "tests/support/EventLog.h"
 #include "tests/support/ItemRows.h"
-#include "tests/support/RecordingObserver.h"
-#include "tests/support/RecordingSender.h"
-#include "tests/support/VirtualClock.h"
+#include "tests/support/RunnerFixture.h"
 
 namespace {
 
@@ -39,26 +35,14 @@ std::string ResetBit(int mask) {
     return "send -ResetDIOPortBits AcqSystem1 0 " + std::to_string(mask);
 }
 
-class RunIntegrityTest : public ::testing::Test {
+class RunIntegrityTest : public testsupport::RunnerFixture {
 protected:
-    void RunToEnd(int trials) {
-        runner->SetTrialCount(trials);
-        ASSERT_TRUE(runner->Start());
-        runner->WaitForWorkers();
-    }
     // Starts a run whose clock waits for the test, and returns once it sleeps in delay `n`.
     void StartAndAwaitDelay(int n) {
         clock.SetAutomatic(false);
         ASSERT_TRUE(runner->Start());
         ASSERT_TRUE(clock.AwaitWait(n));
     }
-
-    testsupport::EventLog log;
-    testsupport::VirtualClock clock{log};
-    testsupport::RecordingSender sender{log};
-    testsupport::RecordingObserver observer{log};
-    sequora::ItemList items;
-    std::unique_ptr<TrialRunner> runner = std::make_unique<TrialRunner>(items, sender, observer, clock);
 };
 
 TEST_F(RunIntegrityTest, AFailedSendEndsTheRunThereWithOneMessageSayingWhereAndWhy) {

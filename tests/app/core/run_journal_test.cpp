@@ -10,16 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/ItemList.h"
 #include "app/core/RunJournal.h"
 #include "app/core/TrialRunner.h"
-#include "tests/support/EventLog.h"
 #include "tests/support/ItemRows.h"
 #include "tests/support/Patience.h"
-#include "tests/support/RecordingObserver.h"
-#include "tests/support/RecordingSender.h"
+#include "tests/support/RunnerFixture.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/VirtualClock.h"
 
 namespace {
 
@@ -61,7 +57,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class RunJournalTest : public ::testing::Test {
+class RunJournalTest : public testsupport::RunnerFixture {
 protected:
     void SetUp() override {
         runner->SetJournal({journalPath, "rig", "/lists/tone.cfg"});
@@ -81,12 +77,6 @@ protected:
     TimeZone utc{"UTC0"};
     testsupport::TempDir dir;
     const std::string journalPath = dir.File("run journal.tsv");
-    testsupport::EventLog log;
-    testsupport::VirtualClock clock{log};
-    testsupport::RecordingSender sender{log};
-    testsupport::RecordingObserver observer{log};
-    sequora::ItemList items;
-    std::unique_ptr<TrialRunner> runner = std::make_unique<TrialRunner>(items, sender, observer, clock);
 };
 
 TEST_F(RunJournalTest, ASmallListGivesOneLinePerCommandAndDelayWithTheirTimes) {

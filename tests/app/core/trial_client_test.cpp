@@ -38,6 +38,15 @@ private:
 class TrialClientTest : public ::testing::Test {
 protected:
     void SetUp() override { client.OpenLogFile(dir.File("log.txt")); }
+    // The stand-in server on ports of the system's choosing, where the client will look.
+    void StartServer() {
+        galdera::ServerOptions options;
+        options.handoutPort = 0;
+        options.commandPort = 0;
+        server = std::make_unique<galdera::GalderaServer>(options);
+        ASSERT_TRUE(server->Start());
+        client.SetPorts(server->HandoutPort(), server->CommandPort());
+    }
 
     testsupport::TempDir dir;
     comlux::ComluxClient client;
@@ -45,17 +54,13 @@ protected:
     sequora::SteadyRunClock clock;
     WaitingObserver observer;
     sequora::ItemList items;
+    std::unique_ptr<galdera::GalderaServer> server;
 };
 
 TEST_F(TrialClientTest, ServerReceivesTheRowsCommandsExactlyAndInOrder) {
-    galdera::ServerOptions options;
-    options.handoutPort = 0;
-    options.commandPort = 0;
-    galdera::GalderaServer server(options);
-    ASSERT_TRUE(server.Start());
-    client.SetPorts(server.HandoutPort(), server.CommandPort());
+    StartServer();
     ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
-    const std::size_t before = server.Received().size();
+    const std::size_t before = server->Received().size();
 
     items.AddItemRow({"Yes", "Tone \"A\" on", "Yes", "31", "On", "Yes", "-StartRecording", "1"});
     items.AddItemRow({"Yes", "", "Yes", "4", "Off", "No", "NA", "0"});
@@ -66,7 +71,7 @@ TEST_F(TrialClientTest, ServerReceivesTheRowsCommandsExactlyAndInOrder) {
         runner.WaitForWorkers();
     }
     std::vector<std::string> texts;
-    for (const auto& command : server.Received()) texts.push_back(command.text);
+    for (const auto& command : server->Received()) texts.push_back(command.text);
     texts.erase(texts.begin(), texts.begin() + static_cast<long>(before));
     const std::vector<std::string> trial = {" -PostEvent \"Tone \"A\" on\" 0 0",
                                             "-SetDIOPortBits AcqSystem1 0 -2147483648", "-StartRecording",
@@ -96,22 +101,17 @@ TEST_F(TrialClientTest, TheSenderTellsWhyACommandFailed) {
     EXPECT_FALSE(sender.SendCommand("-StartRecording", answer));
     EXPECT_EQ(sender.LastFailure(), sequora::SendFailure::NotConnected);
 
-    galdera::ServerOptions options;
-    options.handoutPort = 0;
-    options.commandPort = 0;
-    galdera::GalderaServer server(options);
-    ASSERT_TRUE(server.Start());
-    client.SetPorts(server.HandoutPort(), server.CommandPort());
+    StartServer();
 
     ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
     EXPECT_TRUE(sender.Connected());
-    server.SetFault(galdera::Fault::CloseInsteadOfAnswer, 1);
+    server->SetFault(galdera::Fault::CloseInsteadOfAnswer, 1);
     EXPECT_FALSE(sender.SendCommand("-StartRecording", answer));
     EXPECT_EQ(sender.LastFailure(), sequora::SendFailure::ConnectionLost);
     EXPECT_FALSE(sender.Connected());
 
     ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
-    server.SetFault(galdera::Fault::BadValidation, 1);
+    server->SetFault(galdera::Fault::BadValidation, 1);
     EXPECT_FALSE(sender.SendCommand("-StartRecording", answer));
     // A corrupt answer leaves the connection up or gives it up; either way the reason says which.
     EXPECT_EQ(sender.LastFailure(), client.IsConnected() ? sequora::SendFailure::AnswerUnreadable
@@ -120,12 +120,7 @@ TEST_F(TrialClientTest, TheSenderTellsWhyACommandFailed) {
 }
 
 TEST_F(TrialClientTest, AServerLostMidRunEndsItWithTheConnectionLostAndNoFurtherCommands) {
-    galdera::ServerOptions options;
-    options.handoutPort = 0;
-    options.commandPort = 0;
-    galdera::GalderaServer server(options);
-    ASSERT_TRUE(server.Start());
-    client.SetPorts(server.HandoutPort(), server.CommandPort());
+    StartServer();
     ASSERT_TRUE(client.OpenConnection("127.0.0.1", true));
 
     items.AddItemRow({"No", "NA", "Yes", "3", "On", "No", "NA", "0"});
@@ -133,9 +128,9 @@ TEST_F(TrialClientTest, AServerLostMidRunEndsItWithTheConnectionLostAndNoFurther
     sequora::TrialRunner runner(items, sender, observer, clock);
     runner.SetRunContinuously(true);
     ASSERT_TRUE(runner.Start());
-    const std::size_t before = server.Received().size();
-    ASSERT_TRUE(server.WaitForCommands(before + 6, std::chrono::seconds(10)));
-    server.SetFault(galdera::Fault::CloseInsteadOfAnswer);
+    const std::size_t before = server->Received().size();
+    ASSERT_TRUE(server->WaitForCommands(before + 6, std::chrono::seconds(10)));
+    server->SetFault(galdera::Fault::CloseInsteadOfAnswer);
     runner.WaitForWorkers();
     const auto messages = observer.Messages();
     ASSERT_EQ(messages.size(), 1u);

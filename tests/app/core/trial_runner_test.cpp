@@ -5,18 +5,13 @@
 #include <set>
 #include <string>
 
-#include "app/core/ItemList.h"
 #include "app/core/RandomDraw.h"
 #include "app/core/TrialRunner.h"
-#include "tests/support/EventLog.h"
 #include "tests/support/ItemRows.h"
-#include "tests/support/RecordingObserver.h"
-#include "tests/support/RecordingSender.h"
-#include "tests/support/VirtualClock.h"
+#include "tests/support/RunnerFixture.h"
 
 namespace {
 
-using sequora::ItemList;
 using sequora::RunControls;
 using sequora::TrialRunner;
 using ::testing::Contains;
@@ -25,11 +20,7 @@ using ::testing::ElementsAreArray;
 using ::testing::Not;
 using testsupport::BitRow;
 using testsupport::CommandRow;
-using testsupport::EventLog;
 using testsupport::EventRow;
-using testsupport::RecordingObserver;
-using testsupport::RecordingSender;
-using testsupport::VirtualClock;
 using testsupport::WaitRow;
 using namespace std::chrono_literals;
 
@@ -46,21 +37,7 @@ const RunControls kIdle{};
 const RunControls kRunning{false, "Pause", false, true, false};
 const RunControls kPaused{false, "Continue", false, true, false};
 
-class TrialRunnerTest : public ::testing::Test {
-protected:
-    void RunToEnd(int trials) {
-        runner->SetTrialCount(trials);
-        ASSERT_TRUE(runner->Start());
-        runner->WaitForWorkers();
-    }
-
-    EventLog log;
-    VirtualClock clock{log};
-    RecordingSender sender{log};
-    RecordingObserver observer{log};
-    ItemList items;
-    std::unique_ptr<TrialRunner> runner = std::make_unique<TrialRunner>(items, sender, observer, clock);
-};
+using TrialRunnerTest = testsupport::RunnerFixture;
 
 TEST_F(TrialRunnerTest, PlaysEveryRowOncePerTrialThenRestoresControlsAndReports) {
     items.AddItemRow(EventRow("A", "10"));

@@ -142,6 +142,14 @@ TEST(WindowCommandLineTest, ReadsServerConnectFileAndScreenshot) {
     EXPECT_TRUE(parsed.options->connect);
     EXPECT_EQ(parsed.options->file, "list.cfg");
     EXPECT_EQ(parsed.options->screenshot, "");
+    EXPECT_FALSE(parsed.options->start);
+
+    const auto picture =
+        ParseWindowCommandLine({"--start", "--screenshot", "w.png", "--screenshot-after", "1500"}, out, err);
+    ASSERT_TRUE(picture.options);
+    EXPECT_TRUE(picture.options->start);
+    EXPECT_EQ(picture.options->screenshot, "w.png");
+    EXPECT_EQ(picture.options->screenshotAfterMs, 1500);
 
     const auto plain = ParseWindowCommandLine({}, out, err);
     ASSERT_TRUE(plain.options);
@@ -150,8 +158,13 @@ TEST(WindowCommandLineTest, ReadsServerConnectFileAndScreenshot) {
 }
 
 TEST(WindowCommandLineTest, BadUsageExitsTwoWithTheUsageAndHelpExitsZero) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--frobnicate"}, {"--server"}, {"a.cfg", "b.cfg"}, {"--screenshot"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--frobnicate"},
+                                               {"--server"},
+                                               {"a.cfg", "b.cfg"},
+                                               {"--screenshot"},
+                                               {"--screenshot", "w.png", "--screenshot-after", "-1"},
+                                               {"--screenshot-after", "100"}}) {
         std::ostringstream out, err;
         const auto parsed = ParseWindowCommandLine(args, out, err);
         EXPECT_FALSE(parsed.options) << args.front();

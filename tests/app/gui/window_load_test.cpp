@@ -217,6 +217,28 @@ TEST_F(WindowLoadTest, ClosingTheWindowDuringALoadEndsItCleanly) {
     QTest::qWait(100);
 }
 
+TEST_F(WindowLoadTest, AStartGivenWithTheFileWaitsForTheWholeList) {
+    ConnectToStandIn();
+    const std::string path = dir.File("events.cfg");
+    std::string text;
+    for (int i = 0; i < 5; ++i) text += "-c\r\n\t-SendEventString \"e" + std::to_string(i) + "\"\r\n";
+    testsupport::WriteFile(path, text);
+    WindowOptions options;
+    options.file = path;
+    options.start = true;
+    window->ApplyStartOptions(options);
+    EXPECT_TRUE(window->Loading());
+    EXPECT_FALSE(window->Runner().Running());
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Completed 1 trial in "); }))
+        << window->RunStatus().toStdString();
+    int posted = 0;
+    for (const auto& command : standIn->Received())
+        posted += command.text.find("-PostEvent") != std::string::npos;
+    EXPECT_EQ(posted, 5);
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Trials Completed"));
+    JoinWorkers();
+}
+
 TEST_F(WindowLoadTest, TheUnsavedMarkFollowsOpenEditUndoAndSave) {
     loadPausePerLine = std::chrono::milliseconds(0);
     MakeWindow();

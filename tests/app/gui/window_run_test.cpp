@@ -1,6 +1,8 @@
 #include <QLabel>
+#include <QStatusBar>
 #include <algorithm>
 
+#include "app/core/RunMessages.h"
 #include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
@@ -125,6 +127,44 @@ TEST_F(WindowRunTest, ClosingDuringARunTurnsOffTheBitsItSetBeforeDisconnecting) 
                 ElementsAre("-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8"));
 }
 
+TEST_F(WindowRunTest, StartOptionBeginsTheRunOnlyWithAConnection) {
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    WindowOptions options;
+    options.start = true;
+    window->ApplyStartOptions(options);
+    EXPECT_TRUE(MessageShown(sequora::run_messages::kStartNeedsConnection));
+    EXPECT_EQ(Shown(), kIdle);
+
+    ConnectToStandIn();
+    window->ApplyStartOptions(options);
+    EXPECT_EQ(Shown(), kRunning);
+    Click(kIdStop);
+}
+
+TEST_F(WindowRunTest, StatusBarTextsGiveWayInsteadOfRunningPastTheWindowsEdge) {
+    ConnectToStandIn();
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    window->resize(window->minimumSize());
+    Click(kIdStart);
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Trial 1 of 1 \u00b7 row 1 of 1"); }));
+    QCoreApplication::processEvents();
+
+    const auto* bar = window->findChild<QStatusBar*>();
+    ASSERT_NE(bar, nullptr);
+    for (const QLabel* label : bar->findChildren<QLabel*>()) {
+        EXPECT_LE(label->geometry().right(), bar->contentsRect().right()) << label->toolTip().toStdString();
+        if (label->text() == window->RunStatus()) EXPECT_GE(label->width(), label->sizeHint().width());
+    }
+    const auto labels = bar->findChildren<QLabel*>();
+    const bool detailsShortened = std::any_of(labels.begin(), labels.end(), [&](const QLabel* label) {
+        return label->toolTip() == window->RunDetails() && label->text() != label->toolTip();
+    });
+    EXPECT_TRUE(detailsShortened) << window->RunDetails().toStdString();
+    Click(kIdStop);
+}
+
 TEST_F(WindowRunTest, FieldWithoutANumberStartsNothing) {
     ConnectToStandIn();
     Click(kIdAddItem);
@@ -174,12 +214,7 @@ TEST_F(WindowRunTest, CompletedRunNamesItsSeedAndTheJournalItWrote) {
         << window->RunStatus().toStdString();
     JoinWorkers();
 
-    const QLabel* details = nullptr;
-    for (const QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->text().startsWith("seed ")) details = label;
-    }
-    ASSERT_NE(details, nullptr);
-    const QString text = details->text();
+    const QString text = window->RunDetails();
     const qsizetype at = text.indexOf(" \u00b7 journal ");
     ASSERT_GT(at, 0) << text.toStdString();
     const QString journal = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/Sequora/journals/" +

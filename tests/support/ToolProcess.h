@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -9,15 +10,15 @@
 
 namespace testsupport {
 
-/// A started build/bin/sequora-run whose stdout and stderr go to files in a temporary
+/// A started program of build/bin whose stdout and stderr go to files in a temporary
 /// directory. Killed on destruction if it still runs.
-class RunnerProcess {
+class ToolProcess {
 public:
-    /// Starts sequora-run with `args`; its output goes to out.txt and err.txt in `dir`.
-    RunnerProcess(const TempDir& dir, const std::vector<std::string>& args);
-    ~RunnerProcess();
-    RunnerProcess(const RunnerProcess&) = delete;
-    RunnerProcess& operator=(const RunnerProcess&) = delete;
+    /// Starts build/bin/`tool` with `args`; its output goes to out.txt and err.txt in `dir`.
+    ToolProcess(const std::string& tool, const TempDir& dir, const std::vector<std::string>& args);
+    ~ToolProcess();
+    ToolProcess(const ToolProcess&) = delete;
+    ToolProcess& operator=(const ToolProcess&) = delete;
 
     /// True when the process could be started.
     bool Started() const { return mPid > 0; }
@@ -28,6 +29,8 @@ public:
     int Wait(std::chrono::milliseconds limit = std::chrono::minutes(1));
     /// Everything written to stdout so far.
     std::string Out() const;
+    /// Waits until stdout holds at least `bytes`; false when it does not within `limit`.
+    bool WaitForOutput(std::size_t bytes, std::chrono::milliseconds limit = std::chrono::minutes(1)) const;
     /// The lines written to stderr so far.
     std::vector<std::string> ErrLines() const;
 

@@ -1,9 +1,10 @@
-#include "tests/support/RunnerProcess.h"
+#include "tests/support/ToolProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -11,15 +12,10 @@ extern char** environ;
 
 namespace testsupport {
 
-namespace {
-
-const std::string kRunner = std::string(SEQUORA_BIN_DIR) + "/sequora-run";
-
-}  // namespace
-
-RunnerProcess::RunnerProcess(const TempDir& dir, const std::vector<std::string>& args)
+ToolProcess::ToolProcess(const std::string& tool, const TempDir& dir, const std::vector<std::string>& args)
     : mOutPath(dir.File("out.txt")), mErrPath(dir.File("err.txt")) {
-    std::vector<std::string> argv{kRunner};
+    const std::string executable = std::string(SEQUORA_BIN_DIR) + "/" + tool;
+    std::vector<std::string> argv{executable};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
     for (std::string& arg : argv) pointers.push_back(arg.data());
@@ -28,22 +24,22 @@ RunnerProcess::RunnerProcess(const TempDir& dir, const std::vector<std::string>&
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, mOutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, mErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&mPid, kRunner.c_str(), &actions, nullptr, pointers.data(), environ) != 0) mPid = -1;
+    if (posix_spawn(&mPid, executable.c_str(), &actions, nullptr, pointers.data(), environ) != 0) mPid = -1;
     posix_spawn_file_actions_destroy(&actions);
 }
 
-RunnerProcess::~RunnerProcess() {
+ToolProcess::~ToolProcess() {
     if (mPid > 0 && !mReaped) {
         kill(mPid, SIGKILL);
         waitpid(mPid, nullptr, 0);
     }
 }
 
-void RunnerProcess::Signal(int signal) const {
+void ToolProcess::Signal(int signal) const {
     kill(mPid, signal);
 }
 
-int RunnerProcess::Wait(std::chrono::milliseconds limit) {
+int ToolProcess::Wait(std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
     for (;;) {
         int status = 0;
@@ -56,11 +52,21 @@ int RunnerProcess::Wait(std::chrono::milliseconds limit) {
     }
 }
 
-std::string RunnerProcess::Out() const {
+std::string ToolProcess::Out() const {
     return ReadFile(mOutPath);
 }
 
-std::vector<std::string> RunnerProcess::ErrLines() const {
+bool ToolProcess::WaitForOutput(std::size_t bytes, std::chrono::milliseconds limit) const {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    struct stat status {};
+    while (stat(mOutPath.c_str(), &status) != 0 || static_cast<std::size_t>(status.st_size) < bytes) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::vector<std::string> ToolProcess::ErrLines() const {
     std::vector<std::string> lines;
     std::istringstream in(ReadFile(mErrPath));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
