@@ -940,6 +940,8 @@ void SequoraDlg::OpenList(const QString& path) {
 
 void SequoraDlg::OnLoadProgress() {
     if (mLoader->Elapsed() < kLoadProgressAfter) return;
+    // Once, when the load turns out long: the first rows give the columns their widths.
+    if (mLoadStatus->isHidden()) FitColumns();
     mLoadStatus->setText(FromLocal(status_texts::Loading(ToLocal(QFileInfo(mLoadPath).fileName()),
                                                          mLoader->Percent(), mLoader->ItemsLoaded())));
     mLoadStatus->show();

@@ -27,6 +27,7 @@ put app/cli/Run.h '#include "app/core/Items.h"'
 put tests/comlux/channel_test.cpp '#include "comlux/internal/Channel.h"' '#include "tests/support/Peer.h"'
 put tests/support/Peer.h ''
 put examples/consumer/main.cpp '#include <comlux/Client.h>'
+put bench/window_load.cpp '#include <QApplication>' '#include "app/gui/Window.h"'
 
 if ! out=$(bash "$check" "$tree" 2>&1); then
   echo "FAIL: a tree that keeps the layers was refused:"
@@ -41,6 +42,7 @@ put cmdfile/Bad.cpp '#include "comlux/Client.h"'
 put galdera/Bad.cpp '#include "comlux/Client.h"'
 put app/cli/Bad.cpp '#include "app/gui/Window.h"'
 put app/gui/Bad.cpp '#include "app/cli/Run.h"'
+put bench/cfg_load.cpp '#include <QTimer>'
 
 expected='app/cli/Bad.cpp:1: app/cli includes only app/cli, app/core, comlux and cmdfile: #include "app/gui/Window.h"
 app/core/Bad.cpp:1: not included by its path from the top of the tree: #include "Items.h"
@@ -49,6 +51,7 @@ app/core/Bad.cpp:3: app/core includes only app/core, comlux and cmdfile: #includ
 app/core/Bad.cpp:4: project header in angle brackets: #include <comlux/Client.h>
 app/core/Bad.cpp:5: Comlux internals outside comlux/, tests/ and bench/: #include "comlux/internal/Channel.h"
 app/gui/Bad.cpp:1: app/gui includes only app/gui, app/core, comlux and cmdfile: #include "app/cli/Run.h"
+bench/cfg_load.cpp:1: Qt outside the window (app/gui): #include <QTimer>
 cmdfile/Bad.cpp:1: cmdfile includes only cmdfile/: #include "comlux/Client.h"
 comlux/Bad.cpp:1: comlux includes only comlux/: #include "app/core/Items.h"
 galdera/Bad.cpp:1: galdera includes only galdera/: #include "comlux/Client.h"'
