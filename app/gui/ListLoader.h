@@ -64,6 +64,7 @@ private:
     void RunSlice();
     void Finish();
 
+    // Every member is used on the window thread only.
     ItemList& mList;
     ItemListModel& mModel;
     std::chrono::milliseconds mPausePerLine;
