@@ -155,7 +155,9 @@ TEST_F(WindowRunTest, StatusBarTextsGiveWayInsteadOfRunningPastTheWindowsEdge) {
     ASSERT_NE(bar, nullptr);
     for (const QLabel* label : bar->findChildren<QLabel*>()) {
         EXPECT_LE(label->geometry().right(), bar->contentsRect().right()) << label->toolTip().toStdString();
-        if (label->text() == window->RunStatus()) EXPECT_GE(label->width(), label->sizeHint().width());
+        if (label->text() == window->RunStatus()) {
+            EXPECT_GE(label->width(), label->sizeHint().width());
+        }
     }
     const auto labels = bar->findChildren<QLabel*>();
     const bool detailsShortened = std::any_of(labels.begin(), labels.end(), [&](const QLabel* label) {
