@@ -20,15 +20,6 @@ using sequora::ItemList;
 using sequora::ItemListChange;
 using sequora::PackedRow;
 
-bool operator==(const ItemListChange& a, const ItemListChange& b) {
-    return a.first == b.first && a.removed == b.removed && a.inserted == b.inserted;
-}
-
-void PrintTo(const ItemListChange& change, std::ostream* out) {
-    *out << "{first " << change.first << ", removed " << change.removed << ", inserted " << change.inserted
-         << "}";
-}
-
 // A list whose rows carry their delays "10", "20", ... so that each can be told apart.
 class ItemListChangeTest : public ::testing::Test {
 protected:
