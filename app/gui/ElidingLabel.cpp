@@ -41,7 +41,12 @@ void ElidingLabel::resizeEvent(QResizeEvent* event) {
 }
 
 void ElidingLabel::ShowElided() {
-    setText(fontMetrics().elidedText(mFullText, mMode, contentsRect().width()));
+    // elidedText measures more finely than horizontalAdvance, which sizeHint gives: a text
+    // exactly as wide as its hint could otherwise lose its last letters.
+    const int width = contentsRect().width();
+    const QFontMetrics metrics = fontMetrics();
+    setText(metrics.horizontalAdvance(mFullText) <= width ? mFullText
+                                                          : metrics.elidedText(mFullText, mMode, width));
 }
 
 }  // namespace sequora::gui

@@ -1,3 +1,5 @@
+#include <QLabel>
+#include <QStatusBar>
 #include <algorithm>
 #include <chrono>
 
@@ -36,6 +38,15 @@ protected:
         server.reset();
     }
 
+    // What the status bar shows of the connection, as far as it can be read on screen.
+    QString ShownConnectionStatus() {
+        QCoreApplication::processEvents();
+        for (const QLabel* label : window->findChildren<QStatusBar*>().front()->findChildren<QLabel*>()) {
+            if (label->toolTip() == window->ConnectionStatus()) return label->text();
+        }
+        return {};
+    }
+
     std::unique_ptr<galdera::GalderaServer> server;
 };
 
@@ -44,6 +55,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
     Click(kIdSetBit);
     Type(kIdBitNumber, "abc");
     EXPECT_EQ(window->ConnectionStatus(), "Not connected");
+    EXPECT_EQ(ShownConnectionStatus().toStdString(), "Not connected") << "a text that fits is shown whole";
     Click(kIdConnect);
 
     EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
@@ -63,6 +75,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
     EXPECT_NE(port, server->HandoutPort());
     EXPECT_EQ(window->ConnectionStatus().toStdString(),
               "Connected to 127.0.0.1 (command port " + std::to_string(port) + ")");
+    EXPECT_EQ(ShownConnectionStatus().toStdString(), window->ConnectionStatus().toStdString());
 
     Click(kIdConnect);
     EXPECT_FALSE(window->Connected());
