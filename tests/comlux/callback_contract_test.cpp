@@ -13,6 +13,7 @@
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
 #include "tests/comlux/Watchdog.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -53,11 +54,9 @@ class CallbackContractTest : public testing::Test {
 protected:
     void SetUp() override {
         galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
         options.recordsPerSecond = 20000;
-        server = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(server->Start());
+        server = testsupport::StartStandIn(options);
+        ASSERT_NE(server, nullptr);
     }
 
     /// A connected client whose SE1 and event streams are open.

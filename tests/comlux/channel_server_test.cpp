@@ -9,6 +9,7 @@
 
 #include "comlux/internal/NetworkNodeClient.h"
 #include "galdera/GalderaServer.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -45,11 +46,9 @@ class ChannelServerTest : public testing::Test {
 protected:
     void SetUp() override {
         galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
         options.objects = {{"SE1", "SEScAcqEnt"}, {"Video Tracker", "VTAcqEnt"}, {"Events", "EventAcqEnt"}};
-        server = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(server->Start());
+        server = testsupport::StartStandIn(options);
+        ASSERT_NE(server, nullptr);
         client.Log().SetClock([] { return comlux::LocalTime{2024, 5, 6, 7, 8, 9, 10}; });
         ASSERT_TRUE(client.OpenLogFile(dir.File("log.txt")));
     }

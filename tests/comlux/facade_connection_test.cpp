@@ -15,6 +15,7 @@
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -33,11 +34,9 @@ class FacadeTest : public testing::Test {
 protected:
     void SetUp() override {
         galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
         options.recordsPerSecond = 1000;
-        server = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(server->Start());
+        server = testsupport::StartStandIn(options);
+        ASSERT_NE(server, nullptr);
         client.SetPorts(server->HandoutPort(), server->CommandPort());
         ASSERT_TRUE(client.OpenLogFile(dir.File("log.txt")));
     }

@@ -10,6 +10,7 @@
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -20,11 +21,8 @@ using ::testing::IsEmpty;
 class ServerSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
-        server = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(server->Start());
+        server = testsupport::StartStandIn();
+        ASSERT_NE(server, nullptr);
         client.SetPorts(server->HandoutPort(), server->CommandPort());
         client.OpenLogFile(dir.File("log.txt"));
     }

@@ -12,6 +12,7 @@
 #include "app/core/TrialRunner.h"
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -40,11 +41,8 @@ protected:
     void SetUp() override { client.OpenLogFile(dir.File("log.txt")); }
     // The stand-in server on ports of the system's choosing, where the client will look.
     void StartServer() {
-        galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
-        server = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(server->Start());
+        server = testsupport::StartStandIn();
+        ASSERT_NE(server, nullptr);
         client.SetPorts(server->HandoutPort(), server->CommandPort());
     }
 

@@ -27,6 +27,7 @@
 #include "app/gui/Prompter.h"
 #include "app/gui/SequoraDlg.h"
 #include "galdera/GalderaServer.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
 
 namespace guitest {
@@ -173,11 +174,8 @@ protected:
     /// Starts a stand-in server on free loopback ports and connects the window to it, as a
     /// run needs.
     void ConnectToStandIn() {
-        galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
-        standIn = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(standIn->Start());
+        standIn = testsupport::StartStandIn();
+        ASSERT_NE(standIn, nullptr);
         window->Client().SetPorts(standIn->HandoutPort(), standIn->CommandPort());
         Edit(kIdServerName)->setText(QStringLiteral("127.0.0.1"));
         Click(kIdConnect);

@@ -6,6 +6,7 @@
 #include "galdera/GalderaServer.h"
 #include "tests/app/gui/GuiTestSupport.h"
 #include "tests/support/Loopback.h"
+#include "tests/support/StandIn.h"
 
 namespace guitest {
 namespace {
@@ -24,11 +25,8 @@ class WindowConnectionTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
-        server = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(server->Start());
+        server = testsupport::StartStandIn();
+        ASSERT_NE(server, nullptr);
         window->Client().SetPorts(server->HandoutPort(), server->CommandPort());
         window->Client().SetAnswerTimeout(5s);
         Type(kIdServerName, "127.0.0.1");

@@ -19,6 +19,7 @@
 #include "tests/app/cli/record/RecordLineCheck.h"
 #include "tests/support/Patience.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/StandIn.h"
 
 namespace {
 
@@ -58,12 +59,10 @@ class RecordStreamsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         galdera::ServerOptions options;
-        options.handoutPort = 0;
-        options.commandPort = 0;
         options.objects.push_back({"AcqSystem1", "AcqSystem"});
         options.recordsPerSecond = 200;
-        server = std::make_unique<galdera::GalderaServer>(options);
-        ASSERT_TRUE(server->Start());
+        server = testsupport::StartStandIn(options);
+        ASSERT_NE(server, nullptr);
         client.SetPorts(server->HandoutPort(), server->CommandPort());
     }
 
