@@ -65,9 +65,10 @@ const KindCase& Case(const std::string& label) {
 std::vector<unsigned char> Record(const KindCase& c, std::int64_t number, unsigned char seed) {
     std::vector<unsigned char> record(static_cast<std::size_t>(c.recordSize));
     for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<unsigned char>(seed * 31 + i * 7);
-    for (int b = 0; b < c.numberWidth; ++b)
-        record[static_cast<std::size_t>(c.numberOffset + b)] =
-            static_cast<unsigned char>(static_cast<std::uint64_t>(number) >> (8 * b));
+    for (int b = 0; b < c.numberWidth; ++b) {
+        const auto at = static_cast<std::size_t>(c.numberOffset) + static_cast<std::size_t>(b);
+        record[at] = static_cast<unsigned char>(static_cast<std::uint64_t>(number) >> (8 * b));
+    }
     return record;
 }
 

@@ -13,7 +13,7 @@ namespace {
 
 const ItemRow kMixed = {"12",
                         "Yes",
-                        std::string("tab\there \0 \xe4", 13),
+                        std::string("tab\there \0 \xe4\0", 13),
                         "No",
                         "007",
                         "Off",

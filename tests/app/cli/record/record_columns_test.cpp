@@ -132,7 +132,7 @@ TEST(RecordColumns, CscRecordsShowOnlyTheValidSamplesAndNeverMoreThanTheRecordHo
 TEST(RecordColumns, EventRecordsShowIdsTtlAndTheTextUpToItsNul) {
     Record record(StreamKind::Event);
     record.Put<std::int16_t>(2, 4).Put<std::uint64_t>(6, 123456789).Put<std::int16_t>(14, 11);
-    record.Put<std::int16_t>(16, -1).PutText(56, std::string("Tone on", 8));
+    record.Put<std::int16_t>(16, -1).PutText(56, std::string("Tone on\0", 8));
     const auto cells = record.Cells("Events");
     EXPECT_EQ(cells.at("kind"), "Event");
     EXPECT_EQ(cells.at("timestamp"), "123456789");
@@ -151,7 +151,7 @@ TEST(RecordColumns, AnEventTextWithoutNulEndsWithItsField) {
 
 TEST(RecordColumns, TextsThatCouldSplitALineAreEscaped) {
     Record record(StreamKind::Event);
-    record.PutText(56, std::string("a\tb\r\nc\\d\xe4\x7f", 11) + '\0');
+    record.PutText(56, std::string("a\tb\r\nc\\d\xe4\x7f") + std::string(2, '\0'));
     EXPECT_EQ(record.Cells("Stim\tA").at("text"), "a\\x09b\\x0d\\x0ac\\x5cd\\xe4\\x7f");
     EXPECT_EQ(record.Cells("Stim\tA").at("object"), "Stim\\x09A");
     EXPECT_EQ(EscapedCell("plain text ~!"), "plain text ~!");
