@@ -16,7 +16,7 @@
 
 #include "galdera/GalderaServer.h"
 #include "tests/support/CfgText.h"
-#include "tests/support/FixedPorts.h"
+#include "tests/support/FixedPortsTest.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/Patience.h"
 #include "tests/support/TempDir.h"
@@ -66,13 +66,8 @@ private:
     bool mReady = false;
 };
 
-class RunIntegrityTest : public ::testing::Test {
+class RunIntegrityTest : public testsupport::FixedPortsTest {
 protected:
-    void SetUp() override { SKIP_WHEN_FIXED_PORTS_ARE_BUSY(); }
-    void StartServer() {
-        server = std::make_unique<galdera::GalderaServer>(galdera::ServerOptions{});
-        ASSERT_TRUE(server->Start()) << "ports 26200/26100 are in use";
-    }
     std::string WriteList(const std::vector<std::vector<std::string>>& items) {
         const std::string cfg = dir.File("protocol.cfg");
         testsupport::WriteFile(cfg, CfgText(items));
@@ -124,7 +119,6 @@ protected:
 
     testsupport::TempDir dir;
     const std::string logPath = dir.File("client log.txt");
-    std::unique_ptr<galdera::GalderaServer> server;
 };
 
 TEST_F(RunIntegrityTest, AServerThatDiesMidRunEndsItWithStatusThreeAndTheMessage) {

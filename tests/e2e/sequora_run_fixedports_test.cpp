@@ -12,7 +12,7 @@
 
 #include "galdera/GalderaServer.h"
 #include "tests/support/CfgText.h"
-#include "tests/support/FixedPorts.h"
+#include "tests/support/FixedPortsTest.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ToolProcess.h"
 
@@ -27,13 +27,8 @@ using testsupport::CfgText;
 using testsupport::ToolProcess;
 using namespace std::chrono_literals;
 
-class SequoraRunTest : public ::testing::Test {
+class SequoraRunTest : public testsupport::FixedPortsTest {
 protected:
-    void SetUp() override { SKIP_WHEN_FIXED_PORTS_ARE_BUSY(); }
-    void StartServer() {
-        server = std::make_unique<galdera::GalderaServer>(galdera::ServerOptions{});
-        ASSERT_TRUE(server->Start()) << "ports 26200/26100 are in use";
-    }
     // The commands received after the connection procedure's last request.
     std::vector<std::string> TrialCommands() const {
         std::vector<std::string> texts;
@@ -44,7 +39,6 @@ protected:
     }
 
     testsupport::TempDir dir;
-    std::unique_ptr<galdera::GalderaServer> server;
 };
 
 TEST_F(SequoraRunTest, PlaysTheListAndTheServerReceivesExactlyItsCommands) {

@@ -9,7 +9,7 @@
 
 #include "galdera/GalderaServer.h"
 #include "tests/app/cli/record/RecordLineCheck.h"
-#include "tests/support/FixedPorts.h"
+#include "tests/support/FixedPortsTest.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ToolProcess.h"
 
@@ -20,13 +20,8 @@ using ::testing::HasSubstr;
 
 using testsupport::ToolProcess;
 
-class ComluxRecordTest : public ::testing::Test {
+class ComluxRecordTest : public testsupport::FixedPortsTest {
 protected:
-    void SetUp() override { SKIP_WHEN_FIXED_PORTS_ARE_BUSY(); }
-    void StartServer() {
-        server = std::make_unique<galdera::GalderaServer>(galdera::ServerOptions{});
-        ASSERT_TRUE(server->Start()) << "ports 26200/26100 are in use";
-    }
     std::vector<std::string> Commands(const std::string& prefix) const {
         std::vector<std::string> texts;
         for (const auto& command : server->Received()) {
@@ -59,7 +54,6 @@ protected:
     }
 
     testsupport::TempDir dir;
-    std::unique_ptr<galdera::GalderaServer> server;
 };
 
 TEST_F(ComluxRecordTest, SecondsEndsARecordingOfASpikeAndAChannelStreamCleanly) {
