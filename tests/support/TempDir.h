@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -23,6 +24,8 @@ private:
 
 /// The whole file as bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+/// The file's lines without their line feeds; none when it cannot be read.
+std::vector<std::string> ReadLines(const std::string& path);
 /// Writes the bytes to the file, replacing it.
 void WriteFile(const std::string& path, const std::string& bytes);
 

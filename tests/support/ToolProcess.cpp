@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -67,10 +66,7 @@ bool ToolProcess::WaitForOutput(std::size_t bytes, std::chrono::milliseconds lim
 }
 
 std::vector<std::string> ToolProcess::ErrLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(mErrPath));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return ReadLines(mErrPath);
 }
 
 }  // namespace testsupport

@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,20 +49,13 @@ private:
     std::string mOld;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 class RunJournalTest : public testsupport::RunnerFixture {
 protected:
     void SetUp() override {
         runner->SetJournal({journalPath, "rig", "/lists/tone.cfg"});
         runner->SetSeed(7);
     }
-    std::vector<std::string> Journal() const { return Lines(testsupport::ReadFile(journalPath)); }
+    std::vector<std::string> Journal() const { return testsupport::ReadLines(journalPath); }
     // Waits until the journal holds `count` lines; false when they do not come.
     bool AwaitJournalLines(std::size_t count) const {
         const auto until = std::chrono::steady_clock::now() + testsupport::kPatience;
