@@ -11,6 +11,9 @@ const char kSummary[] =
     "The Sequora window: builds experiment item lists and plays them as trials against the\n"
     "Galdera server. FILE.cfg is opened into the list at start-up.\n";
 
+// Ten minutes: any picture worth waiting for is there by then.
+constexpr int kLongestScreenshotWaitMs = 600000;
+
 void Describe(CLI::App& app, WindowOptions& options) {
     app.description(kSummary);
     app.footer(std::string("\n") + kWindowUsage + "\n");
@@ -28,7 +31,7 @@ void Describe(CLI::App& app, WindowOptions& options) {
                    "let the window work MS milliseconds (e.g. into a run begun with --start) before the "
                    "picture is taken")
         ->type_name("MS")
-        ->check(CLI::NonNegativeNumber)
+        ->check(CLI::Range(0, kLongestScreenshotWaitMs).description(""))
         ->needs(screenshot)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("FILE.cfg", options.file, "an item list to open")->type_name("");
