@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "app/gui/ConsolePrompter.h"
 #include "app/gui/SequoraDlg.h"
 
 namespace sequora::gui {
@@ -24,7 +25,10 @@ int Sequora::Run(const WindowOptions& options) {
 }
 
 int Sequora::RenderScreenshot(const WindowOptions& options) {
-    SequoraDlg window;
+    // A box would wait for a click that never comes: what the window has to say goes to stderr.
+    SequoraDlgOptions windowOptions;
+    windowOptions.prompter = std::make_unique<ConsolePrompter>(std::cerr);
+    SequoraDlg window(std::move(windowOptions));
     window.show();
     window.ApplyStartOptions(options);
     // The picture shows the whole list: the window reads it between turns of the event loop.

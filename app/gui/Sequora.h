@@ -19,7 +19,7 @@ public:
     int Run(const WindowOptions& options);
     /// Renders the main window as it looks right after start-up (the command line carried
     /// out), or options.screenshotAfterMs later, into the PNG file of options.screenshot;
-    /// returns the exit status (0 when the file was written).
+    /// returns the exit status (0 when the file was written). Messages go to stderr.
     int RenderScreenshot(const WindowOptions& options);
 };
 

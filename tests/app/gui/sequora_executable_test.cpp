@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <cstdio>
 
+#include "app/core/RunMessages.h"
 #include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
@@ -46,6 +47,19 @@ TEST(SequoraExecutableTest, ScreenshotRendersTheStartUpWindowAndExits) {
     options.logFilePath = dir.File("client.log");
     const SequoraDlg window(std::move(options));
     EXPECT_EQ(image.size(), window.size());
+}
+
+TEST(SequoraExecutableTest, APictureOfARefusedStartNamesTheRefusalInsteadOfWaitingForAClick) {
+    testsupport::TempDir dir;
+    const QString picture = QString::fromStdString(dir.File("window.png"));
+    QString errors;
+    ASSERT_EQ(RunSequora({QStringLiteral("--start"), QStringLiteral("--screenshot"), picture,
+                          QStringLiteral(SEQUORA_SOURCE_DIR "/examples/demo.cfg")},
+                         &errors, QString::fromStdString(dir.Path())),
+              0);
+    EXPECT_TRUE(errors.contains(QString::fromLatin1(sequora::run_messages::kStartNeedsConnection)))
+        << errors.toStdString();
+    EXPECT_FALSE(QImage(picture).isNull());
 }
 
 TEST(SequoraExecutableTest, UnknownArgumentsAndAnUnwritablePictureFail) {
