@@ -19,7 +19,7 @@ fi
 mapfile -t files < <(list_sources)
 
 # Headers the build generates: they are included by path like the sources.
-generated_headers() { echo comlux/ComluxExport.h; }
+generated_headers() { printf "%s\n" comlux/ComluxExport.h comlux/Version.h; }
 
 # The first input is the list of sources and generated headers (to tell whether a quoted
 # include names one of them from the top of the tree); the rest are the sources themselves.

@@ -13,6 +13,9 @@ packages=(
   fonts-dejavu-core
   iproute2 xvfb xauth
   dpkg-dev file help2man desktop-file-utils
+  ccache libcpp-httplib-dev nlohmann-json3-dev
+  pybind11-dev python3-dev python3-numpy python3-pytest
+  debhelper fakeroot lintian abigail-tools shared-mime-info
 )
 
 missing=()
