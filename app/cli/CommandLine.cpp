@@ -13,16 +13,18 @@ const char kSynopsis[] =
     "usage: sequora-run [--server NAME] [--trials N | --continuous] [--seed N] [--journal PATH]\n"
     "                   [--partial] [--log PATH] FILE.cfg\n"
     "       sequora-run --list FILE.cfg\n"
-    "       sequora-run --save OUT.cfg FILE.cfg\n";
+    "       sequora-run --save OUT.cfg FILE.cfg\n"
+    "       sequora-run --report JOURNAL.tsv\n";
 
 const char kSummary[] =
     "Runs the item list of FILE.cfg against the Galdera server NAME (default: this\n"
     "computer) for N trials (default 1) or until Ctrl-C; --list prints the rows,\n"
-    "--save writes the list back in the standard layout.\n";
+    "--save writes the list back in the standard layout, --report prints the timing\n"
+    "summary of a saved run journal.\n";
 
 // The arguments as given, before their values are checked.
 struct GivenArgs {
-    std::string server, trials, seed, journal, log, save;
+    std::string server, trials, seed, journal, log, save, report;
     bool continuous = false, list = false, partial = false;
     std::vector<std::string> files;
 };
@@ -31,8 +33,8 @@ struct GivenArgs {
 const char* const kRunOptions[] = {"--server", "--trials", "--continuous", "--seed", "--journal", "--log"};
 // The options that take a value, with the word shown when the value is missing.
 const std::pair<const char*, const char*> kValueOptions[] = {
-    {"--server", "a value"},  {"--trials", "a value"}, {"--seed", "a value"},
-    {"--journal", "a value"}, {"--log", "a value"},    {"--save", "OUT.cfg"}};
+    {"--server", "a value"}, {"--trials", "a value"}, {"--seed", "a value"},      {"--journal", "a value"},
+    {"--log", "a value"},    {"--save", "OUT.cfg"},   {"--report", "JOURNAL.tsv"}};
 
 void Describe(CLI::App& app, GivenArgs& given) {
     app.description(kSummary);
@@ -54,6 +56,8 @@ void Describe(CLI::App& app, GivenArgs& given) {
     value("--log", given.log, "PATH", "the client log file (default: beside the executable)");
     app.add_flag("--list", given.list, "print the loaded rows as JSON arrays, run nothing");
     value("--save", given.save, "OUT.cfg", "write the loaded list to OUT.cfg in the standard layout");
+    value("--report", given.report, "JOURNAL.tsv",
+          "print the timing summary of a saved run journal (exit 4 when it is cut short)");
     app.add_option("FILE.cfg", given.files, "the item list")->type_name("");
     // Unknown options are reported in this program's own words below.
     app.allow_extras();
@@ -136,6 +140,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
     const bool saveGiven = app.count("--save") > 0;
     if (given.list && saveGiven) return Failure("only one of --list and --save may be given");
+    const bool reportGiven = app.count("--report") > 0;
+    if (reportGiven && (given.list || saveGiven)) return Failure("--report excludes --list and --save");
     if (given.list) options.mode = Mode::List;
     if (saveGiven) options.mode = Mode::Save;
 
@@ -143,6 +149,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     for (const char* name : kRunOptions) runOptionGiven = runOptionGiven || app.count(name) > 0;
     if (trialsGiven && options.continuous) return Failure("--trials and --continuous exclude each other");
     if (options.mode != Mode::Run && runOptionGiven) return Failure("--list and --save take no run options");
+    if (reportGiven) {
+        if (runOptionGiven) return Failure("--report takes no run options");
+        if (!given.files.empty()) return Failure("--report takes no FILE.cfg");
+        options.mode = Mode::Report;
+        options.reportPath = given.report;
+        ParseResult result;
+        result.ok = true;
+        result.options = options;
+        return result;
+    }
     if (given.files.size() != 1)
         return Failure(given.files.empty() ? "FILE.cfg is missing" : "only one FILE.cfg may be given");
     options.cfgPath = given.files.front();

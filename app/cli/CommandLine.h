@@ -8,7 +8,7 @@
 namespace sequora::cli {
 
 /// What sequora-run was asked to do.
-enum class Mode { Run, List, Save, Help };
+enum class Mode { Run, List, Save, Report, Help };
 
 /// The parsed command line of sequora-run.
 struct Options {
@@ -22,6 +22,7 @@ struct Options {
     std::string logPath;                ///< empty: beside the executable
     std::string cfgPath;                ///< the item list to run, list or save
     std::string outPath;                ///< --save's output file
+    std::string reportPath;             ///< --report's journal
 };
 
 /// Either the options or the reason the command line is unusable.

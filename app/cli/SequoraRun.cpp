@@ -16,6 +16,7 @@
 #include "app/cli/ConsoleObserver.h"
 #include "app/cli/InterruptWatcher.h"
 #include "app/cli/ItemFileLoad.h"
+#include "app/cli/JournalReport.h"
 #include "app/cli/ListSave.h"
 #include "app/core/ComluxCommandSender.h"
 #include "app/core/ItemList.h"
@@ -158,6 +159,7 @@ int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& cl
     // The runner is about to go: a late Ctrl-C must not reach it any more.
     if (watcher) watcher->OnInterrupt({});
     const auto end = console.End();
+    if (end && !end->timing.empty()) console.Print(end->timing);
     return end && end->how == RunEnd::ConnectionLost ? kExitRunFailed : kExitDone;
 }
 
@@ -213,6 +215,7 @@ int SequoraRun(const std::vector<std::string>& args, std::ostream& out, std::ost
         case Mode::Help: out << HelpText(); return kExitDone;
         case Mode::List: return ListItems(options.cfgPath, out, err);
         case Mode::Save: return SaveItems(options.outPath, options.cfgPath, err);
+        case Mode::Report: return ReportJournal(options.reportPath, out, err);
         case Mode::Run: break;
     }
     return RunItemList(options, err, watcher);

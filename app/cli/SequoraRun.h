@@ -14,7 +14,7 @@ enum ExitStatus : int {
     kExitConnectionFailed = 1,  ///< also: Ctrl-C while connecting, or the worker could not be started
     kExitBadUsage = 2,          ///< also: FILE.cfg cannot be read, or the journal cannot be written
     kExitRunFailed = 3,         ///< the run ended early: a command could not be sent or answered
-    kExitReadInPart = 4,        ///< FILE.cfg was read only in part
+    kExitReadInPart = 4,        ///< FILE.cfg was read only in part, or --report's journal is cut short
 };
 
 /// sequora-run as a whole: parses `args` (without the program name), then lists, saves

@@ -8,8 +8,6 @@ namespace sequora {
 
 namespace {
 
-const char kTitleLine[] = "# sequora run journal\n";
-const char kColumnsLine[] = "trial\trow\taction\ttext\tdue_ms\tsent_ms\tanswered_ms\tstatus\n";
 const char kEmptyField[] = "-";
 
 const char* ActionWord(JournalAction action) {
@@ -55,6 +53,10 @@ RunJournal::~RunJournal() {
 }
 
 bool RunJournal::Open(const std::string& path, std::string& reason) {
+    if (path.empty()) {
+        mWriter = std::thread(&RunJournal::WriteAll, this);
+        return true;
+    }
     mFile = std::fopen(path.c_str(), "wb");
     if (mFile == nullptr) {
         reason = std::strerror(errno);
@@ -84,7 +86,7 @@ void RunJournal::Close() {
     }
     mQueued.notify_one();
     mWriter.join();
-    std::fclose(mFile);
+    if (mFile != nullptr) std::fclose(mFile);
     mFile = nullptr;
 }
 
@@ -121,6 +123,7 @@ void RunJournal::WriteAll() {
         }
         for (const Entry& entry : batch) {
             const std::string text = Format(entry);
+            if (mFile == nullptr) continue;
             std::fwrite(text.data(), 1, text.size(), mFile);
             std::fflush(mFile);
         }
@@ -134,21 +137,31 @@ std::string RunJournal::Format(const Entry& entry) {
     if (const auto* begin = std::get_if<Beginning>(&entry)) {
         mRunStart = begin->runStart;
         const JournalHeader& h = begin->header;
-        return std::string(kTitleLine) + "# started " + IsoLocalTime(h.started) + "  server " +
+        return std::string(kJournalTitleLine) + "\n# started " + IsoLocalTime(h.started) + "  server " +
                HeaderField(h.server) + "  file " + HeaderField(h.listFile) + "  seed " +
                std::to_string(h.seed) + "  trials " +
-               (h.continuous ? std::string("continuous") : std::to_string(h.trials)) + "\n" + kColumnsLine;
+               (h.continuous ? std::string("continuous") : std::to_string(h.trials)) + "\n" +
+               kJournalColumnsLine + "\n";
     }
     if (const auto* end = std::get_if<Ending>(&entry)) {
-        return std::string("# ended ") + RunEndWord(end->how) + "  after " +
+        mTimingLine = TimingLine(mTally.Timing());
+        return mTimingLine + "\n# ended " + RunEndWord(end->how) + "  after " +
                Milliseconds(end->at, mRunStart) + " ms\n";
     }
     const auto& line = std::get<JournalLine>(entry);
     const bool delay = line.action == JournalAction::Delay;
-    return std::to_string(line.trial) + "\t" + std::to_string(line.row) + "\t" + ActionWord(line.action) +
-           "\t" + OneLine(line.text) + "\t" + Milliseconds(line.due, mRunStart) + "\t" +
-           Milliseconds(line.sent, mRunStart) + "\t" + (delay ? "" : Milliseconds(line.answered, mRunStart)) +
-           "\t" + line.status + "\n";
+    std::string text = std::to_string(line.trial) + "\t" + std::to_string(line.row) + "\t" +
+                       ActionWord(line.action) + "\t" + OneLine(line.text) + "\t" +
+                       Milliseconds(line.due, mRunStart) + "\t" + Milliseconds(line.sent, mRunStart) + "\t" +
+                       (delay ? "" : Milliseconds(line.answered, mRunStart)) + "\t" + line.status;
+    // The summary is gathered from the lines as written, so that a saved journal read back
+    // gives the same summary.
+    mTally.Take(text);
+    return text + "\n";
+}
+
+std::string RunJournal::Timing() const {
+    return mTimingLine;
 }
 
 std::string RunJournal::IsoLocalTime(std::chrono::system_clock::time_point time) {

@@ -12,6 +12,7 @@
 
 #include "app/core/RunClock.h"
 #include "app/core/RunObserver.h"
+#include "app/core/TimingSummary.h"
 
 namespace sequora {
 
@@ -47,6 +48,7 @@ struct JournalHeader {
 ///     trial	row	action	text	due_ms	sent_ms	answered_ms	status
 ///     1	1	event	 -PostEvent "Tone on" 0 0	0.000	0.012	0.049	ok
 ///     1	1	delay	200	0.049	200.051		ok
+///     # timing  lateness_ms median 0 p99 0 max 0  answer_ms median 0.037 p99 0.037 max ...
 ///     # ended completed  after 200.051 ms
 ///
 /// Times are milliseconds since the run's start on the monotonic clock, three decimals. A tab,
@@ -66,18 +68,23 @@ public:
     RunJournal& operator=(const RunJournal&) = delete;
 
     /// Opens (replaces) the file and starts the writing thread; false with the system's
-    /// reason when the file cannot be opened.
+    /// reason when the file cannot be opened. An empty path writes no file: the journal then
+    /// only gathers the run's timing.
     bool Open(const std::string& path, std::string& reason);
     /// Queues the three header lines; the times of later lines count from `runStart`.
     void Begin(const JournalHeader& header, RunClock::TimePoint runStart);
     /// Queues one line.
     void Add(JournalLine line);
-    /// Queues the closing line: how the run ended and when.
+    /// Queues the closing lines: the timing summary, then how the run ended and when.
     void End(RunEnd how, RunClock::TimePoint at);
     /// Writes out everything queued, closes the file and ends the writing thread.
     void Close();
 
     /// "2024-05-01T14:03:22.123+02:00": local time with milliseconds and the offset from UTC.
+    /// The timing line written before the closing line ("# timing  lateness_ms ..."); empty
+    /// until Close has written it.
+    std::string Timing() const;
+
     static std::string IsoLocalTime(std::chrono::system_clock::time_point time);
 
 private:
@@ -97,6 +104,8 @@ private:
 
     std::FILE* mFile = nullptr;       // written by the writing thread between Open and Close
     RunClock::TimePoint mRunStart{};  // written by the writing thread
+    JournalTally mTally;              // written by the writing thread
+    std::string mTimingLine;          // written by the writing thread, read after Close
     std::thread mWriter;
     std::mutex mLock;  // guards the three members below
     std::condition_variable mQueued;

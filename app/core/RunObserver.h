@@ -42,6 +42,7 @@ struct RunEndInfo {
     /// connection itself is still up.
     SendFailure failure = SendFailure::ConnectionLost;
     std::chrono::nanoseconds elapsed{0};  ///< from the run's start to its end
+    std::string timing;                   ///< the run's timing summary, the journal's "# timing" line
 };
 
 /// What the host of a trial runner (the window or sequora-run) does for the worker.

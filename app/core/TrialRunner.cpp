@@ -50,7 +50,7 @@ struct TrialRunner::RunToken {
     // Written by Start before the worker exists, then read by the worker only.
     std::optional<std::uint32_t> seed;
     JournalSettings journalSettings;
-    std::unique_ptr<RunJournal> journal;  // null when the run writes none
+    std::unique_ptr<RunJournal> journal;  // without a file when the run writes none
     bool realtime = false;
     std::shared_ptr<RunToken> previous;  // the run before, whose resets must go out first
 };
@@ -107,14 +107,13 @@ bool TrialRunner::Start(const std::function<void()>& readForm) {
         run->seed = mSeed;
         run->journalSettings = mJournal;
         run->realtime = mRealtime;
-        if (!mJournal.path.empty()) {
-            auto journal = std::make_unique<RunJournal>();
-            std::string reason;
-            if (journal->Open(mJournal.path, reason)) {
-                run->journal = std::move(journal);
-            } else {
-                refusal = run_messages::JournalNotWritable(mJournal.path, reason);
-            }
+        // Without a file the journal still gathers the run's timing.
+        auto journal = std::make_unique<RunJournal>();
+        std::string reason;
+        if (journal->Open(mJournal.path, reason)) {
+            run->journal = std::move(journal);
+        } else {
+            refusal = run_messages::JournalNotWritable(mJournal.path, reason);
         }
         if (refusal.empty()) {
             JoinFinishedWorkersLocked();
@@ -282,8 +281,8 @@ void TrialRunner::BeginRun(Play& play, const RealtimeGrant& grant) {
     const int trialCount = mTrialCount;
     const bool continuous = mRunContinuously;
     if (!mClosing) {
-        mObserver.RunStarted(RunStartInfo{play.seed, trialCount, continuous,
-                                          run.journal ? run.journalSettings.path : "", grant});
+        mObserver.RunStarted(
+            RunStartInfo{play.seed, trialCount, continuous, run.journalSettings.path, grant});
     }
     play.start = play.due = mClock.Now();
     if (run.journal) {
@@ -361,6 +360,7 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
         if (play.pendingDelay) run.journal->Add(std::move(*play.pendingDelay));
         run.journal->End(info.how, end);
         run.journal->Close();
+        info.timing = run.journal->Timing();
     }
     info.trial = play.trial;
     info.row = play.row;

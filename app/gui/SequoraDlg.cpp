@@ -35,6 +35,7 @@
 #include "app/gui/JournalFiles.h"
 #include "app/gui/ListEdit.h"
 #include "app/gui/StatusTexts.h"
+#include "app/gui/TimingDialog.h"
 #include "comlux/HostNames.h"
 
 void InitSequoraResources();
@@ -246,6 +247,11 @@ void SequoraDlg::BuildStatusBar(const QSize& templatePixels) {
     mStatusBar->addPermanentWidget(mLoadCancel);
     mLoadStatus->hide();
     mLoadCancel->hide();
+    mTimingButton = new QPushButton(QString::fromLatin1(status_texts::kTiming), mStatusBar);
+    mTimingButton->setFocusPolicy(Qt::NoFocus);
+    connect(mTimingButton, &QPushButton::clicked, this, &SequoraDlg::ShowRunTiming);
+    mStatusBar->addPermanentWidget(mTimingButton);
+    mTimingButton->hide();
     mElapsedTimer = new QTimer(this);
     mElapsedTimer->setInterval(std::chrono::milliseconds(250));
     connect(mElapsedTimer, &QTimer::timeout, this, &SequoraDlg::ShowRunStatus);
@@ -825,6 +831,8 @@ void SequoraDlg::OnStart() {
 
 void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
     mRun.Started(info.seed, info.trialCount, info.continuous, info.journalPath);
+    mRunJournalPath = info.journalPath;
+    mTimingButton->hide();
     mRunStartedAt = mClock->Now();
     // The list shows the run's row; the user's own highlight waits for the run's end.
     mListView->setSelectionMode(QAbstractItemView::NoSelection);
@@ -845,6 +853,7 @@ void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
                     : info.how == RunEnd::ConnectionLost ? End::Failed
                                                          : End::Closed;
     mRun.Ended(how, info.trial, info.row, info.message, info.elapsed);
+    mTimingButton->setVisible(!mRunJournalPath.empty());
     mElapsedTimer->stop();
     mListView->setSelectionMode(QAbstractItemView::SingleSelection);
     ShowRemembered();
@@ -863,6 +872,17 @@ void SequoraDlg::ShowRunStatus() {
     const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(mClock->Now() - mRunStartedAt);
     mRunStatus->setText(FromLocal(mRun.Text(elapsed)));
     mRunDetails->SetFullText(FromLocal(mRun.Details()));
+}
+
+void SequoraDlg::ShowRunTiming() {
+    const SavedJournal journal = ReadSavedJournal(mRunJournalPath);
+    if (!journal.readable) {
+        ShowMessage("The run journal " + mRunJournalPath + " cannot be read: " + journal.problem + ".");
+        return;
+    }
+    auto* dialog = new TimingDialog(journal, FromLocal(mRunJournalPath), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void SequoraDlg::HighlightRunRow(int row) {

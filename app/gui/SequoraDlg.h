@@ -196,6 +196,7 @@ private:
     void OnRunEnded(const RunEndInfo& info);
     void ShowRunStatus();
     void HighlightRunRow(int row);
+    void ShowRunTiming();
 
     bool ListEditsAllowed() const;
     void ApplyRunControls();
@@ -221,6 +222,8 @@ private:
     QLabel* mLoadStatus = nullptr;
     QPushButton* mLoadCancel = nullptr;
     QTimer* mElapsedTimer = nullptr;
+    QPushButton* mTimingButton = nullptr;  // shown after a run that wrote a journal
+    std::string mRunJournalPath;           // the last run's journal, empty when it wrote none
     sequora::gui::RunStatus mRun;
     RunClock::TimePoint mRunStartedAt{};
 

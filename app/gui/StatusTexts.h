@@ -22,6 +22,8 @@ inline constexpr const char kConnectRequestsFailed[] = "no answer to the request
 std::string Loading(const std::string& fileName, int percent, int items);
 /// The caption of the button that cancels a load.
 inline constexpr const char kCancelLoad[] = "Cancel";
+/// The caption of the button that opens the last run's timing report.
+inline constexpr const char kTiming[] = "Timing";
 
 /// A time span as hours, minutes and seconds: "00:01:23" (hours grow beyond two digits).
 std::string Elapsed(std::chrono::nanoseconds span);

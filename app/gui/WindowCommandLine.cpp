@@ -34,7 +34,15 @@ void Describe(CLI::App& app, WindowOptions& options) {
         ->check(CLI::Range(0, kLongestScreenshotWaitMs).description(""))
         ->needs(screenshot)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option("FILE.cfg", options.file, "an item list to open")->type_name("");
+    auto* file = app.add_option("FILE.cfg", options.file, "an item list to open")->type_name("");
+    app.add_option("--timing", options.timing,
+                   "show the timing report of a saved run journal (with --screenshot: render it there)")
+        ->type_name("JOURNAL.tsv")
+        ->excludes(file)
+        ->excludes("--connect")
+        ->excludes("--start")
+        ->excludes("--screenshot-after")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ struct WindowOptions {
     std::string file;           ///< FILE.cfg to open into the list; empty for none
     std::string screenshot;     ///< --screenshot FILE.png: render the window there and exit
     int screenshotAfterMs = 0;  ///< --screenshot-after MS: let the window work this long first
+    std::string timing;         ///< --timing JOURNAL.tsv: show (or render) that run's timing instead
 };
 
 /// The outcome of reading the command line: the options, or the exit status to end with
@@ -27,7 +28,7 @@ struct WindowCommandLine {
 /// The usage line printed with every complaint about the arguments.
 inline constexpr const char kWindowUsage[] =
     "usage: sequora [--server NAME] [--connect] [--start] [--screenshot FILE.png [--screenshot-after MS]] "
-    "[FILE.cfg]";
+    "[FILE.cfg]\n       sequora --timing JOURNAL.tsv [--screenshot FILE.png]";
 
 /// Reads the arguments after the program name. Help goes to `out`; a complaint about the
 /// arguments, with the usage line, to `err`.

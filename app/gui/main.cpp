@@ -1,9 +1,24 @@
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/gui/Sequora.h"
+#include "app/gui/TimingDialog.h"
 #include "app/gui/WindowCommandLine.h"
+
+namespace {
+
+// Whether Qt will find a screen: a platform chosen outright, or an X or Wayland display.
+bool DisplayAvailable() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Read before Qt starts, so that --help and bad usage need no display.
@@ -11,9 +26,20 @@ int main(int argc, char** argv) {
     const sequora::gui::WindowCommandLine commandLine =
         sequora::gui::ParseWindowCommandLine(args, std::cout, std::cerr);
     if (!commandLine.options) return commandLine.exitStatus;
+    const sequora::gui::WindowOptions& options = *commandLine.options;
+
+    const bool timing = !options.timing.empty();
+    if (timing && !DisplayAvailable()) {
+        if (options.screenshot.empty()) {
+            std::cerr << sequora::gui::NoDisplayLine(options.timing) << std::endl;
+            return 2;
+        }
+        // A picture needs no screen.
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
 
     int qtArgc = 1;
     sequora::gui::Sequora application(qtArgc, argv);
-    const sequora::gui::WindowOptions& options = *commandLine.options;
+    if (timing) return sequora::gui::ShowJournalTiming(options.timing, options.screenshot, std::cerr);
     return options.screenshot.empty() ? application.Run(options) : application.RenderScreenshot(options);
 }

@@ -57,7 +57,8 @@ TEST_F(SequoraRunTest, PlaysTheListAndTheServerReceivesExactlyItsCommands) {
     EXPECT_THAT(lines[0], MatchesRegex("seed [0-9]+"));
     EXPECT_THAT(lines[1], StartsWith("realtime: "));
     EXPECT_THAT(std::vector<std::string>(lines.begin() + 2, lines.end()),
-                ElementsAre("trial 1/2", "trial 2/2", "Trials Completed"));
+                ElementsAre("trial 1/2", "trial 2/2", "Trials Completed",
+                            StartsWith("# timing  lateness_ms median ")));
 
     const std::vector<std::string> trial = {" -PostEvent \"Tone on\" 0 0", "-SetDIOPortBits AcqSystem1 0 8",
                                             "-StartRecording", " -PostEvent \"\" 0 0",

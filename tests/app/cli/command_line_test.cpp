@@ -76,6 +76,10 @@ TEST(CommandLine, UnusableCommandLinesAreExplainedInOneLine) {
         {{"--list", "--save", "o.cfg", "a.cfg"}, "only one of --list and --save may be given"},
         {{"--list", "--trials", "3", "a.cfg"}, "--list and --save take no run options"},
         {{"--save", "o.cfg", "--seed", "3", "a.cfg"}, "--list and --save take no run options"},
+        {{"--report"}, "--report needs JOURNAL.tsv"},
+        {{"--report", "j.tsv", "--list", "a.cfg"}, "--report excludes --list and --save"},
+        {{"--report", "j.tsv", "--trials", "2"}, "--report takes no run options"},
+        {{"--report", "j.tsv", "a.cfg"}, "--report takes no FILE.cfg"},
     };
     for (const auto& [args, error] : cases) {
         const auto result = ParseCommandLine(args);
@@ -87,7 +91,7 @@ TEST(CommandLine, UnusableCommandLinesAreExplainedInOneLine) {
 TEST(CommandLine, HelpNamesEveryOption) {
     const std::string help = HelpText();
     for (const char* option : {"--server", "--trials", "--continuous", "--seed", "--journal", "--partial",
-                               "--log", "--list", "--save", "--help", "FILE.cfg"}) {
+                               "--log", "--list", "--save", "--report", "--help", "FILE.cfg"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

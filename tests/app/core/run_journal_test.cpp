@@ -92,7 +92,10 @@ TEST_F(RunJournalTest, ASmallListGivesOneLinePerCommandAndDelayWithTheirTimes) {
                     "2\t1\tdelay\t200\t205.000\t405.000\t\tok",
                     "2\t2\tbit\t-SetDIOPortBits AcqSystem1 0 8\t405.000\t405.000\t405.000\tok",
                     "2\t2\tcommand\t-StartRecording\t405.000\t405.000\t405.000\tok",
-                    "2\t2\tdelay\t5\t405.000\t410.000\t\tok", "# ended completed  after 410.000 ms"));
+                    "2\t2\tdelay\t5\t405.000\t410.000\t\tok",
+                    "# timing  lateness_ms median 0 p99 0 max 0  answer_ms median 0 p99 0 max 0  "
+                    "overshoot_ms median 0 p99 0 max 0",
+                    "# ended completed  after 410.000 ms"));
     ASSERT_EQ(observer.Starts().size(), 1u);
     EXPECT_EQ(observer.Starts()[0].journalPath, journalPath);
 }
@@ -106,9 +109,13 @@ TEST_F(RunJournalTest, EveryWayARunEndsHasItsEndedLine) {
     runner->Stop();
     runner->WaitForWorkers();
     auto lines = Journal();
-    ASSERT_EQ(lines.size(), 6u);
+    ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[4], "1\t1\tdelay\t1000\t0.000\t0.000\t\tstopped");
-    EXPECT_EQ(lines[5], "# ended stopped  after 0.000 ms");
+    EXPECT_EQ(lines[5],
+              "# timing  lateness_ms median 0 p99 0 max 0  answer_ms median 0 p99 0 max 0  "
+              "overshoot_ms median - p99 - max -")
+        << "a delay cut short by Stop did not overrun";
+    EXPECT_EQ(lines[6], "# ended stopped  after 0.000 ms");
 
     ASSERT_TRUE(runner->Start());
     ASSERT_TRUE(clock.AwaitWait(2));
@@ -122,10 +129,27 @@ TEST_F(RunJournalTest, EveryWayARunEndsHasItsEndedLine) {
     ASSERT_TRUE(runner->Start());
     runner->WaitForWorkers();
     lines = Journal();
-    ASSERT_EQ(lines.size(), 5u);
+    ASSERT_EQ(lines.size(), 6u);
     EXPECT_THAT(lines[1], HasSubstr("  file -  seed "));
     EXPECT_THAT(lines[3], EndsWith("\tconnection lost"));
-    EXPECT_EQ(lines[4], "# ended connection lost  after 0.000 ms");
+    EXPECT_EQ(lines[5], "# ended connection lost  after 0.000 ms");
+}
+
+TEST_F(RunJournalTest, TheRunReportsItsTimingLineAlsoWithoutAJournalFile) {
+    items.AddItemRow(EventRow("A", "20"));
+    ASSERT_TRUE(runner->Start());
+    runner->WaitForWorkers();
+    const auto lines = Journal();
+    ASSERT_GE(lines.size(), 2u);
+    ASSERT_EQ(observer.Ends().size(), 1u);
+    EXPECT_EQ(observer.Ends()[0].timing, lines[lines.size() - 2]);
+    EXPECT_THAT(lines[lines.size() - 2], HasSubstr("# timing  lateness_ms median 0 "));
+
+    runner->SetJournal({"", "rig", ""});
+    ASSERT_TRUE(runner->Start());
+    runner->WaitForWorkers();
+    ASSERT_EQ(observer.Ends().size(), 2u);
+    EXPECT_EQ(observer.Ends()[1].timing, observer.Ends()[0].timing);
 }
 
 TEST_F(RunJournalTest, LinesReachTheFileWhileTheRunGoesOn) {
@@ -143,7 +167,7 @@ TEST_F(RunJournalTest, TextsThatWouldBreakARecordApartAreEscaped) {
     ASSERT_TRUE(runner->Start());
     runner->WaitForWorkers();
     const auto lines = Journal();
-    ASSERT_EQ(lines.size(), 6u);
+    ASSERT_EQ(lines.size(), 7u);
     EXPECT_THAT(lines[1], HasSubstr("  server rig\\t2  file /my lists/x.cfg  "));
     EXPECT_EQ(lines[3], "1\t1\tcommand\t-LogMessage a\\tb\\nc\\rd 1\t0.000\t0.000\t0.000\tok");
     EXPECT_THAT(log.Sends(), ElementsAre("-LogMessage a\tb\nc\rd 1")) << "the command itself is unchanged";

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/core/RunMessages.h"
+#include "app/gui/TimingDialog.h"
 #include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
@@ -225,6 +226,20 @@ TEST_F(WindowRunTest, CompletedRunNamesItsSeedAndTheJournalItWrote) {
     EXPECT_NE(written.find("# sequora run journal"), std::string::npos) << journal.toStdString();
     EXPECT_NE(written.find(" -PostEvent \"Tone on\" 0 0"), std::string::npos);
     EXPECT_NE(written.find("# ended completed"), std::string::npos);
+
+    // The Timing button opens the report of that journal.
+    QPushButton* timing = nullptr;
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (button->text() == "Timing") timing = button;
+    }
+    ASSERT_NE(timing, nullptr);
+    ASSERT_TRUE(timing->isVisible());
+    timing->click();
+    const auto* report = window->findChild<TimingDialog*>();
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->Figures("lateness").endsWith(" \u00b7 2 commands"))
+        << report->Figures("lateness").toStdString();
+    EXPECT_TRUE(report->Caption().contains(" \u00b7 file - \u00b7 ")) << report->Caption().toStdString();
 }
 
 TEST_F(WindowRunTest, ServerGoneMidRunEndsTheRunAndTheConnection) {
