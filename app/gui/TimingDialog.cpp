@@ -29,6 +29,7 @@ constexpr int kLeftMargin = 44;
 constexpr int kRightMargin = 16;
 constexpr int kBottomMargin = 22;
 constexpr int kMarkRows = 3;
+constexpr int kDialogWidthInChars = 110;
 
 QString Text(const std::string& text) {
     return QString::fromUtf8(text.c_str());
@@ -158,10 +159,14 @@ TimingDialog::TimingDialog(const SavedJournal& journal, const QString& journalPa
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    // Wide enough for the axis to read, whatever the caption's length.
+    resize(std::max(sizeHint().width(), kDialogWidthInChars * fontMetrics().averageCharWidth()),
+           sizeHint().height());
 }
 
 QLabel* TimingDialog::AddMeasure(const QString& title, const TimingSamples& samples, const char* unit,
                                  bool chart) {
+    if (layout()->count() > 1) static_cast<QVBoxLayout*>(layout())->addSpacing(fontMetrics().height() / 2);
     auto* heading = new QLabel(title, this);
     QFont bold = heading->font();
     bold.setBold(true);
