@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/core/ControlServer.h"
+
 namespace sequora::cli {
 
 namespace {
@@ -24,17 +26,19 @@ const char kSummary[] =
 
 // The arguments as given, before their values are checked.
 struct GivenArgs {
-    std::string server, trials, seed, journal, log, save, report;
-    bool continuous = false, list = false, partial = false;
+    std::string server, trials, seed, journal, log, save, report, control, token;
+    bool continuous = false, list = false, partial = false, wait = false;
     std::vector<std::string> files;
 };
 
 // The options that only a run takes, as the parser names them.
-const char* const kRunOptions[] = {"--server", "--trials", "--continuous", "--seed", "--journal", "--log"};
+const char* const kRunOptions[] = {"--server", "--trials",  "--continuous", "--seed",         "--journal",
+                                   "--log",    "--control", "--wait",       "--control-token"};
 // The options that take a value, with the word shown when the value is missing.
 const std::pair<const char*, const char*> kValueOptions[] = {
-    {"--server", "a value"}, {"--trials", "a value"}, {"--seed", "a value"},      {"--journal", "a value"},
-    {"--log", "a value"},    {"--save", "OUT.cfg"},   {"--report", "JOURNAL.tsv"}};
+    {"--server", "a value"},     {"--trials", "a value"},      {"--seed", "a value"},
+    {"--journal", "a value"},    {"--log", "a value"},         {"--save", "OUT.cfg"},
+    {"--report", "JOURNAL.tsv"}, {"--control", "[ADDR:]PORT"}, {"--control-token", "FILE"}};
 
 void Describe(CLI::App& app, GivenArgs& given) {
     app.description(kSummary);
@@ -56,6 +60,13 @@ void Describe(CLI::App& app, GivenArgs& given) {
     value("--log", given.log, "PATH", "the client log file (default: beside the executable)");
     app.add_flag("--list", given.list, "print the loaded rows as JSON arrays, run nothing");
     value("--save", given.save, "OUT.cfg", "write the loaded list to OUT.cfg in the standard layout");
+    value("--control", given.control, "[ADDR:]PORT",
+          "serve the HTTP control API on PORT (0: any free one) of ADDR (default 127.0.0.1)");
+    app.add_flag("--wait", given.wait,
+                 "with --control: connect, then wait for POST /start before the first trial");
+    value("--control-token", given.token, "FILE",
+          "every control request needs \"Authorization: Bearer\" with the token in FILE (owner-only); "
+          "needed for an address other than loopback");
     value("--report", given.report, "JOURNAL.tsv",
           "print the timing summary of a saved run journal (exit 4 when it is cut short)");
     app.add_option("FILE.cfg", given.files, "the item list")->type_name("");
@@ -138,6 +149,22 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (!options.seed)
             return Failure("--seed needs a whole number from 0 to 4294967295, not \"" + given.seed + "\"");
     }
+    if (app.count("--control") > 0) {
+        const std::size_t colon = given.control.rfind(':');
+        const std::string port = colon == std::string::npos ? given.control : given.control.substr(colon + 1);
+        const auto number = WholeInteger(port);
+        if (!number || *number < 0 || *number > 65535)
+            return Failure("--control needs a port from 0 to 65535, not \"" + given.control + "\"");
+        options.controlPort = *number;
+        if (colon != std::string::npos) options.controlAddress = given.control.substr(0, colon);
+        if (options.controlAddress.empty()) return Failure("--control needs an address before the colon");
+        options.controlTokenPath = given.token;
+        if (!IsLoopbackAddress(options.controlAddress) && options.controlTokenPath.empty())
+            return Failure("--control on " + options.controlAddress + " needs --control-token FILE");
+    }
+    options.wait = given.wait;
+    if ((given.wait || app.count("--control-token") > 0) && !options.controlPort)
+        return Failure("--wait and --control-token need --control");
     const bool saveGiven = app.count("--save") > 0;
     if (given.list && saveGiven) return Failure("only one of --list and --save may be given");
     const bool reportGiven = app.count("--report") > 0;

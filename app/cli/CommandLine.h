@@ -13,16 +13,20 @@ enum class Mode { Run, List, Save, Report, Help };
 /// The parsed command line of sequora-run.
 struct Options {
     Mode mode = Mode::Run;
-    std::string server;                 ///< empty: this computer's name
-    int trials = 1;                     ///< trials to play unless `continuous`
-    bool continuous = false;            ///< repeat until interrupted
-    std::optional<std::uint32_t> seed;  ///< the run's random seed; none: taken from the clock
-    std::string journalPath;            ///< empty: no run journal
-    bool partial = false;               ///< run a list that was read only in part
-    std::string logPath;                ///< empty: beside the executable
-    std::string cfgPath;                ///< the item list to run, list or save
-    std::string outPath;                ///< --save's output file
-    std::string reportPath;             ///< --report's journal
+    std::string server;                        ///< empty: this computer's name
+    int trials = 1;                            ///< trials to play unless `continuous`
+    bool continuous = false;                   ///< repeat until interrupted
+    std::optional<std::uint32_t> seed;         ///< the run's random seed; none: taken from the clock
+    std::string journalPath;                   ///< empty: no run journal
+    bool partial = false;                      ///< run a list that was read only in part
+    std::string logPath;                       ///< empty: beside the executable
+    std::string cfgPath;                       ///< the item list to run, list or save
+    std::string outPath;                       ///< --save's output file
+    std::string reportPath;                    ///< --report's journal
+    std::optional<int> controlPort;            ///< --control [ADDR:]PORT: serve the control API
+    std::string controlAddress = "127.0.0.1";  ///< the control API's address
+    bool wait = false;                         ///< --wait: the first trial waits for POST /start
+    std::string controlTokenPath;              ///< --control-token FILE
 };
 
 /// Either the options or the reason the command line is unusable.

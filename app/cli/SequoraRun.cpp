@@ -14,6 +14,7 @@
 
 #include "app/cli/CommandLine.h"
 #include "app/cli/ConsoleObserver.h"
+#include "app/cli/ControlHost.h"
 #include "app/cli/InterruptWatcher.h"
 #include "app/cli/ItemFileLoad.h"
 #include "app/cli/JournalReport.h"
@@ -129,25 +130,59 @@ bool ConnectUnlessInterrupted(ServerSession& session, comlux::ComluxClient& clie
     return false;
 }
 
+// Starts the control API; kExitDone when it listens, else the exit status.
+int ServeControl(ControlHost& control, const Options& options, ConsoleObserver& console) {
+    ControlServerOptions serverOptions;
+    serverOptions.address = options.controlAddress;
+    serverOptions.port = *options.controlPort;
+    if (!options.controlTokenPath.empty()) {
+        std::string problem;
+        serverOptions.token = ReadControlToken(options.controlTokenPath, problem);
+        if (!problem.empty()) {
+            console.Print("sequora-run: " + problem);
+            return kExitBadUsage;
+        }
+    }
+    control.Control().SetFile(options.cfgPath);
+    std::string reason;
+    if (!control.Serve(serverOptions, reason)) {
+        console.Print("sequora-run: the control API " + reason);
+        return kExitBadUsage;
+    }
+    console.Print("control http://" + options.controlAddress + ":" + std::to_string(control.Port()));
+    return kExitDone;
+}
+
+// --wait: holds the run back until POST /start; false when a stop (or Ctrl-C) came first.
+bool WaitForStart(ControlHost& control, InterruptWatcher* watcher) {
+    if (watcher) watcher->OnInterrupt([&control] { control.Interrupt(); });
+    const bool start = control.WaitForStart();
+    if (watcher) watcher->OnInterrupt({});
+    return start;
+}
+
 // Plays the loaded list over a connected client; returns the exit status.
 int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& client,
                const std::string& server, const Options& options, ConsoleObserver& console,
-               InterruptWatcher* watcher) {
+               InterruptWatcher* watcher, ControlHost* control) {
     ComluxCommandSender sender(client);
     SteadyRunClock clock;
-    TrialRunner runner(items, sender, console, clock);
+    std::optional<ControlledObserver> controlled;
+    if (control) controlled.emplace(console, control->Control());
+    TrialRunner runner(items, sender, controlled ? static_cast<RunObserver&>(*controlled) : console, clock);
     runner.SetTrialCount(options.trials);
     runner.SetRunContinuously(options.continuous);
     runner.SetSeed(options.seed);
     runner.SetJournal({options.journalPath, server, options.cfgPath});
     runner.SetRealtime(true);
     if (!runner.Start()) return kExitConnectionFailed;
-    if (watcher) {
-        watcher->OnInterrupt([&runner, &console] {
-            runner.Stop();
-            console.Wake();
-        });
-    }
+    // Ctrl-C and the control API's stop are one and the same.
+    const auto stop = [&runner, &console] {
+        runner.Stop();
+        console.Wake();
+    };
+    if (watcher) watcher->OnInterrupt(stop);
+    if (control) control->Attach(&runner, stop);
     if (console.WaitForEnd() == ConsoleObserver::Waited::Woken) {
         // Ctrl-C: the run stops at once, but a command already sent may still wait for its
         // answer (or a reset for its own); past the grace the connection is closed under it.
@@ -156,8 +191,9 @@ int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& cl
             session.Disconnect();
     }
     runner.WaitForWorkers();
-    // The runner is about to go: a late Ctrl-C must not reach it any more.
+    // The runner is about to go: a late Ctrl-C or request must not reach it any more.
     if (watcher) watcher->OnInterrupt({});
+    if (control) control->Attach(nullptr, {});
     const auto end = console.End();
     if (end && !end->timing.empty()) console.Print(end->timing);
     return end && end->how == RunEnd::ConnectionLost ? kExitRunFailed : kExitDone;
@@ -192,12 +228,27 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
 
     ServerSession session(client);
     const std::string server = options.server.empty() ? ComputerName() : options.server;
+    std::unique_ptr<ControlHost> control;
+    if (options.controlPort) {
+        control = std::make_unique<ControlHost>();
+        if (const int served = ServeControl(*control, options, console); served != kExitDone) return served;
+        control->Control().SetConnecting(server);
+    }
     int status = kExitConnectionFailed;
     if (ConnectUnlessInterrupted(session, client, server, console, watcher)) {
-        status = PlayTrials(items, session, client, server, options, console, watcher);
+        if (control) control->Control().SetConnected(true, server);
+        if (!options.wait || WaitForStart(*control, watcher)) {
+            status = PlayTrials(items, session, client, server, options, console, watcher, control.get());
+        } else {
+            status = kExitDone;
+        }
     }
     // Also when not connected: the client then only logs that it was not.
     if (session.Connected() || status == kExitConnectionFailed) session.Disconnect();
+    if (control) {
+        control->Control().SetConnected(false, server);
+        control->Close();
+    }
     return status;
 }
 

@@ -80,6 +80,9 @@ TEST(CommandLine, UnusableCommandLinesAreExplainedInOneLine) {
         {{"--report", "j.tsv", "--list", "a.cfg"}, "--report excludes --list and --save"},
         {{"--report", "j.tsv", "--trials", "2"}, "--report takes no run options"},
         {{"--report", "j.tsv", "a.cfg"}, "--report takes no FILE.cfg"},
+        {{"--control", "10.1.2.3:8080", "a.cfg"}, "--control on 10.1.2.3 needs --control-token FILE"},
+        {{"--control", "70000", "a.cfg"}, "--control needs a port from 0 to 65535, not \"70000\""},
+        {{"--wait", "a.cfg"}, "--wait and --control-token need --control"},
     };
     for (const auto& [args, error] : cases) {
         const auto result = ParseCommandLine(args);

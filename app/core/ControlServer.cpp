@@ -1,0 +1,143 @@
+#include "app/core/ControlServer.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+namespace sequora {
+
+namespace {
+
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+const char kJsonType[] = "application/json";
+const char kEventStreamType[] = "text/event-stream";
+const char kBearerPrefix[] = "Bearer ";
+// How long POST /stop waits for the run's end: the resets' answers included.
+constexpr std::chrono::milliseconds kStopPatience = 10s;
+// How often a quiet event stream is checked for a client that went away.
+constexpr std::chrono::milliseconds kEventPoll = 500ms;
+
+void Answer(httplib::Response& response, int status, const std::string& body) {
+    response.status = status;
+    response.set_content(body, kJsonType);
+}
+
+void Fail(httplib::Response& response, int status, const std::string& message) {
+    Answer(response, status, Json{{"error", message}}.dump());
+}
+
+// A request's body: empty, or a JSON object without fields (sequora-run's actions take none).
+bool BodyIsEmpty(const httplib::Request& request, httplib::Response& response) {
+    if (request.body.empty()) return true;
+    const Json body = Json::parse(request.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) {
+        Fail(response, 400, "the body is not a JSON object");
+        return false;
+    }
+    if (!body.empty()) {
+        Fail(response, 400, "unknown field \"" + body.begin().key() + "\"");
+        return false;
+    }
+    return true;
+}
+
+std::string StatusJson(const ControlStatus& status) {
+    Json json{{"state", ControlStateWord(status.state)},
+              {"connected", status.connected},
+              {"server", status.server},
+              {"file", status.file},
+              {"trial", status.trial},
+              {"row", status.row},
+              {"rows", status.rows},
+              {"elapsed_ms", status.elapsedMs},
+              {"journal", status.journal}};
+    if (status.continuous) {
+        json["trials"] = "continuous";
+    } else {
+        json["trials"] = status.trials;
+    }
+    json["seed"] = status.seed ? Json(*status.seed) : Json(nullptr);
+    return json.dump();
+}
+
+}  // namespace
+
+struct ControlServer::Http {
+    httplib::Server server;
+};
+
+bool IsLoopbackAddress(const std::string& address) {
+    return address == "localhost" || address == "::1" || address.rfind("127.", 0) == 0;
+}
+
+ControlServer::ControlServer(RunControl& control) : mControl(control), mHttp(std::make_unique<Http>()) {}
+
+ControlServer::~ControlServer() {
+    Stop();
+}
+
+bool ControlServer::Start(const ControlServerOptions& options, std::string& reason) {
+    httplib::Server& server = mHttp->server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kMaxClients); };
+    server.set_payload_max_length(kMaxBodyBytes);
+    const std::string token = options.token;
+    server.set_pre_routing_handler([token](const httplib::Request& request, httplib::Response& response) {
+        if (token.empty() || request.get_header_value("Authorization") == kBearerPrefix + token)
+            return httplib::Server::HandlerResponse::Unhandled;
+        Fail(response, 401, "a valid \"Authorization: Bearer <token>\" header is needed");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (response.status == 413) Fail(response, 413, "the body is larger than 64 KiB");
+        if (response.status == 404) Fail(response, 404, "no such resource");
+    });
+
+    RunControl& control = mControl;
+    server.Get("/status", [&control](const httplib::Request&, httplib::Response& response) {
+        Answer(response, 200, StatusJson(control.Status()));
+    });
+    const auto action = [&server](const char* path, std::function<ControlReply()> act) {
+        server.Post(path, [act](const httplib::Request& request, httplib::Response& response) {
+            if (!BodyIsEmpty(request, response)) return;
+            const ControlReply reply = act();
+            Answer(response, reply.status, reply.body);
+        });
+    };
+    action("/start", [&control] { return control.Start(); });
+    action("/pause", [&control] { return control.Pause(); });
+    action("/continue", [&control] { return control.Continue(); });
+    action("/stop", [&control] { return control.Stop(kStopPatience); });
+    server.Get("/events", [&control](const httplib::Request&, httplib::Response& response) {
+        auto subscription = control.Subscribe();
+        response.set_chunked_content_provider(
+            kEventStreamType,
+            [subscription](std::size_t, httplib::DataSink& sink) {
+                const auto event = subscription->Next(kEventPoll);
+                if (!subscription->Open()) return false;
+                const std::string text = event ? "event: " + event->name + "\ndata: " + event->data + "\n\n"
+                                               : std::string(":\n\n");
+                return sink.write(text.data(), text.size());
+            },
+            [&control, subscription](bool) { control.Unsubscribe(subscription); });
+    });
+
+    mPort = options.port == 0 ? server.bind_to_any_port(options.address) : options.port;
+    if (options.port != 0 && !server.bind_to_port(options.address, options.port)) mPort = -1;
+    if (mPort <= 0) {
+        reason = "cannot listen on " + options.address + " port " + std::to_string(options.port);
+        mPort = 0;
+        return false;
+    }
+    mThread = std::thread([&server] { server.listen_after_bind(); });
+    return true;
+}
+
+void ControlServer::Stop() {
+    if (!mThread.joinable()) return;
+    mControl.Close();
+    mHttp->server.stop();
+    mThread.join();
+}
+
+}  // namespace sequora
