@@ -81,6 +81,8 @@ bool ControlServer::Start(const ControlServerOptions& options, std::string& reas
     httplib::Server& server = mHttp->server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kMaxClients); };
     server.set_payload_max_length(kMaxBodyBytes);
+    // Small answers go out at once instead of waiting for the client's delayed ACK.
+    server.set_tcp_nodelay(true);
     const std::string token = options.token;
     server.set_pre_routing_handler([token](const httplib::Request& request, httplib::Response& response) {
         if (token.empty() || request.get_header_value("Authorization") == kBearerPrefix + token)
