@@ -63,15 +63,17 @@ struct ControlledRun {
     sequora::SteadyRunClock clock;
     QuietObserver quiet;
     sequora::TrialRunner* current = nullptr;
-    sequora::RunControl control{sequora::ControlActions{[] { return std::string("no"); },
-                                                        [this] {
-                                                            current->PauseContinue();
-                                                            return std::string();
-                                                        },
-                                                        [this] {
-                                                            current->Stop();
-                                                            return std::string();
-                                                        }}};
+    sequora::RunControl control{
+        sequora::ControlActions{[](const sequora::StartRequest&) { return std::string("no"); },
+                                [this] {
+                                    current->PauseContinue();
+                                    return std::string();
+                                },
+                                [this] {
+                                    current->Stop();
+                                    return std::string();
+                                },
+                                {}}};
     sequora::ControlledObserver observer{quiet, control};
 };
 

@@ -12,6 +12,7 @@ namespace {
 const char kRunUnderWay[] = "A run is under way.";
 const char kNoStartHere[] = "sequora-run starts its run itself unless it was given --wait.";
 const char kNotRunning[] = "No run is under way.";
+const char kTrialsFromCommandLine[] = "sequora-run takes its trials from its command line.";
 // How long POST /start waits for the run it released to begin.
 constexpr std::chrono::seconds kStartPatience{5};
 
@@ -36,8 +37,10 @@ std::string ReadControlToken(const std::string& path, std::string& problem) {
 }
 
 ControlHost::ControlHost()
-    : mControl(ControlActions{[this] { return Start(); }, [this] { return PauseContinue(); },
-                              [this] { return Stop(); }}) {}
+    : mControl(ControlActions{[this](const StartRequest& request) { return Start(request); },
+                              [this] { return PauseContinue(); },
+                              [this] { return Stop(); },
+                              {}}) {}
 
 ControlHost::~ControlHost() {
     Close();
@@ -78,7 +81,8 @@ void ControlHost::Interrupt() {
     mChanged.notify_all();
 }
 
-std::string ControlHost::Start() {
+std::string ControlHost::Start(const StartRequest& request) {
+    if (request.trials || request.continuous) return kTrialsFromCommandLine;
     std::unique_lock lock(mLock);
     if (mStarted || mStartAsked) return kRunUnderWay;
     if (!mWaiting) return kNoStartHere;

@@ -46,7 +46,7 @@ public:
     void Interrupt();
 
 private:
-    std::string Start();
+    std::string Start(const StartRequest& request);
     std::string PauseContinue();
     std::string Stop();
 

@@ -1,7 +1,9 @@
 #include "app/core/ControlServer.h"
 
+#include <algorithm>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 namespace sequora {
 
@@ -27,19 +29,48 @@ void Fail(httplib::Response& response, int status, const std::string& message) {
     Answer(response, status, Json{{"error", message}}.dump());
 }
 
-// A request's body: empty, or a JSON object without fields (sequora-run's actions take none).
-bool BodyIsEmpty(const httplib::Request& request, httplib::Response& response) {
-    if (request.body.empty()) return true;
-    const Json body = Json::parse(request.body, nullptr, false);
+// A request's body as a JSON object (an empty body is an empty object) holding only the
+// `allowed` fields; otherwise answers 400 and gives none.
+std::optional<Json> Body(const httplib::Request& request, httplib::Response& response,
+                         std::initializer_list<const char*> allowed) {
+    if (request.body.empty()) return Json::object();
+    Json body = Json::parse(request.body, nullptr, false);
     if (body.is_discarded() || !body.is_object()) {
         Fail(response, 400, "the body is not a JSON object");
-        return false;
+        return std::nullopt;
     }
-    if (!body.empty()) {
-        Fail(response, 400, "unknown field \"" + body.begin().key() + "\"");
-        return false;
+    for (const auto& [key, value] : body.items()) {
+        if (std::find_if(allowed.begin(), allowed.end(), [&](const char* name) { return key == name; }) ==
+            allowed.end()) {
+            Fail(response, 400, "unknown field \"" + key + "\"");
+            return std::nullopt;
+        }
     }
-    return true;
+    return body;
+}
+
+// {"trials": N} (N ≥ 1) or {"continuous": true|false}; otherwise answers 400.
+std::optional<StartRequest> ReadStart(const httplib::Request& request, httplib::Response& response) {
+    const auto body = Body(request, response, {"trials", "continuous"});
+    if (!body) return std::nullopt;
+    StartRequest start;
+    if (body->contains("trials")) {
+        const Json& trials = (*body)["trials"];
+        if (!trials.is_number_integer() || trials.get<long long>() < 1 ||
+            trials.get<long long>() > 1000000000) {
+            Fail(response, 400, "\"trials\" must be a whole number from 1 to 1000000000");
+            return std::nullopt;
+        }
+        start.trials = trials.get<int>();
+    }
+    if (body->contains("continuous")) {
+        if (!(*body)["continuous"].is_boolean()) {
+            Fail(response, 400, "\"continuous\" must be true or false");
+            return std::nullopt;
+        }
+        start.continuous = (*body)["continuous"].get<bool>();
+    }
+    return start;
 }
 
 std::string StatusJson(const ControlStatus& status) {
@@ -101,12 +132,30 @@ bool ControlServer::Start(const ControlServerOptions& options, std::string& reas
     });
     const auto action = [&server](const char* path, std::function<ControlReply()> act) {
         server.Post(path, [act](const httplib::Request& request, httplib::Response& response) {
-            if (!BodyIsEmpty(request, response)) return;
+            if (!Body(request, response, {})) return;
             const ControlReply reply = act();
             Answer(response, reply.status, reply.body);
         });
     };
-    action("/start", [&control] { return control.Start(); });
+    server.Post("/start", [&control](const httplib::Request& request, httplib::Response& response) {
+        const auto start = ReadStart(request, response);
+        if (!start) return;
+        const ControlReply reply = control.Start(*start);
+        Answer(response, reply.status, reply.body);
+    });
+    if (control.Opens()) {
+        server.Post("/open", [&control](const httplib::Request& request, httplib::Response& response) {
+            const auto body = Body(request, response, {"path"});
+            if (!body) return;
+            if (!body->contains("path") || !(*body)["path"].is_string() ||
+                (*body)["path"].get<std::string>().empty()) {
+                Fail(response, 400, "\"path\" must name the item list to open");
+                return;
+            }
+            const ControlReply reply = control.Open((*body)["path"].get<std::string>());
+            Answer(response, reply.status, reply.body);
+        });
+    }
     action("/pause", [&control] { return control.Pause(); });
     action("/continue", [&control] { return control.Continue(); });
     action("/stop", [&control] { return control.Stop(kStopPatience); });

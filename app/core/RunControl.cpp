@@ -153,10 +153,15 @@ ControlStatus RunControl::Status() const {
     return status;
 }
 
-ControlReply RunControl::Start() {
-    const std::string refusal = mActions.start ? mActions.start() : kNotRunning;
-    if (!refusal.empty()) return Refused(refusal);
+ControlReply RunControl::Start(const StartRequest& request) {
+    if (const std::string refusal = mActions.start(request); !refusal.empty()) return Refused(refusal);
     return {200, Json{{"state", ControlStateWord(Status().state)}}.dump()};
+}
+
+ControlReply RunControl::Open(const std::string& path) {
+    if (const std::string refusal = mActions.open(path); !refusal.empty()) return Refused(refusal);
+    const ControlStatus status = Status();
+    return {200, Json{{"state", ControlStateWord(status.state)}, {"file", status.file}}.dump()};
 }
 
 ControlReply RunControl::Pause() {

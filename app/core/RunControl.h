@@ -49,12 +49,20 @@ struct ControlReply {
     std::string body;  ///< one JSON object
 };
 
+/// What POST /start may ask for: a trial count, or trials until Stop. Neither: as set.
+struct StartRequest {
+    std::optional<int> trials;
+    std::optional<bool> continuous;
+};
+
 /// What the host does when asked through the control API: the same operations its own
 /// buttons or signals call. Each returns the refusal in the host's own words, empty when done.
+/// `open` (load an item list) is empty where the host opens no lists.
 struct ControlActions {
-    std::function<std::string()> start;
+    std::function<std::string(const StartRequest&)> start;
     std::function<std::string()> pauseContinue;
     std::function<std::string()> stop;
+    std::function<std::string(const std::string& path)> open;
 };
 
 /// The control API's model of one host: its status, the events of its runs, and its actions.
@@ -105,7 +113,10 @@ public:
 
     // Asked by the server.
     ControlStatus Status() const;
-    ControlReply Start();
+    ControlReply Start(const StartRequest& request);
+    /// Opens the item list at `path`; false when the host opens no lists.
+    bool Opens() const { return static_cast<bool>(mActions.open); }
+    ControlReply Open(const std::string& path);
     ControlReply Pause();
     ControlReply Continue();
     /// Stops the run and answers once it has ended (at most `patience` later), with its end

@@ -160,6 +160,7 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     mRunHost = std::make_unique<RunHost>(
         mInvoker, *mPrompter, [this] { ApplyRunControls(); }, this, std::move(reports));
     mRunner = std::make_unique<TrialRunner>(mItems, mSender, *mRunHost, *mClock);
+    mControl = std::make_unique<WindowControl>(mInvoker, ControlActions());
 
     BuildControls();
     InitialiseControls();
@@ -397,6 +398,7 @@ void SequoraDlg::ApplyStartOptions(const WindowOptions& options) {
         ControlAs<QLineEdit>(kIdServerName)->setText(FromLocal(options.server));
     }
     if (!options.file.empty()) OpenList(QFile::decodeName(options.file.c_str()));
+    ServeControl(options.controlPort ? options.controlPort : mRemembered.controlPort);
     if (options.connect && !Connected()) OnConnect();
     // A run starts on the whole list: one being read starts when its load ends.
     mStartWhenLoaded = options.start && Loading();
@@ -552,6 +554,7 @@ void SequoraDlg::SetConnectedControls(bool connected) {
     SetReadOnly(kIdServerName, connected);
     ControlAs<QPushButton>(kIdConnect)
         ->setText(QString::fromLatin1(connected ? kDisconnectCaption : kConnectCaption));
+    mControl->Model().SetConnected(connected, mForm.serverName);
     mConnectionStatus->SetFullText(
         FromLocal(connected ? status_texts::ConnectedTo(mForm.serverName, mClient.GetCommandPort())
                             : status_texts::kNotConnected));
@@ -565,6 +568,7 @@ void SequoraDlg::LoseConnection(const std::string& reason) {
     }
     SetConnectedControls(false);
     mConnectionStatus->SetFullText(FromLocal(status_texts::ConnectionLost(reason)));
+    mControl->Model().SetConnected(false, mForm.serverName);
 }
 
 // ---- item list ----------------------------------------------------------------------
@@ -833,6 +837,7 @@ void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
     mRun.Started(info.seed, info.trialCount, info.continuous, info.journalPath);
     mRunJournalPath = info.journalPath;
     mTimingButton->hide();
+    mControl->Model().RunStarted(info);
     mRunStartedAt = mClock->Now();
     // The list shows the run's row; the user's own highlight waits for the run's end.
     mListView->setSelectionMode(QAbstractItemView::NoSelection);
@@ -842,6 +847,7 @@ void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
 
 void SequoraDlg::OnRowStarted(long long trial, int row, int rowCount) {
     mRun.RowStarted(trial, row, rowCount);
+    mControl->Model().RowStarted(trial, row, rowCount);
     HighlightRunRow(row - 1);
     ShowRunStatus();
 }
@@ -854,6 +860,7 @@ void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
                                                          : End::Closed;
     mRun.Ended(how, info.trial, info.row, info.message, info.elapsed);
     mTimingButton->setVisible(!mRunJournalPath.empty());
+    mControl->Model().RunEnded(info);
     mElapsedTimer->stop();
     mListView->setSelectionMode(QAbstractItemView::SingleSelection);
     ShowRemembered();
@@ -885,6 +892,55 @@ void SequoraDlg::ShowRunTiming() {
     dialog->open();
 }
 
+WindowControl::Actions SequoraDlg::ControlActions() {
+    WindowControl::Actions actions;
+    const auto busy = [this]() -> std::string {
+        if (mRunner->Running() || mRunner->Paused()) return status_texts::kRunUnderWay;
+        if (Loading()) return status_texts::kListBeingOpened;
+        return {};
+    };
+    actions.start = [this, busy](const StartRequest& request) -> std::string {
+        if (std::string refusal = busy(); !refusal.empty()) return refusal;
+        if (!Connected()) return run_messages::kStartNeedsConnection;
+        if (request.continuous) {
+            SetChecked(kIdRunContinuously, *request.continuous);
+            OnRunContinuously(*request.continuous);
+        }
+        if (request.trials) {
+            ReadForm();
+            mForm.trialCount = *request.trials;
+            ShowForm();
+        }
+        OnStart();
+        return mRunner->Running() ? std::string() : status_texts::kRunNotStarted;
+    };
+    actions.pauseContinue = [this] {
+        OnPause();
+        return std::string();
+    };
+    actions.stop = [this]() -> std::string {
+        if (!mRunner->Running() && !mRunner->Paused()) return status_texts::kNoRun;
+        OnStop();
+        return {};
+    };
+    actions.open = [this, busy](const std::string& path) -> std::string {
+        if (std::string refusal = busy(); !refusal.empty()) return refusal;
+        OpenList(QFile::decodeName(path.c_str()));
+        return {};
+    };
+    return actions;
+}
+
+void SequoraDlg::ServeControl(const std::optional<int>& port) {
+    if (!port || mControl->Port() != 0) return;
+    std::string reason;
+    if (!mControl->Serve(*port, reason)) {
+        ShowMessage("The control API " + reason + ".");
+        return;
+    }
+    std::cerr << "control http://127.0.0.1:" << mControl->Port() << std::endl;
+}
+
 void SequoraDlg::HighlightRunRow(int row) {
     if (row < 0 || row >= mModel->rowCount()) return;
     mShowingRemembered = true;
@@ -898,11 +954,13 @@ void SequoraDlg::HighlightRunRow(int row) {
 void SequoraDlg::OnPause() {
     mRunner->PauseContinue();
     mRun.SetPaused(mRunner->Paused());
+    mControl->Model().SetPaused(mRunner->Paused());
     ShowRunStatus();
     ApplyRunControls();
 }
 
 void SequoraDlg::OnStop() {
+    if (mRunner->Running()) mControl->Model().SetStopping();
     mRunner->Stop();
     ApplyRunControls();
 }
@@ -928,6 +986,7 @@ void SequoraDlg::ApplyRunControls() {
 void SequoraDlg::EndRun() {
     // Release a worker waiting for the window before waiting for the worker.
     mInvoker.Shutdown();
+    mControl->Close();
     mPrompter->CloseModelessMessages();
     mRunner->Close();
 }
@@ -988,6 +1047,7 @@ void SequoraDlg::OnLoadFinished(const CfgLoadResult& result) {
     mLoadReplaced.clear();
     const std::string file = ToFilePath(mLoadPath);
     mPartlyRead.Note(file, result);
+    mControl->Model().SetFile(file);
     if (result.Partial()) ShowMessage(result.StopMessage(file));
     // Opened whole into an empty list, the list is the file's; appended or read only in
     // part, it is neither file.

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "app/gui/RunHost.h"
 #include "app/gui/RunStatus.h"
 #include "app/gui/WindowCommandLine.h"
+#include "app/gui/WindowControl.h"
 #include "app/gui/WindowSettings.h"
 #include "app/gui/WindowThreadInvoker.h"
 #include "comlux/ComluxClient.h"
@@ -108,6 +110,8 @@ public:
     QString LoadStatus() const;
     /// The status bar's connection text.
     QString ConnectionStatus() const;
+    /// The control API's port, 0 when it is not served.
+    int ControlPort() const { return mControl->Port(); }
     /// The status bar's run text.
     QString RunStatus() const;
     /// The status bar's run details (seed, journal), whole even where the bar shortens them.
@@ -197,6 +201,8 @@ private:
     void ShowRunStatus();
     void HighlightRunRow(int row);
     void ShowRunTiming();
+    WindowControl::Actions ControlActions();
+    void ServeControl(const std::optional<int>& port);
 
     bool ListEditsAllowed() const;
     void ApplyRunControls();
@@ -270,6 +276,8 @@ private:
     ComluxCommandSender mSender{mClient};
     std::unique_ptr<RunHost> mRunHost;
     std::unique_ptr<TrialRunner> mRunner;
+    // The control API: after the invoker and the runner, which its requests use.
+    std::unique_ptr<WindowControl> mControl;
 };
 
 }  // namespace sequora::gui

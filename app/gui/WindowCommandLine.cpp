@@ -34,6 +34,13 @@ void Describe(CLI::App& app, WindowOptions& options) {
         ->check(CLI::Range(0, kLongestScreenshotWaitMs).description(""))
         ->needs(screenshot)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option(
+           "--control", options.controlPort,
+           "serve the HTTP control API on 127.0.0.1:PORT (0: any free port; default: the control/port "
+           "setting, else none)")
+        ->type_name("PORT")
+        ->check(CLI::Range(0, 65535).description(""))
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     auto* file = app.add_option("FILE.cfg", options.file, "an item list to open")->type_name("");
     app.add_option("--timing", options.timing,
                    "show the timing report of a saved run journal (with --screenshot: render it there)")

@@ -15,6 +15,8 @@ const char kJournalsFolderName[] = "journals";
 const char kServerNameKey[] = "connection/serverName";
 const char kLastFolderKey[] = "files/lastFolder";
 const char kTrialCountKey[] = "run/trialCount";
+const char kControlPortKey[] = "control/port";
+constexpr int kHighestPort = 65535;
 const char kRunContinuouslyKey[] = "run/runContinuously";
 const char kGeometryKey[] = "window/geometry";
 const char kJournalFolderKey[] = "journal/folder";
@@ -36,6 +38,8 @@ RememberedState WindowSettings::Load() const {
     bool numeric = false;
     const int trials = mSettings->value(kTrialCountKey, state.trialCount).toInt(&numeric);
     if (numeric) state.trialCount = trials;
+    const int port = mSettings->value(kControlPortKey, -1).toInt(&numeric);
+    if (numeric && port >= 0 && port <= kHighestPort) state.controlPort = port;
     state.runContinuously = mSettings->value(kRunContinuouslyKey, false).toBool();
     state.geometry = mSettings->value(kGeometryKey).toByteArray();
     state.journalFolder = mSettings->value(kJournalFolderKey, DefaultJournalFolder()).toString();

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QSettings;
 
@@ -10,13 +11,14 @@ namespace sequora::gui {
 
 /// What the window remembers between starts.
 struct RememberedState {
-    QString serverName;            ///< the server field; empty for the computer's name
-    QString lastFolder;            ///< folder of the last .cfg file opened or saved
-    int trialCount = 1;            ///< the trial-count field
-    bool runContinuously = false;  ///< the Run Continuously check box
-    QByteArray geometry;           ///< the window's size and place (QWidget::saveGeometry)
-    QString journalFolder;         ///< where run journals go
-    bool writeJournals = true;     ///< whether every run writes a journal
+    QString serverName;              ///< the server field; empty for the computer's name
+    QString lastFolder;              ///< folder of the last .cfg file opened or saved
+    int trialCount = 1;              ///< the trial-count field
+    bool runContinuously = false;    ///< the Run Continuously check box
+    QByteArray geometry;             ///< the window's size and place (QWidget::saveGeometry)
+    QString journalFolder;           ///< where run journals go
+    bool writeJournals = true;       ///< whether every run writes a journal
+    std::optional<int> controlPort;  ///< control/port: serve the control API there (read only)
 };
 
 /// The window's settings, kept with QSettings in an INI file: by default the user's
