@@ -231,8 +231,9 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
     std::unique_ptr<ControlHost> control;
     if (options.controlPort) {
         control = std::make_unique<ControlHost>();
-        if (const int served = ServeControl(*control, options, console); served != kExitDone) return served;
+        // Before the first request can come: a client never sees an idle runner unconnected.
         control->Control().SetConnecting(server);
+        if (const int served = ServeControl(*control, options, console); served != kExitDone) return served;
     }
     int status = kExitConnectionFailed;
     if (ConnectUnlessInterrupted(session, client, server, console, watcher)) {

@@ -164,11 +164,18 @@ bool ControlServer::Start(const ControlServerOptions& options, std::string& reas
         response.set_chunked_content_provider(
             kEventStreamType,
             [subscription](std::size_t, httplib::DataSink& sink) {
-                const auto event = subscription->Next(kEventPoll);
-                if (!subscription->Open()) return false;
-                const std::string text = event ? "event: " + event->name + "\ndata: " + event->data + "\n\n"
-                                               : std::string(":\n\n");
-                return sink.write(text.data(), text.size());
+                // Events still queued when the host closes go out first; then the stream ends.
+                if (const auto event = subscription->Next(kEventPoll)) {
+                    const std::string text = "event: " + event->name + "\ndata: " + event->data + "\n\n";
+                    return sink.write(text.data(), text.size());
+                }
+                if (!subscription->Open()) {
+                    sink.done();
+                    return true;
+                }
+                // A comment now and then finds out a client that has gone.
+                const std::string keepAlive = ":\n\n";
+                return sink.write(keepAlive.data(), keepAlive.size());
             },
             [&control, subscription](bool) { control.Unsubscribe(subscription); });
     });

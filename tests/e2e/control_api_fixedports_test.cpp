@@ -44,8 +44,10 @@ public:
     }
     ~EventNames() {
         mClient.stop();
-        mThread.join();
+        if (mThread.joinable()) mThread.join();
     }
+    // Waits until the server has ended the stream.
+    void AwaitEnd() { mThread.join(); }
     std::vector<std::string> Names() const {
         std::lock_guard guard(mLock);
         std::vector<std::string> names;
@@ -110,7 +112,8 @@ TEST_F(ControlApiTest, WaitHoldsTheRunUntilStartAndEventsComeInTheRunsOrder) {
     EXPECT_EQ(started->status, 200) << started->body;
     EXPECT_EQ(Post("/start")->status, 409) << "one run per sequora-run";
     EXPECT_EQ(run->Wait(), 0);
-    EXPECT_THAT(events.Names(), ElementsAre("row", "row", "row", "row", "ended"));
+    events.AwaitEnd();
+    EXPECT_THAT(events.Names(), ElementsAre("row", "row", "row", "row", "ended", "connection"));
 }
 
 TEST_F(ControlApiTest, PauseContinueAndStopActAsTheRunnersOwnControlsAndStopAnswersWithTheEnd) {
