@@ -76,14 +76,14 @@ protected:
         all.push_back(cfg);
         return std::make_unique<ToolProcess>("sequora-run", dir, all);
     }
-    // Waits until GET /status answers with `state`; the last status seen.
-    Json AwaitState(const std::string& state) {
+    // Waits until GET /status answers with `state` (and at least row `row`); the last status seen.
+    Json AwaitState(const std::string& state, int row = 0) {
         const auto until = std::chrono::steady_clock::now() + testsupport::kPatience;
         Json status;
         while (std::chrono::steady_clock::now() < until) {
             if (auto result = client.Get("/status"); result && result->status == 200) {
                 status = Json::parse(result->body);
-                if (status["state"] == state) return status;
+                if (status["state"] == state && status["row"] >= row) return status;
             }
             std::this_thread::sleep_for(5ms);
         }
@@ -120,7 +120,8 @@ TEST_F(ControlApiTest, PauseContinueAndStopActAsTheRunnersOwnControlsAndStopAnsw
     StartServer();
     auto run = Run({"--continuous"}, {{"-SendTTLBit 5 On", "-SetDelay 20"}});
     ASSERT_TRUE(run->Started());
-    ASSERT_EQ(AwaitState("running")["state"], "running");
+    // Once the bit is on, so that the stop has a reset to send.
+    ASSERT_EQ(AwaitState("running", 1)["row"], 1);
     EXPECT_EQ(Post("/pause")->status, 200);
     EXPECT_EQ(AwaitState("paused")["state"], "paused");
     EXPECT_EQ(Post("/continue")->status, 200);
