@@ -13,7 +13,8 @@ namespace {
 
 const char kSynopsis[] =
     "usage: sequora-run [--server NAME] [--trials N | --continuous] [--seed N] [--journal PATH]\n"
-    "                   [--partial] [--log PATH] FILE.cfg\n"
+    "                   [--partial] [--log PATH] [--control [ADDR:]PORT [--wait] [--control-token FILE]]\n"
+    "                   FILE.cfg\n"
     "       sequora-run --list FILE.cfg\n"
     "       sequora-run --save OUT.cfg FILE.cfg\n"
     "       sequora-run --report JOURNAL.tsv\n";

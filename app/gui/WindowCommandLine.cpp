@@ -48,6 +48,7 @@ void Describe(CLI::App& app, WindowOptions& options) {
         ->excludes(file)
         ->excludes("--connect")
         ->excludes("--start")
+        ->excludes("--control")
         ->excludes("--screenshot-after")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
