@@ -39,8 +39,9 @@ std::optional<Json> Body(const httplib::Request& request, httplib::Response& res
         Fail(response, 400, "the body is not a JSON object");
         return std::nullopt;
     }
-    for (const auto& [key, value] : body.items()) {
-        if (std::find_if(allowed.begin(), allowed.end(), [&](const char* name) { return key == name; }) ==
+    for (const auto& field : body.items()) {
+        const std::string& key = field.key();
+        if (std::find_if(allowed.begin(), allowed.end(), [&key](const char* name) { return key == name; }) ==
             allowed.end()) {
             Fail(response, 400, "unknown field \"" + key + "\"");
             return std::nullopt;
