@@ -44,6 +44,8 @@ public:
     void SetCallback(RecordCallback callback, void* context);
     /// Returns once no call of a callback replaced earlier is running (at once on a receive thread).
     void WaitForEarlierCallbacks();
+    /// The registration, shared: a wait on it may outlive the listener.
+    std::shared_ptr<StreamRegistration> Registration() const { return mRegistration; }
     /// Rebuilds the table of object names that record numbers index, from the server's
     /// parallel object and type lists, keeping the objects of the accepted data types.
     void SetObjectNames(const std::vector<std::string>& names, const std::vector<std::string>& types);
