@@ -71,6 +71,11 @@ bool ComluxClient::CloseLogFile() {
 bool ComluxClient::OpenConnection(std::string serverName, bool requestPort) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
+    // A close from another thread abandons the whole procedure, not only the attempt under way.
+    const struct ClearInterrupt {
+        NetworkNodeClient& node;
+        ~ClearInterrupt() { node.ClearInterrupt(); }
+    } clearAtEnd{*mNetworkNode};
     if (!requestPort) {
         if (!ConnectAndInitializeStreams(serverName, mCommandPort)) return false;
     } else if (mNetworkNode->InitializeClient(serverName, mHandoutPort)) {
@@ -115,6 +120,7 @@ bool ComluxClient::CloseConnection() {
             mNetworkNode->InterruptPendingAnswer();
         }
         if (!entry.Enter()) return false;
+        mNetworkNode->ClearInterrupt();
         if (!mNetworkNode->IsInitialized()) return true;
     }
     return mNetworkNode->ShutdownClient();
@@ -256,6 +262,11 @@ bool ComluxClient::CloseStream(std::string objectName, std::string dataType) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->CloseStream(objectName, dataType);
+}
+
+StreamState ComluxClient::GetStreamState(StreamKind kind) {
+    Operation entry(*mGate, mNetworkNode);
+    return entry.Entered() ? mNetworkNode->GetStreamState(kind) : StreamState::NotListening;
 }
 
 void ComluxClient::SetCallbackSE(RecordCallback callback, void* context) {

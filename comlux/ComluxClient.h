@@ -104,6 +104,10 @@ public:
     /// Closes the data stream of one server object.
     bool CloseStream(std::string objectName, std::string dataType);
 
+    /// How far the data connection of the kind has come: lets a caller tell that a stream it
+    /// opened never came (the listener could not start, or the server never connected).
+    StreamState GetStreamState(StreamKind kind);
+
     /// Registers the record callback of the single-electrode stream (see the class comment).
     void SetCallbackSE(RecordCallback callback, void* context);
     /// Registers the record callback of the stereotrode stream.

@@ -73,6 +73,10 @@ bool NetworkNodeClient::InitializeClient(const std::string& serverName, int port
         return false;
     }
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Attempting to create Client Socket");
+    if (mInterrupted) {
+        mClientLog.WriteEntry(Notice, std::string(kOp) + "Connection not attempted, it was closed locally");
+        return false;
+    }
     if (CreateSocket() != 0) {
         mClientLog.WriteEntry(Error, std::string(kOp) + "Failure: Unable to initialize client");
         return false;
@@ -497,6 +501,7 @@ bool NetworkNodeClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
 }
 
 void NetworkNodeClient::InterruptPendingAnswer() {
+    mInterrupted = true;
     std::lock_guard guard(mSharedLock);
     if (!mSocket.IsValid()) return;
     mClosedLocally = true;

@@ -65,6 +65,10 @@ public:
     bool CloseStream(const std::string& objectName, const std::string& dataType);
     /// The registration of the kind's listener, for waiting on it without holding the channel.
     std::shared_ptr<StreamRegistration> Registration(StreamKind kind) { return Stream(kind).Registration(); }
+    /// How far the data connection of the kind's listener has come.
+    StreamState GetStreamState(StreamKind kind) const {
+        return mStreams[static_cast<std::size_t>(kind)].State();
+    }
     /// Passes the callback and its context to the listener of the kind.
     void SetCallback(StreamKind kind, RecordCallback callback, void* context);
     /// Returns once no call of a callback replaced earlier on the kind's listener is running (at
@@ -109,8 +113,12 @@ public:
     /// the connection is given up (default 10 s).
     bool SetAnswerTimeout(std::chrono::milliseconds timeout);
     /// Shuts the command connection down under a thread that waits on it: its call fails, blaming
-    /// the local close, and so does every later one until ShutdownClient. Any thread.
+    /// the local close, and so does every later one until ShutdownClient. A connection attempt
+    /// under way fails too, and so does every later one until ClearInterrupt, so that a procedure
+    /// that would try another port gives up instead. Any thread.
     void InterruptPendingAnswer();
+    /// Lets connection attempts be made again after InterruptPendingAnswer.
+    void ClearInterrupt() { mInterrupted = false; }
     /// True while the command connection is up.
     bool IsInitialized() const { return mInitialized; }
     /// True after the six listeners were set up, until the next shutdown.
@@ -165,6 +173,8 @@ private:
     std::vector<std::string> mHeldTexts;  // the caller's: written while reading, taken after
     // Set by InterruptPendingAnswer from any thread, cleared with a new or closed socket.
     std::atomic<bool> mClosedLocally{false};
+    // Set by InterruptPendingAnswer from any thread, cleared by the caller (ClearInterrupt).
+    std::atomic<bool> mInterrupted{false};
     std::chrono::milliseconds mConnectTimeout{5000};
     std::chrono::milliseconds mSendTimeout{10000};
     std::chrono::milliseconds mAnswerTimeout{10000};

@@ -125,6 +125,13 @@ void NodeConnectionClient::SetStopObserver(std::function<void()> observer) {
     mStopObserver = std::move(observer);
 }
 
+StreamState NodeConnectionClient::State() const {
+    if (!mRun || !mRun->thread.joinable()) return StreamState::NotListening;
+    std::lock_guard lock(mRun->lock);
+    if (mRun->clientSocket.IsValid()) return mRun->finished ? StreamState::Ended : StreamState::Connected;
+    return mRun->finished ? StreamState::NotListening : StreamState::WaitingForServer;
+}
+
 std::string NodeConnectionClient::LastReport() const {
     std::lock_guard lock(mMessageLock);
     return mMessage;

@@ -73,6 +73,8 @@ public:
     /// Counts one closing; true only when the object's count reached zero and it was removed.
     bool RemoveStreamObject(const std::string& objectName);
 
+    /// How far the current start has come: NotListening without a started receive thread.
+    StreamState State() const;
     /// The kind of records this listener takes.
     StreamKind Kind() const { return mKind; }
     /// The port actually bound (0 when not listening).
