@@ -1,13 +1,16 @@
 // The pure halves of reading from the server: answer headers, record numbers and cutting a
 // stream of bytes into whole records, without sockets.
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <numeric>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "comlux/internal/AnswerNumbers.h"
 #include "comlux/internal/CommandFrame.h"
 #include "comlux/internal/RecordDecoders.h"
 #include "comlux/internal/RecordIntake.h"
@@ -128,6 +131,33 @@ TEST(AnswerHeader, LengthRunsFromOneToSixteenMebibytes) {
     EXPECT_EQ(CommandFrame::CheckAnswerLength(1), Fault::None);
     EXPECT_EQ(CommandFrame::CheckAnswerLength(16 * 1024 * 1024), Fault::None);
     EXPECT_EQ(CommandFrame::CheckAnswerLength(16 * 1024 * 1024 + 1), Fault::BadLength);
+}
+
+TEST(AnswerNumbers, ReadsSignedBlankSeparatedIntegersAndStopsAtTheFirstThatIsNone) {
+    struct Case {
+        std::string answer;
+        std::vector<int> read;  // the three values after reading, each starting at 99
+    };
+    const Case cases[] = {
+        {"0 26105 7", {0, 26105, 7}},
+        {"+0 +26105", {0, 26105, 99}},
+        {"  -1\t+2\n3", {-1, 2, 3}},
+        {"0 x 5", {0, 99, 99}},
+        {"+ 5", {99, 99, 99}},
+        {"-", {99, 99, 99}},
+        {"99999999999 -99999999999", {INT_MAX, INT_MIN, 99}},
+        {"", {99, 99, 99}},
+    };
+    for (const Case& c : cases) {
+        int values[3] = {99, 99, 99};
+        int* const targets[] = {&values[0], &values[1], &values[2]};
+        comlux::ReadAnswerIntegers(c.answer, targets);
+        EXPECT_EQ(std::vector<int>(std::begin(values), std::end(values)), c.read) << c.answer;
+    }
+    EXPECT_EQ(comlux::LeadingInteger("+12 rest"), 12);
+    EXPECT_EQ(comlux::LeadingInteger(" -3"), -3);
+    EXPECT_EQ(comlux::LeadingInteger("+"), 0);
+    EXPECT_EQ(comlux::LeadingInteger("abc"), 0);
 }
 
 }  // namespace
