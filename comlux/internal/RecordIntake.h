@@ -55,8 +55,9 @@ private:
     std::vector<iovec> mPieces;  // one per slot, the one holding mEnd cut to its free part
     std::size_t mCutPiece = 0;   // the piece FreeSpace cut last
     // Positions count record bytes only, as if the slots lay back to back.
-    std::size_t mBegin = 0;  // first byte not handed out
-    std::size_t mEnd = 0;    // end of the bytes received
+    std::size_t mBegin = 0;                  // first byte not handed out
+    unsigned char* mBeginAddress = nullptr;  // where mBegin lies in the buffer
+    std::size_t mEnd = 0;                    // end of the bytes received
 };
 
 }  // namespace comlux
