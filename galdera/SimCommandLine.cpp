@@ -70,9 +70,9 @@ void DefineOptions(CLI::App& app, TypedValues& values) {
     app.add_option("--rate", values.rate, "records per second sent for each opened object")
         ->type_name("RECORDS_PER_S")
         ->capture_default_str();
-    app.add_option("--idle-timeout", values.idleTimeout,
-                   "close a connection that sends no command (and streams nothing) for S seconds, and a "
-                   "handed-out port nobody connects to")
+    app.add_option(
+           "--idle-timeout", values.idleTimeout,
+           "close a connection silent for S seconds (unless it streams), and an unused handed-out port")
         ->type_name("S")
         ->capture_default_str();
     app.add_flag("--quiet", values.quiet, "print nothing per command received");

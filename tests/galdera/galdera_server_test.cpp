@@ -318,6 +318,7 @@ TEST_F(ServerTest, ConnectionsBeyondTheCapAreClosedAtOnceWithALineAndPortRequest
     ASSERT_TRUE(third.Connect(server->CommandPort()));
     EXPECT_TRUE(third.ClosedByPeer(2s));
     EXPECT_EQ(client.Command("-StartAcquisition"), "0");
+    server->Stop();  // the accept thread has written its line
     EXPECT_EQ(notices.str(),
               "galdera-sim: closed a new connection at once: 2 connections are open already (1 so far)\n");
 }

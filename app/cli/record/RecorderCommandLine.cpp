@@ -14,7 +14,7 @@ const char kSummary[] =
     "objects and writes one tab-separated line per record that arrives, after a header line.\n"
     "Ctrl-C, SIGTERM, SIGHUP or the end of --seconds closes the streams and the connection\n"
     "within a second, start-up included; then the number of records of each object written\n"
-    "is written to stderr, one \"OBJECT<tab>COUNT\" line each. The first failed write to the\n"
+    "goes to stderr, one \"OBJECT<tab>COUNT\" line each. The first failed write to the\n"
     "output ends the recording.";
 
 const char kExitStatuses[] =
