@@ -28,8 +28,9 @@ public:
     const std::string& Path() const { return mPath; }
     /// The end of the file now: what is written after this is new.
     std::int64_t Mark() const;
-    /// The messages of the error, fatal and warning lines written since `mark`, without their
-    /// level and time, joined by "; "; empty when there is none.
+    /// What the log says went wrong since `mark`: the messages of its fatal, error and warning
+    /// lines, or else of its notices that say something failed; without level and time, at most
+    /// three, joined by "; "; empty when there is none.
     std::string ProblemsSince(std::int64_t mark) const;
 
 private:
