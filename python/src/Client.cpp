@@ -1,10 +1,9 @@
 #include "python/src/Client.h"
 
-#include <pybind11/pybind11.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <pybind11/pybind11.h>
 
 #include "python/src/Waiting.h"
 
@@ -22,13 +21,15 @@ constexpr const char* kClosed = "the client is closed";
 constexpr int kHighestPort = 65535;
 
 std::chrono::milliseconds TimeoutOf(double seconds) {
-    if (!(seconds > 0) || !std::isfinite(seconds)) throw std::invalid_argument("timeout must be above 0 seconds");
+    if (!(seconds > 0) || !std::isfinite(seconds))
+        throw std::invalid_argument("timeout must be above 0 seconds");
     return std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
 }
 
 void CheckPort(const char* name, int port) {
     if (port < 0 || port > kHighestPort) {
-        throw std::invalid_argument(std::string(name) + " must be from 1 to 65535, not " + std::to_string(port));
+        throw std::invalid_argument(std::string(name) + " must be from 1 to 65535, not " +
+                                    std::to_string(port));
     }
 }
 
@@ -59,12 +60,14 @@ Client::Client(const Settings& settings) : mSession(std::make_shared<Session>())
 
     const std::string host = settings.host;
     const auto mark = mLog.Mark();
-    if (!RunInterruptibly(mSession, [host](comlux::ComluxClient& c) { return c.OpenConnection(host, true); })) {
+    if (!RunInterruptibly(mSession,
+                          [host](comlux::ComluxClient& c) { return c.OpenConnection(host, true); })) {
         std::string problems = mLog.ProblemsSince(mark);
         RunInterruptibly(mSession, [](comlux::ComluxClient& c) { return c.CloseConnection(); });
         throw ComluxError("cannot connect to " + host + ": " + (problems.empty() ? kNoReason : problems));
     }
-    RunInterruptibly(mSession, [](comlux::ComluxClient& c) { return c.SetApplicationName(kApplicationName); });
+    RunInterruptibly(mSession,
+                     [](comlux::ComluxClient& c) { return c.SetApplicationName(kApplicationName); });
 }
 
 Client::~Client() {
@@ -140,7 +143,8 @@ std::vector<std::string> Client::Types() {
 
 std::string Client::SendCommand(const std::string& command) {
     auto answer = std::make_shared<std::string>();
-    Run("the command " + command, [command, answer](comlux::ComluxClient& c) { return c.SendCommand(command, *answer); });
+    Run("the command " + command,
+        [command, answer](comlux::ComluxClient& c) { return c.SendCommand(command, *answer); });
     return *answer;
 }
 
@@ -153,15 +157,17 @@ std::string Client::RequestFeature(const std::string& name, int value) {
 
 int Client::SamplingFrequency(const std::string& object) {
     auto frequency = std::make_shared<int>(0);
-    Run("the sampling frequency of " + object,
-        [object, frequency](comlux::ComluxClient& c) { return c.RequestSamplingFrequency(object, *frequency); });
+    Run("the sampling frequency of " + object, [object, frequency](comlux::ComluxClient& c) {
+        return c.RequestSamplingFrequency(object, *frequency);
+    });
     return *frequency;
 }
 
 std::pair<int, int> Client::AdRange(const std::string& object) {
     auto range = std::make_shared<std::pair<int, int>>();
-    Run("the A/D range of " + object,
-        [object, range](comlux::ComluxClient& c) { return c.RequestADRange(object, range->first, range->second); });
+    Run("the A/D range of " + object, [object, range](comlux::ComluxClient& c) {
+        return c.RequestADRange(object, range->first, range->second);
+    });
     return *range;
 }
 
@@ -200,7 +206,8 @@ void Client::CloseStream(const std::string& object) {
 }
 
 std::shared_ptr<StreamBuffer> Client::StartStream(const std::vector<std::string>& objects,
-                                                  std::size_t maxBuffered, std::vector<StreamObject>& opened) {
+                                                  std::size_t maxBuffered,
+                                                  std::vector<StreamObject>& opened) {
     if (objects.empty()) throw std::invalid_argument("stream needs at least one object");
     if (maxBuffered == 0) throw std::invalid_argument("max_buffered must be at least 1");
     std::vector<std::string> names, types;
@@ -219,8 +226,8 @@ std::shared_ptr<StreamBuffer> Client::StartStream(const std::vector<std::string>
     auto buffer = std::make_shared<StreamBuffer>(maxBuffered, wantedNames, wantedKinds);
     comlux::StreamKind busy{};
     if (!mSession->router.Attach(wantedKinds, buffer, busy)) {
-        throw ComluxError("another open stream already receives " + std::string(comlux::InfoOf(busy).kindWord) +
-                          " records; close it first");
+        throw ComluxError("another open stream already receives " +
+                          std::string(comlux::InfoOf(busy).kindWord) + " records; close it first");
     }
     mStreams.push_back(buffer);
     try {
@@ -237,7 +244,8 @@ std::shared_ptr<StreamBuffer> Client::StartStream(const std::vector<std::string>
     return buffer;
 }
 
-void Client::StopStream(const std::shared_ptr<StreamBuffer>& buffer, const std::vector<StreamObject>& opened) {
+void Client::StopStream(const std::shared_ptr<StreamBuffer>& buffer,
+                        const std::vector<StreamObject>& opened) {
     // The buffer is let go even when Ctrl-C cuts the closing short.
     struct LetGo {
         Client& client;
@@ -253,8 +261,9 @@ void Client::StopStream(const std::shared_ptr<StreamBuffer>& buffer, const std::
     } letGo{*this, buffer};
     if (!mClosed) {
         for (const StreamObject& object : opened) {
-            RunInterruptibly(mSession,
-                             [object](comlux::ComluxClient& c) { return c.CloseStream(object.name, object.dataType); });
+            RunInterruptibly(mSession, [object](comlux::ComluxClient& c) {
+                return c.CloseStream(object.name, object.dataType);
+            });
         }
     }
 }

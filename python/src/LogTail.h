@@ -34,8 +34,8 @@ public:
     std::string ProblemsSince(std::int64_t mark) const;
 
 private:
-    int mFd = -1;          // read descriptor of the log file, -1 when none
-    std::string mPath;     // the file's path
+    int mFd = -1;           // read descriptor of the log file, -1 when none
+    std::string mPath;      // the file's path
     bool mPrivate = false;  // true while the private file's name still exists
 };
 

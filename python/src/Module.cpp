@@ -1,11 +1,10 @@
 // The comlux Python module: the client, its streams and their batches of records.
-#include <pybind11/numpy.h>
-#include <pybind11/pybind11.h>
-#include <pybind11/stl.h>
-
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 #include <string>
 #include <vector>
 
@@ -50,8 +49,8 @@ py::dtype BuildDtype(const RecordLayout& layout) {
         }
         offsets.append(field.itemOffset);
     }
-    return py::dtype::from_args(
-        py::dict("names"_a = names, "formats"_a = formats, "offsets"_a = offsets, "itemsize"_a = layout.itemSize));
+    return py::dtype::from_args(py::dict("names"_a = names, "formats"_a = formats, "offsets"_a = offsets,
+                                         "itemsize"_a = layout.itemSize));
 }
 
 py::dict BuildDtypes() {
@@ -69,12 +68,14 @@ Batch ToBatch(Segment segment) {
     auto* items = new std::vector<unsigned char>(std::move(segment.items));
     py::capsule owner(items, [](void* held) { delete static_cast<std::vector<unsigned char>*>(held); });
     const auto dtype = py::reinterpret_borrow<py::dtype>(gDtypes[static_cast<std::size_t>(segment.kind)]);
-    py::array records(dtype, {segment.count}, {segment.itemSize}, items->data() + segment.first * segment.itemSize,
-                      owner);
-    return {std::string(comlux::InfoOf(segment.kind).kindWord), std::move(segment.object), std::move(records)};
+    py::array records(dtype, {segment.count}, {segment.itemSize},
+                      items->data() + segment.first * segment.itemSize, owner);
+    return {std::string(comlux::InfoOf(segment.kind).kindWord), std::move(segment.object),
+            std::move(records)};
 }
 
-constexpr const char* kModuleDoc = R"(Client of the acquisition server: commands, object lists and live records.
+constexpr const char* kModuleDoc =
+    R"(Client of the acquisition server: commands, object lists and live records.
 
     import comlux
     with comlux.Client("127.0.0.1") as c:
@@ -115,7 +116,8 @@ private file that disappears with the client and only serves the messages of com
 Use it as a context manager, or call close(); leaving the `with` closes every open stream and
 the connection even when the block raises.)";
 
-constexpr const char* kStreamDoc = R"(The data streams of some server objects and the buffer their records collect in.
+constexpr const char* kStreamDoc =
+    R"(The data streams of some server objects and the buffer their records collect in.
 
 Made by Client.stream(). The receive threads copy each record into the buffer, decoded into
 the kind's dtype, without calling Python; at most max_buffered records are held, and when the
@@ -141,9 +143,9 @@ PYBIND11_MODULE(comlux, m) {
         "library_version", [] { return std::string(comlux::Version()); },
         "The version of the Comlux library actually loaded (libcomlux.so.1).");
     m.attr("dtypes") = BuildDtypes();
-    py::register_exception<ComluxError>(m, "Error", PyExc_Exception)
-        .doc() = "An operation of the client failed; the message says which and, where the client log "
-                 "says why, its words.";
+    py::register_exception<ComluxError>(m, "Error", PyExc_Exception).doc() =
+        "An operation of the client failed; the message says which and, where the client log "
+        "says why, its words.";
 
     py::class_<Batch>(m, "Batch", "Records of one kind and one object, oldest first.")
         .def_readonly("kind", &Batch::kind,
@@ -165,9 +167,12 @@ PYBIND11_MODULE(comlux, m) {
         });
 
     py::class_<Stream>(m, "Stream", kStreamDoc)
-        .def("batches",
-             [](py::object self, std::optional<double> timeout) { return BatchIterator{std::move(self), timeout}; },
-             "timeout"_a = py::none(), kBatchesDoc)
+        .def(
+            "batches",
+            [](py::object self, std::optional<double> timeout) {
+                return BatchIterator{std::move(self), timeout};
+            },
+            "timeout"_a = py::none(), kBatchesDoc)
         .def("close", &Stream::Close, "Closes the streams; the buffered records can still be read.")
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](Stream& stream, py::args) { stream.Close(); })
@@ -193,8 +198,7 @@ PYBIND11_MODULE(comlux, m) {
         .def_property_readonly("server_application_name", &Client::ServerApplicationName,
                                "The server's application name, as it answered on connecting.")
         .def_property_readonly(
-            "log",
-            [](const Client& client) { return client.LogPath(); },
+            "log", [](const Client& client) { return client.LogPath(); },
             "The client log file's path as given, or None for the private one.")
         .def("objects", &Client::Objects, "The names of the server's objects.")
         .def("types", &Client::Types, "The data types of the server's objects, in the order of objects().")
@@ -211,7 +215,8 @@ PYBIND11_MODULE(comlux, m) {
         .def("open_stream", &Client::OpenStream, "object"_a,
              "Opens the server's data stream of the object. Its records go to the open Stream that "
              "takes its kind, if any; stream() does this itself.")
-        .def("close_stream", &Client::CloseStream, "object"_a, "Closes the server's data stream of the object.")
+        .def("close_stream", &Client::CloseStream, "object"_a,
+             "Closes the server's data stream of the object.")
         .def(
             "stream",
             [](Client& client, const std::vector<std::string>& objects, std::size_t maxBuffered) {

@@ -82,8 +82,8 @@ std::vector<FieldRow> RowsOf(StreamKind kind) {
 RecordLayout BuildLayout(StreamKind kind) {
     RecordLayout layout;
     for (const FieldRow& row : RowsOf(kind)) {
-        layout.fields.push_back(
-            {row.name, row.numpyType, row.source, row.count, row.elementSize, row.wireOffset, layout.itemSize});
+        layout.fields.push_back({row.name, row.numpyType, row.source, row.count, row.elementSize,
+                                 row.wireOffset, layout.itemSize});
         layout.itemSize += row.count * row.elementSize;
     }
     return layout;

@@ -21,7 +21,7 @@ struct Field {
     std::string_view name;
     std::string_view numpyType;
     FieldSource source;
-    std::size_t count;       // elements (1 for a scalar; the text's bytes for Text)
+    std::size_t count;  // elements (1 for a scalar; the text's bytes for Text)
     std::size_t elementSize;
     std::size_t wireOffset;  // unused for ReceiveTime
     std::size_t itemOffset;

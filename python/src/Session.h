@@ -13,7 +13,7 @@ namespace comlux_python {
 struct Session {
     Session() { router.RegisterWith(client); }
 
-    RecordRouter router;           // declared first: outlives the client's receive threads
+    RecordRouter router;          // declared first: outlives the client's receive threads
     comlux::ComluxClient client;  // locks itself (see ComluxClient)
 };
 

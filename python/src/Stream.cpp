@@ -1,9 +1,8 @@
 #include "python/src/Stream.h"
 
-#include <pybind11/pybind11.h>
-
 #include <algorithm>
 #include <chrono>
+#include <pybind11/pybind11.h>
 #include <stdexcept>
 
 #include "python/src/Waiting.h"
@@ -13,7 +12,9 @@ namespace py = pybind11;
 namespace comlux_python {
 
 Stream::Stream(Client& client, const std::vector<std::string>& objects, std::size_t maxBuffered)
-    : mClient(client), mMaxBuffered(maxBuffered), mBuffer(client.StartStream(objects, maxBuffered, mOpened)) {}
+    : mClient(client),
+      mMaxBuffered(maxBuffered),
+      mBuffer(client.StartStream(objects, maxBuffered, mOpened)) {}
 
 Stream::~Stream() {
     try {
@@ -33,7 +34,8 @@ void Stream::Close() {
 
 std::optional<Segment> Stream::Next(std::optional<double> timeoutSeconds) {
     using Clock = std::chrono::steady_clock;
-    if (timeoutSeconds && !(*timeoutSeconds >= 0)) throw std::invalid_argument("timeout must be 0 or more seconds");
+    if (timeoutSeconds && !(*timeoutSeconds >= 0))
+        throw std::invalid_argument("timeout must be 0 or more seconds");
     const auto deadline =
         timeoutSeconds ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                             std::chrono::duration<double>(std::min(*timeoutSeconds, 1e9)))

@@ -60,14 +60,14 @@ public:
 private:
     void DropOldestLocked();
 
-    const std::size_t mMaxRecords;                  // fixed at construction
-    const std::vector<std::string> mObjects;        // fixed at construction
-    const std::vector<comlux::StreamKind> mKinds;   // fixed at construction
+    const std::size_t mMaxRecords;                       // fixed at construction
+    const std::vector<std::string> mObjects;             // fixed at construction
+    const std::vector<comlux::StreamKind> mKinds;        // fixed at construction
     const std::chrono::steady_clock::time_point mStart;  // fixed at construction
-    mutable std::mutex mLock;                       // guards everything below
+    mutable std::mutex mLock;                            // guards everything below
     std::condition_variable mArrived;
     std::deque<std::unique_ptr<Segment>> mSegments;  // oldest first
-    std::vector<Segment*> mOpenSegment;  // per object: the segment its records go to, or null
+    std::vector<Segment*> mOpenSegment;              // per object: the segment its records go to, or null
     std::size_t mHeld = 0;
     std::uint64_t mDropped = 0;
     bool mClosed = false;

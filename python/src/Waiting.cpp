@@ -1,9 +1,8 @@
 #include "python/src/Waiting.h"
 
-#include <pybind11/pybind11.h>
-
 #include <condition_variable>
 #include <mutex>
+#include <pybind11/pybind11.h>
 #include <thread>
 
 namespace py = pybind11;
@@ -37,7 +36,8 @@ bool RunInterruptibly(const std::shared_ptr<Session>& session, Operation operati
         {
             py::gil_scoped_release unlocked;
             std::unique_lock lock(outcome->lock);
-            if (outcome->finished.wait_for(lock, kWaitSlice, [&] { return outcome->done; })) return outcome->ok;
+            if (outcome->finished.wait_for(lock, kWaitSlice, [&] { return outcome->done; }))
+                return outcome->ok;
         }
         if (PyErr_CheckSignals() != 0) {
             std::thread([session] { session->client.CloseConnection(); }).detach();
