@@ -2,8 +2,10 @@
 
 import os
 import re
+import signal
 import subprocess
 import sys
+import threading
 import time
 
 import pytest
@@ -70,3 +72,21 @@ def start_stand_in(tmp_path):
 @pytest.fixture
 def stand_in(start_stand_in):
     return start_stand_in()
+
+
+@pytest.fixture
+def python_handles_sigint():
+    """Sends the test process SIGINT 0.3 s from now, handled by Python's own handler even where
+    the test runner was started with SIGINT ignored; yields a list that then holds when."""
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
+    sent = []
+
+    def interrupt():
+        sent.append(time.monotonic())
+        os.kill(os.getpid(), signal.SIGINT)
+
+    timer = threading.Timer(0.3, interrupt)
+    timer.start()
+    yield sent
+    timer.join()
+    signal.signal(signal.SIGINT, previous)

@@ -1,5 +1,8 @@
 """The connection, the server's lists and commands, and how failures reach the script."""
 
+import socket
+import time
+
 import pytest
 
 import comlux
@@ -53,3 +56,12 @@ def test_connecting_where_no_server_listens_raises_with_the_log_words(stand_in):
     stand_in.stop()
     with pytest.raises(comlux.Error, match=r"^cannot connect to 127\.0\.0\.1: .*(refused|connect)"):
         comlux.Client("127.0.0.1", timeout=2.0, handout_port=handout, command_port=command)
+
+
+def test_ctrl_c_interrupts_a_wait_for_an_answer_within_a_second(python_handles_sigint):
+    # A server that takes the connection and never answers.
+    with socket.create_server(("127.0.0.1", 0)) as silent:
+        port = silent.getsockname()[1]
+        with pytest.raises(KeyboardInterrupt):
+            comlux.Client("127.0.0.1", timeout=30.0, handout_port=port, command_port=port)
+        assert time.monotonic() - python_handles_sigint[0] < 1.0

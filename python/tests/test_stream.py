@@ -2,9 +2,6 @@
 leaving a `with` by an exception."""
 
 import math
-import os
-import signal
-import threading
 import time
 
 import numpy
@@ -90,24 +87,17 @@ def test_a_flood_into_a_small_buffer_keeps_the_newest_records_and_counts_the_dro
         assert dropped > 1000
         first = next(stream.batches(timeout=0))
         # The oldest records went: what is left arrived at the end of the second.
-        assert first.records["receive_ms"][0] > 800
+        assert first.records["receive_ms"][0] > 500
         assert stream.dropped >= dropped
 
 
-def test_ctrl_c_interrupts_a_wait_for_records_within_a_second(start_stand_in):
+def test_ctrl_c_interrupts_a_wait_for_records_within_a_second(start_stand_in, python_handles_sigint):
     stand_in = start_stand_in("--rate", "0")
     with stand_in.client() as client, client.stream(["Events"]) as stream:
-        sent = []
-
-        def interrupt():
-            sent.append(time.monotonic())
-            os.kill(os.getpid(), signal.SIGINT)
-
-        threading.Timer(0.3, interrupt).start()
         with pytest.raises(KeyboardInterrupt):
             for _ in stream.batches():
                 pass
-        assert sent and time.monotonic() - sent[0] < 1.0
+        assert time.monotonic() - python_handles_sigint[0] < 1.0
 
 
 def test_an_exception_inside_the_with_closes_the_streams_and_the_connection(stand_in):
