@@ -1,9 +1,11 @@
 // The Python module's record buffer: bounded, oldest dropped and counted, one object per segment.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <future>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,32 @@ TEST(StreamBuffer, StaysBoundedWhenDroppingRunsAcrossSegments) {
     EXPECT_GT(segments, 1u);
     ASSERT_EQ(stamps.size(), 4000u);
     for (std::size_t i = 0; i < stamps.size(); ++i) ASSERT_EQ(stamps[i], 5001 + i);
+}
+
+TEST(StreamBuffer, LosesNothingUncountedWhileTwoKindsArriveAndTheReaderTakes) {
+    constexpr std::uint64_t kPerKind = 20000;
+    StreamBuffer buffer(500, {"SE1", "CSC1"}, {StreamKind::SingleElectrode, StreamKind::Csc});
+    const auto feed = [&](StreamKind kind, const char* object) {
+        for (std::uint64_t t = 1; t <= kPerKind; ++t) buffer.Add(kind, Record(kind, t).data(), object);
+    };
+    auto spikes = std::async(std::launch::async, feed, StreamKind::SingleElectrode, "SE1");
+    auto csc = std::async(std::launch::async, feed, StreamKind::Csc, "CSC1");
+    std::map<std::string, std::vector<std::uint64_t>> taken;
+    const auto takeAll = [&] {
+        for (const auto& [object, part] : TakeAll(buffer)) {
+            taken[object].insert(taken[object].end(), part.begin(), part.end());
+        }
+    };
+    while (spikes.wait_for(std::chrono::seconds(0)) != std::future_status::ready ||
+           csc.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        takeAll();
+    }
+    takeAll();
+    EXPECT_EQ(taken["SE1"].size() + taken["CSC1"].size() + buffer.Dropped(), 2 * kPerKind);
+    for (const auto& [object, stamps] : taken) {
+        EXPECT_TRUE(std::is_sorted(stamps.begin(), stamps.end())) << object;
+        EXPECT_EQ(stamps.back(), kPerKind) << object;
+    }
 }
 
 TEST(StreamBuffer, CloseWakesAWaitingReaderAndTakesNoMoreRecords) {
