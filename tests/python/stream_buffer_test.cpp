@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <map>
@@ -106,8 +107,9 @@ TEST(StreamBuffer, LosesNothingUncountedWhileTwoKindsArriveAndTheReaderTakes) {
     takeAll();
     EXPECT_EQ(taken["SE1"].size() + taken["CSC1"].size() + buffer.Dropped(), 2 * kPerKind);
     for (const auto& [object, stamps] : taken) {
-        EXPECT_TRUE(std::is_sorted(stamps.begin(), stamps.end())) << object;
-        EXPECT_EQ(stamps.back(), kPerKind) << object;
+        // Each record once, in order; which ones were dropped depends on the threads' pace.
+        EXPECT_EQ(std::adjacent_find(stamps.begin(), stamps.end(), std::greater_equal<>()), stamps.end())
+            << object;
     }
 }
 
