@@ -32,7 +32,8 @@ void ConsoleObserver::RunStarted(const RunStartInfo& info) {
 
 void ConsoleObserver::RunEnded(const RunEndInfo& info) {
     if (!info.resetBits.empty()) Print(run_messages::BitsReset(info.resetBits));
-    for (const UnconfirmedBit& bit : info.unconfirmedBits) Print(run_messages::BitMayStillBeOn(bit.bit, bit.reason));
+    for (const UnconfirmedBit& bit : info.unconfirmedBits)
+        Print(run_messages::BitMayStillBeOn(bit.bit, bit.reason));
     {
         std::lock_guard guard(mLock);
         mEnd = info;

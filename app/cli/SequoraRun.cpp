@@ -51,7 +51,8 @@ std::string OutputPathConflict(const Options& options) {
         return !output.empty() && !other.empty() && SameFile(output, other);
     };
     if (names(options.journalPath, options.cfgPath))
-        return "--journal " + options.journalPath + " names the item list " + options.cfgPath + kNeverReplaced;
+        return "--journal " + options.journalPath + " names the item list " + options.cfgPath +
+               kNeverReplaced;
     if (names(options.logPath, options.cfgPath))
         return "--log " + options.logPath + " names the item list " + options.cfgPath + kNeverReplaced;
     if (names(options.logPath, options.journalPath))
@@ -61,8 +62,8 @@ std::string OutputPathConflict(const Options& options) {
 
 // Opens the journal and writes its header before any connection is made, so that a journal
 // that cannot be written costs no connection and no run; null with the reason otherwise.
-std::unique_ptr<RunJournal> OpenJournal(const Options& options, const std::string& server,
-                                        std::uint32_t seed, std::string& reason) {
+std::unique_ptr<RunJournal> OpenJournal(const Options& options, const std::string& server, std::uint32_t seed,
+                                        std::string& reason) {
     SteadyRunClock clock;
     JournalHeader header;
     header.started = clock.CalendarNow();
@@ -162,9 +163,9 @@ int RunStatus(const RunEndInfo& end) {
 }
 
 // Plays the loaded list over a connected client; returns the exit status.
-int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& client, const std::string& server,
-               const Options& options, std::uint32_t seed, std::unique_ptr<RunJournal> journal,
-               ConsoleObserver& console, InterruptWatcher* watcher) {
+int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& client,
+               const std::string& server, const Options& options, std::uint32_t seed,
+               std::unique_ptr<RunJournal> journal, ConsoleObserver& console, InterruptWatcher* watcher) {
     ComluxCommandSender sender(client);
     SteadyRunClock clock;
     TrialRunner runner(items, sender, console, clock);
@@ -244,7 +245,8 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
     ServerSession session(client);
     int status = kExitConnectionFailed;
     if (ConnectUnlessInterrupted(session, client, server, console, watcher)) {
-        status = PlayTrials(items, session, client, server, options, seed, std::move(journal), console, watcher);
+        status =
+            PlayTrials(items, session, client, server, options, seed, std::move(journal), console, watcher);
     }
     // Also when not connected: the client then only logs that it was not.
     if (session.Connected() || status == kExitConnectionFailed) session.Disconnect();

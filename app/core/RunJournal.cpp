@@ -23,7 +23,8 @@ const char kSinkStalled[] = "its reader stopped taking lines";
 const char kNothingWritten[] = "nothing could be written";
 
 std::string StoppedMessage(long long trial, int row, const std::string& reason) {
-    return "Journal stopped at trial " + std::to_string(trial) + ", row " + std::to_string(row) + ": " + reason;
+    return "Journal stopped at trial " + std::to_string(trial) + ", row " + std::to_string(row) + ": " +
+           reason;
 }
 
 std::string HeaderText(const JournalHeader& h);
@@ -46,10 +47,12 @@ int OpenFile(const std::string& path, JournalOpen mode, bool& created, std::stri
         reason = kFileExists;
         return -1;
     }
-    return ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    // Not waiting for a pipe's reader: a pipe nobody reads is refused (ENXIO) instead of
+    // holding the program before its run.
+    return ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
-// Writes all of `text` to a blocking descriptor; false with the system's reason.
+// Writes all of `text`; false with the system's reason (a pipe too full for it counts as unwritable).
 bool WriteWhole(int fd, const std::string& text, std::string& reason) {
     std::size_t done = 0;
     while (done < text.size()) {

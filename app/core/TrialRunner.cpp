@@ -53,7 +53,7 @@ struct TrialRunner::Play {
     long long trial = 0;          // 1-based, the trial being played
     int row = 0;                  // 1-based, the row being played
     int rowCount = 0;
-    bool failed = false;      // a command failed while the run was not stopped
+    bool failed = false;  // a command failed while the run was not stopped
     SendFailure failure = SendFailure::ConnectionLost;
     std::string failedCommand;
     long long failedTrial = 0;
@@ -295,7 +295,8 @@ void TrialRunner::WaitForEarlierRuns(RunToken& run) {
     // sent before they are over could be undone by them.
     const std::vector<std::shared_ptr<RunToken>> earlier = std::move(run.earlier);
     const auto allDone = [&] {
-        return std::all_of(earlier.begin(), earlier.end(), [](const auto& e) { return e->doneSending.load(); });
+        return std::all_of(earlier.begin(), earlier.end(),
+                           [](const auto& e) { return e->doneSending.load(); });
     };
     std::unique_lock lock(mLock);
     mSendingDone.wait(lock, [&] { return run.stopped || allDone(); });
@@ -443,7 +444,8 @@ bool TrialRunner::ClaimBitBeforeSending(RunToken& run, BitOn bit) {
 
 bool TrialRunner::BitIsOn(const RunToken& run, int mask) const {
     std::lock_guard guard(mLock);
-    return std::any_of(run.bitsOn.begin(), run.bitsOn.end(), [&](const BitOn& on) { return on.mask == mask; });
+    return std::any_of(run.bitsOn.begin(), run.bitsOn.end(),
+                       [&](const BitOn& on) { return on.mask == mask; });
 }
 
 void TrialRunner::ForgetBit(Play& play, int mask) {

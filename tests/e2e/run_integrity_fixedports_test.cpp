@@ -2,6 +2,7 @@
 // that dies mid-run, Ctrl-C while a bit is on, while connecting to a server that never
 // accepts and while an answer never comes, a second Ctrl-C, and the journal's times and seed.
 #include <chrono>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -9,7 +10,6 @@
 #include <signal.h>
 #include <sstream>
 #include <string>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -143,7 +143,8 @@ protected:
 constexpr int kNoNamespace = 77;
 std::vector<std::string> OnATinyFileSystem(const std::string& folder, const std::vector<std::string>& args) {
     std::string command = "mount -t tmpfs -o size=16k none \"$0\" || exit 77; exec \"$@\"";
-    std::vector<std::string> argv = {"-rm", "sh", "-c", command, folder, std::string(SEQUORA_BIN_DIR) + "/sequora-run"};
+    std::vector<std::string> argv = {"-rm",   "sh",   "-c",
+                                     command, folder, std::string(SEQUORA_BIN_DIR) + "/sequora-run"};
     argv.insert(argv.end(), args.begin(), args.end());
     return argv;
 }
@@ -216,12 +217,14 @@ TEST_F(RunIntegrityTest, ABitWhoseResetCannotGoOutIsNamedAndTheStatusIsThree) {
 
 TEST_F(RunIntegrityTest, SighupActsAsStop) {
     StartServer();
-    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--seed", "0", "--log", logPath, BitsOnList(1)});
+    ToolProcess run("sequora-run", dir,
+                    {"--server", "127.0.0.1", "--seed", "0", "--log", logPath, BitsOnList(1)});
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() == 1; }));
     run.Signal(SIGHUP);
     EXPECT_EQ(run.Wait(kPromptExit), 0);
-    EXPECT_THAT(TrialTexts(), ElementsAre("-SetDIOPortBits AcqSystem1 0 1", "-ResetDIOPortBits AcqSystem1 0 1"));
+    EXPECT_THAT(TrialTexts(),
+                ElementsAre("-SetDIOPortBits AcqSystem1 0 1", "-ResetDIOPortBits AcqSystem1 0 1"));
     const auto lines = run.ErrLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "seed 0");

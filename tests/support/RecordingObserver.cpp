@@ -17,7 +17,8 @@ void RecordingObserver::RunStarted(const sequora::RunStartInfo& info) {
 
 void RecordingObserver::RowStarted(const sequora::RunPosition& at) {
     std::lock_guard guard(mLock);
-    mRows.push_back(std::to_string(at.trial) + "." + std::to_string(at.row) + "/" + std::to_string(at.rowCount));
+    mRows.push_back(std::to_string(at.trial) + "." + std::to_string(at.row) + "/" +
+                    std::to_string(at.rowCount));
     mPositions.push_back(at);
 }
 

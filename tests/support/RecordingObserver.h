@@ -22,6 +22,7 @@ public:
     void ControlsChanged() override;
     /// Keeps the start.
     void RunStarted(const sequora::RunStartInfo& info) override;
+    using RunObserver::RowStarted;
     /// Keeps "<trial>.<row>/<rowCount>" and the position.
     void RowStarted(const sequora::RunPosition& at) override;
     /// Keeps the position and whether the run held or went on.

@@ -240,7 +240,8 @@ TEST_F(RunIntegrityTest, ANewRunWaitsForEveryEarlierRunNotOnlyTheLastOne) {
     ASSERT_TRUE(runner->Start());  // B
     runner->Stop();
     ASSERT_TRUE(runner->Start());  // C
-    ASSERT_TRUE(testsupport::AwaitThat([&] { return observer.Ends().size() == 1u; })) << "B ends, sending nothing";
+    ASSERT_TRUE(testsupport::AwaitThat([&] { return observer.Ends().size() == 1u; }))
+        << "B ends, sending nothing";
     sender.Release();
     ASSERT_TRUE(log.WaitForEntry(kTrialsCompleted));
     runner->WaitForWorkers();

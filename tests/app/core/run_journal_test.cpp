@@ -1,15 +1,15 @@
 // The run journal as a trial run writes it, on virtual time: its exact lines, the line that
 // ends it for each way a run ends, flushing line by line, and a journal that cannot be written.
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <ctime>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "app/core/RunJournal.h"
@@ -183,7 +183,8 @@ TEST_F(RunJournalTest, AStalledReaderStopsTheJournalOnceAndNeverHoldsUpTheRun) {
     // A reader that never reads: the pipe fills, then the queue behind it.
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    items.AddItemRow(CommandRow("-LogMessage a-rather-long-message-that-fills-the-pipe-and-the-queue 1", "0"));
+    items.AddItemRow(
+        CommandRow("-LogMessage a-rather-long-message-that-fills-the-pipe-and-the-queue 1", "0"));
     runner->SetJournal({fifo, "rig", ""});
     runner->SetRunContinuously(true);
     ASSERT_TRUE(runner->Start());
