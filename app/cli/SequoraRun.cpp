@@ -244,7 +244,9 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
 
     ServerSession session(client);
     int status = kExitConnectionFailed;
-    if (ConnectUnlessInterrupted(session, client, server, console, watcher)) {
+    // An answer the client had to give up on while connecting (an object list over its size
+    // limit, say) leaves the channel closed: there is nothing to run on.
+    if (ConnectUnlessInterrupted(session, client, server, console, watcher) && client.IsConnected()) {
         status =
             PlayTrials(items, session, client, server, options, seed, std::move(journal), console, watcher);
     }

@@ -32,15 +32,7 @@ bool ServerSession::Connect(const std::string& serverName, const ShowMessage& sh
     }
     mConnected = true;
     mClient.SetApplicationName(kApplicationName);
-    if (!mClient.GetObjectsAndTypes(mObjectNames, mObjectTypes)) {
-        show(kObjectsFailed);
-        // An answer the client had to give up on (one over its size limit, say) closes the
-        // channel: there is no connection left to run on.
-        if (!mClient.IsConnected()) {
-            mConnected = false;
-            return false;
-        }
-    }
+    if (!mClient.GetObjectsAndTypes(mObjectNames, mObjectTypes)) show(kObjectsFailed);
     return true;
 }
 

@@ -30,8 +30,7 @@ public:
     /// Connects to `serverName`. On failure shows "Connection Failed, Please check log
     /// file for details" and returns false. On success sets the application name
     /// "Sequora" and fetches the objects and types; when that fails it shows "Retrieval of
-    /// Galdera Objects and Types was Failed" and stays connected if the channel is still open
-    /// (false when the failure closed it). Returns true when connected.
+    /// Galdera Objects and Types was Failed" but stays connected. Returns true when connected.
     bool Connect(const std::string& serverName, const ShowMessage& show);
     /// Closes the connection (also when not connected: the client then only logs a warning).
     void Disconnect();
