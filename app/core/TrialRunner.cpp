@@ -141,7 +141,7 @@ std::string TrialRunner::OpenJournal(RunToken& run) {
     header.continuous = mRunContinuously;
     auto journal = std::make_unique<RunJournal>();
     std::string reason;
-    if (!journal->Open(run.journalSettings.path, JournalOpen::Replace, header, reason))
+    if (!journal->Open(run.journalSettings.path, run.journalSettings.mode, header, reason))
         return run_messages::JournalNotWritable(run.journalSettings.path, reason);
     run.journal = std::move(journal);
     run.journalPath = run.journalSettings.path;

@@ -33,9 +33,10 @@ struct RunControls {
 
 /// Where a run's journal goes and what its start line names.
 struct JournalSettings {
-    std::string path;      ///< the journal file; empty: no journal
-    std::string server;    ///< the server's name
-    std::string listFile;  ///< the item list's file, if it came from one
+    std::string path;                         ///< the journal file; empty: no journal
+    std::string server;                       ///< the server's name
+    std::string listFile;                     ///< the item list's file, if it came from one
+    JournalOpen mode = JournalOpen::Replace;  ///< CreateNew: Start refuses a file that exists
 };
 
 /// Plays the item list as trials on a worker thread: every row's actions become command
@@ -96,8 +97,8 @@ public:
     /// The seed of the following runs; nullopt (the default): each run takes a fresh seed
     /// from the clock. The seed used is reported by RunObserver::RunStarted and the journal.
     void SetSeed(std::optional<std::uint32_t> seed);
-    /// The journal of the following runs (an empty path: none). Start opens it, replacing a
-    /// file of that name, and writes its header.
+    /// The journal of the following runs (an empty path: none). Start opens it as its mode
+    /// says and writes its header.
     void SetJournal(JournalSettings settings);
     /// The journal of the next run only, opened and headed already (sequora-run opens it before
     /// connecting); `path` is what RunStartInfo reports. Takes the place of SetJournal's once.

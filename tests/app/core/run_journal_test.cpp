@@ -164,6 +164,12 @@ TEST_F(RunJournalTest, AJournalThatCannotBeWrittenRefusesTheStart) {
                                            " (No such file or directory)"));
     EXPECT_FALSE(runner->Running());
     EXPECT_EQ(runner->Controls(), sequora::RunControls{});
+
+    // A journal asked for as a new file never replaces one.
+    testsupport::WriteFile(journalPath, "keep me\n");
+    runner->SetJournal({journalPath, "rig", "", sequora::JournalOpen::CreateNew});
+    EXPECT_FALSE(runner->Start());
+    EXPECT_EQ(testsupport::ReadFile(journalPath), "keep me\n");
 }
 
 TEST_F(RunJournalTest, AResetThatNeverWentOutIsJournalledAsNotSentWithoutTimes) {
