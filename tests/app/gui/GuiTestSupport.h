@@ -109,6 +109,11 @@ public:
         questions.push_back(text.toStdString());
         return stopAndClose;
     }
+    bool AskStopRunAndDisconnect(const QString& text) override {
+        NoteThread();
+        questions.push_back(text.toStdString());
+        return stopAndDisconnect;
+    }
 
     /// Closes the modeless boxes still open, as the user's OK would.
     void DismissOpenBoxes() {
@@ -134,6 +139,8 @@ public:
     UnsavedChoice unsavedAnswer = UnsavedChoice::Discard;
     /// The answer to the question about stopping a run to close.
     bool stopAndClose = true;
+    /// The answer to the question about stopping a run to disconnect.
+    bool stopAndDisconnect = true;
     /// Closes modeless boxes at once when set.
     bool autoDismiss = true;
     /// Set when any call came from a thread other than the window's.
