@@ -866,7 +866,8 @@ bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
         LoadRowIntoForm(mSelection.SelectedRow());
         return true;
     }
-    if (qobject_cast<QLineEdit*>(watched)) {  // a combo's edit part
+    const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    if (keyEvent && qobject_cast<QLineEdit*>(watched)) {  // a combo's edit part
         const auto* key = static_cast<QKeyEvent*>(event);
         if (event->type() == QEvent::KeyPress && IsEnterKey(key)) return true;
         // Alt+Up/Down open and close the combo's list here rather than move an item.

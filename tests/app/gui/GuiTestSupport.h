@@ -34,6 +34,19 @@ namespace guitest {
 
 using namespace sequora::gui;
 
+/// True in the build under AddressSanitizer, where the window's work takes several times
+/// as long.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SEQUORA_TEST_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(SEQUORA_TEST_SANITIZED)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 /// Runs the event loop until `condition` holds; false if it still fails after the
 /// patience (generous: it only bounds a hang, it measures nothing).
 template <typename Condition>
@@ -172,7 +185,8 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { MakeWindow(); }
     void TearDown() override {
-        const bool offThread = prompter->calledOffWindowThread;
+        // The prompter goes with the window (a test may have destroyed both).
+        const bool offThread = window && prompter->calledOffWindowThread;
         window.reset();
         standIn.reset();
         EXPECT_FALSE(offThread) << "a box or dialog was opened off the window thread";
