@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "app/core/ItemCells.h"
+
 namespace sequora::gui {
 
 namespace {
@@ -24,8 +26,13 @@ std::optional<int> ReadDelayField(const std::string& text) {
     return static_cast<int>(value);
 }
 
-std::string DelayFieldRefusal(const std::string& field) {
-    return field + ": enter a whole number of milliseconds from 0 to " + std::to_string(INT_MAX) + ".";
+std::string DelayFieldRefusal(std::string_view field) {
+    return std::string(field) + ": enter a whole number of milliseconds from 0 to " +
+           std::to_string(INT_MAX) + ".";
+}
+
+std::string BitStateRefusal() {
+    return std::string(kBitStateLabel) + ": choose " + cell_words::kOn + " or " + cell_words::kOff + ".";
 }
 
 }  // namespace sequora::gui

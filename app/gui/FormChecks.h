@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/gui/DialogTemplate.h"
 
@@ -12,14 +13,14 @@ namespace sequora::gui {
 /// counts with Use Random Delay ticked (the range) or unticked (the fixed delay).
 struct DelayField {
     int id;
-    const char* name;
+    std::string_view name;
     bool random;
 };
 
-/// The form's delay fields.
+/// The form's delay fields (the maximum's own label says only "Max").
 inline constexpr std::array kDelayFields{
-    DelayField{kIdDelay, "Delay Post Trial Action (ms)", false},
-    DelayField{kIdDelayMin, "Delay Range: Min", true},
+    DelayField{kIdDelay, kDelayLabel, false},
+    DelayField{kIdDelayMin, kDelayMinLabel, true},
     DelayField{kIdDelayMax, "Delay Range: Max", true},
 };
 
@@ -28,9 +29,9 @@ inline constexpr std::array kDelayFields{
 std::optional<int> ReadDelayField(const std::string& text);
 
 /// "<field>: enter a whole number of milliseconds from 0 to 2147483647."
-std::string DelayFieldRefusal(const std::string& field);
+std::string DelayFieldRefusal(std::string_view field);
 
-/// The message when Set TTL Bit is ticked and the bit state is neither On nor Off.
-inline constexpr const char kBitStateRefusal[] = "Bit State: choose On or Off.";
+/// "Bit State: choose On or Off.", when Set TTL Bit is ticked and the state is neither.
+std::string BitStateRefusal();
 
 }  // namespace sequora::gui

@@ -495,7 +495,7 @@ bool SequoraDlg::RefuseUnplayableFields() {
     // Any other state would be listed as "NA", which no .cfg file can hold.
     auto* bitState = ControlAs<QComboBox>(kIdBitState);
     if (IsChecked(kIdSetBit) && BitStateEntry(ToLocal(bitState->currentText())) < 0) {
-        ShowMessage(kBitStateRefusal);
+        ShowMessage(BitStateRefusal());
         bitState->setFocus();
         return false;
     }
