@@ -232,9 +232,9 @@ std::string RunControl::EndedJsonLocked() const {
     return ended.dump();
 }
 
-void ControlledObserver::TrialStarting(long long trial, int count) {
-    mControl.TrialStarting(trial, count);
-    mHost.TrialStarting(trial, count);
+void ControlledObserver::TrialStarting(const RunPosition& at) {
+    mControl.TrialStarting(at.trial, at.trialCount);
+    mHost.TrialStarting(at);
 }
 
 void ControlledObserver::RunStarted(const RunStartInfo& info) {
@@ -242,9 +242,9 @@ void ControlledObserver::RunStarted(const RunStartInfo& info) {
     mHost.RunStarted(info);
 }
 
-void ControlledObserver::RowStarted(long long trial, int row, int rowCount) {
-    mControl.RowStarted(trial, row, rowCount);
-    mHost.RowStarted(trial, row, rowCount);
+void ControlledObserver::RowStarted(const RunPosition& at) {
+    mControl.RowStarted(at.trial, at.row, at.rowCount);
+    mHost.RowStarted(at);
 }
 
 void ControlledObserver::RunEnded(const RunEndInfo& info) {

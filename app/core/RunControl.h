@@ -147,9 +147,16 @@ public:
     ControlledObserver(RunObserver& host, RunControl& control) : mHost(host), mControl(control) {}
     void ShowMessage(const std::string& text) override { mHost.ShowMessage(text); }
     void ControlsChanged() override { mHost.ControlsChanged(); }
-    void TrialStarting(long long trial, int count) override;
+    void TrialStarting(const RunPosition& at) override;
     void RunStarted(const RunStartInfo& info) override;
-    void RowStarted(long long trial, int row, int rowCount) override;
+    void RowStarted(const RunPosition& at) override;
+    void PauseHeld(const RunPosition& at, bool held) override { mHost.PauseHeld(at, held); }
+    void ResetsStarting(std::uint64_t run, const std::vector<int>& bits) override {
+        mHost.ResetsStarting(run, bits);
+    }
+    void JournalStopped(std::uint64_t run, const std::string& message) override {
+        mHost.JournalStopped(run, message);
+    }
     void RunEnded(const RunEndInfo& info) override;
 
 private:
