@@ -207,9 +207,11 @@ private:
     void DuplicateRow(int row);
     void RemoveRow(int row);
 
-    void OnRunStarted(int run, const RunStartInfo& info);
-    void OnRowStarted(int run, long long trial, int row, int rowCount);
-    void OnRunEnded(int run, const RunEndInfo& info);
+    void OnRunStarted(const RunStartInfo& info);
+    void OnRowStarted(const RunPosition& at);
+    void OnJournalStopped(std::uint64_t run, const std::string& message);
+    void OnRunEnded(const RunEndInfo& info);
+    void ShowUnconfirmedBits(const RunEndInfo& info);
     void ShowRunStatus();
     void HighlightRunRow(int row);
 
@@ -289,10 +291,9 @@ private:
     ComluxCommandSender mSender{mClient};
     std::unique_ptr<RunHost> mRunHost;
     std::unique_ptr<TrialRunner> mRunner;
-    // The number of the last run started and of the run the status bar follows (window
-    // thread); the reports of any other run are dropped.
-    int mRunsStarted = 0;
-    int mCurrentRun = 0;
+    // The runner's number of the newest run that has reported its start: the run the status
+    // bar follows (window thread). Reports of earlier runs are dropped.
+    std::uint64_t mCurrentRun = 0;
     // Set from a Disconnect that stopped a run until its resets are done and the connection
     // closed (window thread); the thread that waits for the run's workers meanwhile.
     bool mDisconnectPending = false;
