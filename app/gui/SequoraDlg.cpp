@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -970,9 +971,15 @@ void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
 }
 
 void SequoraDlg::ShowUnconfirmedBits(const RunEndInfo& info) {
-    // Modeless, so that the window stays usable and the boxes need not be closed in turn.
+    // Modeless, so that the window stays usable and the boxes need not be closed in turn;
+    // a closing window would take modeless boxes with it.
     for (const UnconfirmedBit& bit : info.unconfirmedBits) {
-        mPrompter->ShowMessageModeless(FromLocal(run_messages::BitMayStillBeOn(bit.bit, bit.reason)), [] {});
+        const QString text = FromLocal(run_messages::BitMayStillBeOn(bit.bit, bit.reason));
+        if (mClosing) {
+            mPrompter->ShowMessage(text);
+        } else {
+            mPrompter->ShowMessageModeless(text, [] {});
+        }
     }
 }
 
@@ -1021,6 +1028,18 @@ void SequoraDlg::ApplyRunControls() {
     SetReadOnly(kIdTrialCount, controls.trialCountReadOnly);
     SetEnabled(kIdRunContinuously, controls.runContinuouslyEnabled);
     UpdateUndoActions();
+}
+
+void SequoraDlg::StopRunsForClose() {
+    // Stopped rather than closed with the runner, so that the runs' end reports (the bits
+    // they could not turn off) still reach the user before the window goes. Released first:
+    // a worker waiting for the window would never end.
+    mInvoker.Shutdown();
+    mPrompter->CloseModelessMessages();
+    mRunner->Stop();
+    mRunner->WaitForWorkers();
+    mClosing = true;
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void SequoraDlg::EndRun() {
@@ -1171,6 +1190,7 @@ void SequoraDlg::reject() {
     }
     if (!ConfirmClose()) return;
     SaveSettings();
+    StopRunsForClose();
     EndRun();
     QDialog::reject();
     mCloseConfirmed = false;
@@ -1184,6 +1204,7 @@ void SequoraDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     // The run turns off the bits it set while the connection is still there.
+    StopRunsForClose();
     EndRun();
     Disconnect();
     // Closes through reject(), which does not ask again.

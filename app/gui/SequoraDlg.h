@@ -212,6 +212,7 @@ private:
     void OnJournalStopped(std::uint64_t run, const std::string& message);
     void OnRunEnded(const RunEndInfo& info);
     void ShowUnconfirmedBits(const RunEndInfo& info);
+    void StopRunsForClose();
     void ShowRunStatus();
     void HighlightRunRow(int row);
 
@@ -275,6 +276,9 @@ private:
     bool mShowingRemembered = false;
     // Set once closing has been confirmed, so the close box's reject() does not ask again.
     bool mCloseConfirmed = false;
+    // Set once closing has stopped the runs: their reports are shown in boxes that wait
+    // (window thread).
+    bool mClosing = false;
     // The .cfg files opened but read only in part: Save refuses to write over them.
     PartlyReadFiles mPartlyRead;
     // The .cfg file being opened, and what its load's undo step needs: whether the list was
