@@ -102,10 +102,9 @@ std::optional<std::string> DelayRefusal(const std::string& field, const std::str
            ", not \"" + typed + "\".";
 }
 
-std::optional<std::string> BitStateRefusal(const std::string& typed) {
+std::optional<std::string> BitStateRefusal(const std::string& field, const std::string& typed) {
     if (BitStateEntry(typed) >= 0) return std::nullopt;
-    return std::string("Bit state: choose ") + cell_words::kOn + " or " + cell_words::kOff + ", not \"" +
-           typed + "\".";
+    return field + ": choose " + cell_words::kOn + " or " + cell_words::kOff + ", not \"" + typed + "\".";
 }
 
 RowForm FormFromRow(const ItemRow& row) {

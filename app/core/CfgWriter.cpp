@@ -214,6 +214,12 @@ bool CfgWriter::Write(const std::string& path, const std::vector<ItemRow>& rows)
     return WriteRows(path, rows.size(), [&rows](std::size_t i) { return rows[i]; });
 }
 
+bool CfgWriter::Rewrite(const std::string& path, const std::vector<ItemRow>& rows) {
+    mErrorMessage.clear();
+    mErrorReason.clear();
+    return WriteInPlace(path, rows.size(), [&rows](std::size_t i) { return rows[i]; });
+}
+
 bool CfgWriter::WriteRows(const std::string& path, std::size_t count, const RowAt& rowAt) {
     mErrorMessage.clear();
     mErrorReason.clear();
@@ -266,6 +272,8 @@ bool CfgWriter::WriteInPlace(const std::string& path, std::size_t count, const R
     if (const int error = WriteText(file.Get(), count, rowAt); error != 0) {
         return Fail(kCfgWriteFailedStreamMessage, error);
     }
+    // A pipe or a device that cannot be synced has nothing to sync.
+    if (::fsync(file.Get()) != 0 && errno != EINVAL) return Fail(kCfgWriteFailedStreamMessage, errno);
     if (const int error = file.Close(); error != 0) return Fail(kCfgWriteFailedStreamMessage, error);
     return true;
 }

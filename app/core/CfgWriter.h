@@ -57,6 +57,10 @@ public:
     bool Write(const std::string& path, const std::vector<ItemRow>& rows);
     /// Writes every row of the list (taken under one lock) to `path`.
     bool Write(const std::string& path, const ItemList& list);
+    /// Writes the rows over the content of the file `path` itself, for a file whose folder
+    /// takes no new file: not atomic, so a failure may leave it cut short. Rows are not
+    /// checked again (a Write that failed only at creating its file has checked them).
+    bool Rewrite(const std::string& path, const std::vector<ItemRow>& rows);
 
     /// The message for the user after a failed Write, else empty.
     const std::string& ErrorMessage() const { return mErrorMessage; }

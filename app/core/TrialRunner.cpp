@@ -567,9 +567,22 @@ bool TrialRunner::Send(const std::string& command, JournalAction action, Play& p
     return false;
 }
 
+JournalLine TrialRunner::CommandLine(const std::string& command, JournalAction action, const Play& play) {
+    JournalLine line;
+    line.trial = play.trial;
+    line.row = play.row;
+    line.action = action;
+    line.text = command;
+    line.due = play.due;
+    return line;
+}
+
 bool TrialRunner::Exchange(const std::string& command, JournalAction action, Play& play) {
     JournalLine line;
-    if (play.run.journal) line.sent = mClock.Now();
+    if (play.run.journal) {
+        line = CommandLine(command, action, play);
+        line.sent = mClock.Now();
+    }
     std::string answer;
     const bool ok = mSender.SendCommand(command, answer);
     line.answered = mClock.Now();
@@ -579,11 +592,6 @@ bool TrialRunner::Exchange(const std::string& command, JournalAction action, Pla
         RecordNotSent(command, action, SendFailure::NotConnected, play);
         return false;
     }
-    line.trial = play.trial;
-    line.row = play.row;
-    line.action = action;
-    line.text = command;
-    line.due = play.due;
     if (!ok) line.status = run_messages::FailureStatus(mSender.LastFailure());
     Record(play, std::move(line));
     return ok;
@@ -592,12 +600,7 @@ bool TrialRunner::Exchange(const std::string& command, JournalAction action, Pla
 void TrialRunner::RecordNotSent(const std::string& command, JournalAction action, SendFailure failure,
                                 Play& play) {
     if (!play.run.journal) return;
-    JournalLine line;
-    line.trial = play.trial;
-    line.row = play.row;
-    line.action = action;
-    line.text = command;
-    line.due = play.due;
+    JournalLine line = CommandLine(command, action, play);
     line.wentOut = false;
     line.status = run_messages::NotSentStatus(failure);
     Record(play, std::move(line));

@@ -1,9 +1,6 @@
 #include "app/gui/CfgFiles.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,21 +10,6 @@ namespace sequora::gui {
 
 namespace {
 
-// Closes the descriptor it holds.
-class OpenFile {
-public:
-    explicit OpenFile(int fd) : mFd(fd) {}
-    ~OpenFile() {
-        if (mFd >= 0) ::close(mFd);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int Get() const { return mFd; }
-
-private:
-    int mFd;
-};
-
 // A regular file that the user may write in a folder that takes no new file.
 bool OnlyWritableInPlace(const std::string& path) {
     struct stat status {};
@@ -35,18 +17,6 @@ bool OnlyWritableInPlace(const std::string& path) {
     std::string folder = std::filesystem::path(path).parent_path().string();
     if (folder.empty()) folder = ".";
     return ::access(folder.c_str(), W_OK) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
-bool RewriteInPlace(const std::string& path, std::string_view text) {
-    const OpenFile file(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-    if (file.Get() < 0) return false;
-    while (!text.empty()) {
-        const ssize_t written = ::write(file.Get(), text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return ::fsync(file.Get()) == 0;
 }
 
 }  // namespace
@@ -58,8 +28,8 @@ bool SaveCfgFile(const std::string& path, const std::vector<ItemRow>& rows, std:
     // Only a file that could not be made beside the old one falls back; refused rows and
     // failed writes stay failures.
     if (failure != kCfgWriteFailedMessage || !OnlyWritableInPlace(path)) return false;
-    if (!RewriteInPlace(path, CfgWriter::FormatText(rows))) {
-        failure = kCfgWriteFailedStreamMessage;
+    if (!writer.Rewrite(path, rows)) {
+        failure = writer.ErrorMessage();
         return false;
     }
     failure.clear();

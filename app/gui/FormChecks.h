@@ -1,8 +1,6 @@
 #pragma once
 
 #include <array>
-#include <optional>
-#include <string>
 #include <string_view>
 
 #include "app/gui/DialogTemplate.h"
@@ -23,15 +21,5 @@ inline constexpr std::array kDelayFields{
     DelayField{kIdDelayMin, kDelayMinLabel, true},
     DelayField{kIdDelayMax, "Delay Range: Max", true},
 };
-
-/// The delay a field's text gives as the runner would wait it: whole milliseconds from 0 to
-/// 2147483647, digits only (blanks around them allowed); nullopt for any other text.
-std::optional<int> ReadDelayField(const std::string& text);
-
-/// "<field>: enter a whole number of milliseconds from 0 to 2147483647."
-std::string DelayFieldRefusal(std::string_view field);
-
-/// "Bit State: choose On or Off.", when Set TTL Bit is ticked and the state is neither.
-std::string BitStateRefusal();
 
 }  // namespace sequora::gui

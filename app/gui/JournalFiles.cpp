@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/core/FileIdentity.h"
+
 namespace sequora::gui {
 
 namespace {
@@ -11,7 +13,7 @@ const char kJournalExtension[] = ".tsv";
 
 }  // namespace
 
-std::string NewJournalPath(const std::string& folder, std::time_t start) {
+std::string NewJournalPath(const std::string& folder, std::time_t start, const std::string& listFile) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder, error)) return {};
@@ -22,11 +24,12 @@ std::string NewJournalPath(const std::string& folder, std::time_t start) {
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
     const std::filesystem::path base = std::filesystem::path(folder) / stamp;
     std::filesystem::path path = base.string() + kJournalExtension;
-    // Any entry of the name is taken, a link included, even one that leads nowhere: a new
-    // journal never writes through a name that something else already holds.
-    const auto taken = [&error](const std::filesystem::path& candidate) {
+    // Any entry of the name is taken, a link included, even one that leads nowhere: a clash
+    // picks the next name rather than failing the run.
+    const auto taken = [&](const std::filesystem::path& candidate) {
         return std::filesystem::symlink_status(candidate, error).type() !=
-               std::filesystem::file_type::not_found;
+                   std::filesystem::file_type::not_found ||
+               (!listFile.empty() && SameFile(candidate.string(), listFile));
     };
     for (int number = 2; taken(path); ++number) {
         path = base.string() + "-" + std::to_string(number) + kJournalExtension;

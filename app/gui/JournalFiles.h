@@ -7,8 +7,9 @@ namespace sequora::gui {
 
 /// The path of a new journal file in `folder` for a run that starts at `start` (local
 /// time): "<folder>/2026-12-08_17-40-02.tsv", or with "-2", "-3", ... before ".tsv" when
-/// anything of that name (a file, the open .cfg, a link) exists already. Creates the folder when it is
-/// missing; empty when it cannot be created.
-std::string NewJournalPath(const std::string& folder, std::time_t start);
+/// anything of that name (a file, a link) exists already or when it names `listFile` (the open
+/// .cfg, saved or not). Creates the folder when it is missing; empty when it cannot be created.
+/// The runner still opens the journal as a new file, so a name taken meanwhile is refused.
+std::string NewJournalPath(const std::string& folder, std::time_t start, const std::string& listFile);
 
 }  // namespace sequora::gui

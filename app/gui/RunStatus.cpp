@@ -1,5 +1,7 @@
 #include "app/gui/RunStatus.h"
 
+#include <algorithm>
+
 #include "app/gui/StatusTexts.h"
 
 namespace sequora::gui {
@@ -45,7 +47,18 @@ void RunStatus::Ended(End how, long long trial, int row, const std::string& mess
     mElapsed = elapsed;
 }
 
+void RunStatus::AddNote(const std::string& note) {
+    if (note.empty() || std::find(mNotes.begin(), mNotes.end(), note) != mNotes.end()) return;
+    mNotes.push_back(note);
+}
+
 std::string RunStatus::Text(std::chrono::nanoseconds elapsed) const {
+    std::string text = RunText(elapsed);
+    for (const std::string& note : mNotes) text += (text.empty() ? "" : kSeparator) + note;
+    return text;
+}
+
+std::string RunStatus::RunText(std::chrono::nanoseconds elapsed) const {
     switch (mState) {
         case State::None: return {};
         case State::Paused: return "Paused";

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sequora::gui {
 
@@ -24,9 +25,13 @@ public:
     void Ended(End how, long long trial, int row, const std::string& message,
                std::chrono::nanoseconds elapsed);
 
+    /// Adds a note that Text shows after the run's own text until the next run starts, such as
+    /// a stopped journal or the bits a Stop reset. Empty notes and repeats are ignored.
+    void AddNote(const std::string& note);
+
     /// The run text: "Trial 2 of 5 · row 3 of 8 · 00:01:23" (elapsed as given) while it
     /// plays, "Paused", "Stopped in trial 2, row 1", "Completed 5 trials in 00:04:10" or
-    /// "Run stopped: ..." afterwards; empty before the first run.
+    /// "Run stopped: ..." afterwards, each note after it; empty before the first run.
     std::string Text(std::chrono::nanoseconds elapsed) const;
     /// "seed <n>", with " · journal <file name>" when the run writes one; empty before the
     /// first run.
@@ -35,6 +40,8 @@ public:
     bool Playing() const { return mState == State::Playing || mState == State::Paused; }
 
 private:
+    std::string RunText(std::chrono::nanoseconds elapsed) const;
+
     enum class State { None, Playing, Paused, Ended };
 
     State mState = State::None;
@@ -48,6 +55,7 @@ private:
     int mRowCount = 0;
     std::string mMessage;
     std::chrono::nanoseconds mElapsed{0};
+    std::vector<std::string> mNotes;
 };
 
 }  // namespace sequora::gui

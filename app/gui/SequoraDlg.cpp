@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -159,11 +160,12 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     }
     mClient.SetMessageHandler([this](const std::string& text) { ShowClientMessage(text); });
     RunHost::Reports reports;
-    reports.started = [this](int run, const RunStartInfo& info) { OnRunStarted(run, info); };
-    reports.row = [this](int run, long long trial, int row, int rows) {
-        OnRowStarted(run, trial, row, rows);
+    reports.started = [this](const RunStartInfo& info) { OnRunStarted(info); };
+    reports.row = [this](const RunPosition& at) { OnRowStarted(at); };
+    reports.journal = [this](std::uint64_t run, const std::string& message) {
+        OnJournalStopped(run, message);
     };
-    reports.ended = [this](int run, const RunEndInfo& info) { OnRunEnded(run, info); };
+    reports.ended = [this](const RunEndInfo& info) { OnRunEnded(info); };
     mRunHost = std::make_unique<RunHost>(
         mInvoker, *mPrompter, [this] { ApplyRunControls(); }, this, std::move(reports));
     mRunner = std::make_unique<TrialRunner>(mItems, mSender, *mRunHost, *mClock);
@@ -494,20 +496,22 @@ bool SequoraDlg::RefuseUnplayableFields() {
     // listed as one delay and waited as another.
     const bool random = IsChecked(kIdRandomDelay);
     for (const DelayField& field : kDelayFields) {
-        if (field.random != random || ReadDelayField(ToLocal(ControlAs<QLineEdit>(field.id)->text())))
-            continue;
-        ShowMessage(DelayFieldRefusal(field.name));
+        if (field.random != random) continue;
+        const auto refusal =
+            DelayRefusal(std::string(field.name), ToLocal(ControlAs<QLineEdit>(field.id)->text()));
+        if (!refusal) continue;
+        ShowMessage(*refusal);
         FocusField(field.id);
         return false;
     }
     // Any other state would be listed as "NA", which no .cfg file can hold.
     auto* bitState = ControlAs<QComboBox>(kIdBitState);
-    if (IsChecked(kIdSetBit) && BitStateEntry(ToLocal(bitState->currentText())) < 0) {
-        ShowMessage(BitStateRefusal());
-        bitState->setFocus();
-        return false;
-    }
-    return true;
+    if (!IsChecked(kIdSetBit)) return true;
+    const auto refusal = BitStateRefusal(std::string(kBitStateLabel), ToLocal(bitState->currentText()));
+    if (!refusal) return true;
+    ShowMessage(*refusal);
+    bitState->setFocus();
+    return false;
 }
 
 void SequoraDlg::FocusField(int id) {
@@ -912,25 +916,21 @@ void SequoraDlg::OnStart() {
     if (!ReadForm()) return;
     JournalSettings journal;
     if (mRemembered.writeJournals) {
-        journal.path = NewJournalPath(ToFilePath(mRemembered.journalFolder), std::time(nullptr));
-        journal.server = mForm.serverName;
         journal.listFile = ToFilePath(mFilePath);
+        journal.path =
+            NewJournalPath(ToFilePath(mRemembered.journalFolder), std::time(nullptr), journal.listFile);
+        journal.server = mForm.serverName;
+        journal.mode = JournalOpen::CreateNew;
     }
     mRunner->SetJournal(journal);
-    // Each run gets a seed of its own, by which its reports are told from an earlier run's.
-    const int run = ++mRunsStarted;
-    const std::uint32_t seed = mRunHost->SeedForRun(run);
-    mRunner->SetSeed(seed);
-    if (mRunner->Start()) {
-        mCurrentRun = run;
-    } else {
-        mRunHost->ForgetRun(seed);
-    }
+    mRunner->Start();
     ApplyRunControls();
 }
 
-void SequoraDlg::OnRunStarted(int run, const RunStartInfo& info) {
-    if (run != mCurrentRun) return;
+void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
+    // The runner numbers its runs upwards: a start report names the newest run.
+    if (info.run < mCurrentRun) return;
+    mCurrentRun = info.run;
     mRun.Started(info.seed, info.trialCount, info.continuous, info.journalPath);
     mRunJournalPath = info.journalPath;
     mTimingButton->hide();
@@ -942,23 +942,34 @@ void SequoraDlg::OnRunStarted(int run, const RunStartInfo& info) {
     ShowRunStatus();
 }
 
-void SequoraDlg::OnRowStarted(int run, long long trial, int row, int rowCount) {
-    if (run != mCurrentRun) return;
-    mRun.RowStarted(trial, row, rowCount);
-    mControl->Model().RowStarted(trial, row, rowCount);
-    HighlightRunRow(row - 1);
+void SequoraDlg::OnRowStarted(const RunPosition& at) {
+    if (at.run != mCurrentRun) return;
+    mRun.RowStarted(at.trial, at.row, at.rowCount);
+    mControl->Model().RowStarted(at.trial, at.row, at.rowCount);
+    HighlightRunRow(at.row - 1);
     ShowRunStatus();
 }
 
-void SequoraDlg::OnRunEnded(int run, const RunEndInfo& info) {
-    // An earlier run may end while a later one plays: the status bar follows the later.
+void SequoraDlg::OnJournalStopped(std::uint64_t run, const std::string& message) {
     if (run != mCurrentRun) return;
+    mRun.AddNote(message);
+    ShowRunStatus();
+}
+
+void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
+    // A bit left on matters whichever run left it.
+    ShowUnconfirmedBits(info);
+    // An earlier run may end while a later one plays: the status bar follows the later.
+    if (info.run != mCurrentRun) return;
     using End = sequora::gui::RunStatus::End;
     const End how = info.how == RunEnd::Completed        ? End::Completed
                     : info.how == RunEnd::Stopped        ? End::Stopped
                     : info.how == RunEnd::ConnectionLost ? End::Failed
                                                          : End::Closed;
     mRun.Ended(how, info.trial, info.row, info.message, info.elapsed);
+    // Noted once: the writer's report may have come already.
+    mRun.AddNote(info.journalFailure);
+    if (!info.resetBits.empty()) mRun.AddNote(run_messages::BitsReset(info.resetBits));
     mTimingButton->setVisible(!mRunJournalPath.empty());
     mControl->Model().RunEnded(info);
     mElapsedTimer->stop();
@@ -972,6 +983,19 @@ void SequoraDlg::OnRunEnded(int run, const RunEndInfo& info) {
         if (reason.rfind(prefix, 0) == 0) reason.erase(0, prefix.size());
         reason = reason.substr(0, reason.find(" ("));
         LoseConnection(reason);
+    }
+}
+
+void SequoraDlg::ShowUnconfirmedBits(const RunEndInfo& info) {
+    // Modeless, so that the window stays usable and the boxes need not be closed in turn;
+    // a closing window would take modeless boxes with it.
+    for (const UnconfirmedBit& bit : info.unconfirmedBits) {
+        const QString text = FromLocal(run_messages::BitMayStillBeOn(bit.bit, bit.reason));
+        if (mClosing) {
+            mPrompter->ShowMessage(text);
+        } else {
+            mPrompter->ShowMessageModeless(text, [] {});
+        }
     }
 }
 
@@ -1082,6 +1106,18 @@ void SequoraDlg::ApplyRunControls() {
     SetReadOnly(kIdTrialCount, controls.trialCountReadOnly);
     SetEnabled(kIdRunContinuously, controls.runContinuouslyEnabled);
     UpdateUndoActions();
+}
+
+void SequoraDlg::StopRunsForClose() {
+    // Stopped rather than closed with the runner, so that the runs' end reports (the bits
+    // they could not turn off) still reach the user before the window goes. Released first:
+    // a worker waiting for the window would never end.
+    mInvoker.Shutdown();
+    mPrompter->CloseModelessMessages();
+    mRunner->Stop();
+    mRunner->WaitForWorkers();
+    mClosing = true;
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void SequoraDlg::EndRun() {
@@ -1234,6 +1270,7 @@ void SequoraDlg::reject() {
     }
     if (!ConfirmClose()) return;
     SaveSettings();
+    StopRunsForClose();
     EndRun();
     QDialog::reject();
     mCloseConfirmed = false;
@@ -1247,6 +1284,7 @@ void SequoraDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     // The run turns off the bits it set while the connection is still there.
+    StopRunsForClose();
     EndRun();
     Disconnect();
     // Closes through reject(), which does not ask again.

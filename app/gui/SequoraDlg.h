@@ -211,9 +211,12 @@ private:
     void DuplicateRow(int row);
     void RemoveRow(int row);
 
-    void OnRunStarted(int run, const RunStartInfo& info);
-    void OnRowStarted(int run, long long trial, int row, int rowCount);
-    void OnRunEnded(int run, const RunEndInfo& info);
+    void OnRunStarted(const RunStartInfo& info);
+    void OnRowStarted(const RunPosition& at);
+    void OnJournalStopped(std::uint64_t run, const std::string& message);
+    void OnRunEnded(const RunEndInfo& info);
+    void ShowUnconfirmedBits(const RunEndInfo& info);
+    void StopRunsForClose();
     void ShowRunStatus();
     void HighlightRunRow(int row);
     void ShowRunTiming();
@@ -282,6 +285,9 @@ private:
     bool mShowingRemembered = false;
     // Set once closing has been confirmed, so the close box's reject() does not ask again.
     bool mCloseConfirmed = false;
+    // Set once closing has stopped the runs: their reports are shown in boxes that wait
+    // (window thread).
+    bool mClosing = false;
     // The .cfg files opened but read only in part: Save refuses to write over them.
     PartlyReadFiles mPartlyRead;
     // The .cfg file being opened, and what its load's undo step needs: whether the list was
@@ -300,10 +306,9 @@ private:
     std::unique_ptr<TrialRunner> mRunner;
     // The control API: after the invoker and the runner, which its requests use.
     std::unique_ptr<WindowControl> mControl;
-    // The number of the last run started and of the run the status bar follows (window
-    // thread); the reports of any other run are dropped.
-    int mRunsStarted = 0;
-    int mCurrentRun = 0;
+    // The runner's number of the newest run that has reported its start: the run the status
+    // bar follows (window thread). Reports of earlier runs are dropped.
+    std::uint64_t mCurrentRun = 0;
     // Set from a Disconnect that stopped a run until its resets are done and the connection
     // closed (window thread); the thread that waits for the run's workers meanwhile.
     bool mDisconnectPending = false;

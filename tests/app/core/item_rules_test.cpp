@@ -211,6 +211,6 @@ TEST(ItemAddRules, FieldsTheRunnerWouldNotHonourAsWrittenAreRefusedNamingTheFiel
     }
     for (const char* typed : {"0", "250", "2147483647", " 40 "})
         EXPECT_EQ(sequora::DelayRefusal("Min", typed), std::nullopt) << typed;
-    EXPECT_EQ(sequora::BitStateRefusal("NA"), "Bit state: choose On or Off, not \"NA\".");
-    EXPECT_EQ(sequora::BitStateRefusal("off"), std::nullopt);
+    EXPECT_EQ(sequora::BitStateRefusal("Bit state", "NA"), "Bit state: choose On or Off, not \"NA\".");
+    EXPECT_EQ(sequora::BitStateRefusal("Bit state", "off"), std::nullopt);
 }

@@ -48,6 +48,22 @@ TEST(RunStatusTest, TellsHowTheRunEnded) {
     EXPECT_EQ(status.Details(), "seed 1");
 }
 
+TEST(RunStatusTest, NotesFollowTheRunTextOnceEachUntilTheNextRun) {
+    RunStatus status;
+    status.Started(1, 5, false, "");
+    status.RowStarted(3, 2, 4);
+    const std::string journal = "Journal stopped at trial 3, row 2: No space left on device";
+    status.AddNote(journal);
+    EXPECT_EQ(status.Text(1s), "Trial 3 of 5 · row 2 of 4 · 00:00:01 · " + journal);
+    status.Ended(RunStatus::End::Stopped, 3, 2, "", 3s);
+    status.AddNote(journal);
+    status.AddNote("");
+    status.AddNote("Reset bits 0, 5.");
+    EXPECT_EQ(status.Text(0s), "Stopped in trial 3, row 2 · " + journal + " · Reset bits 0, 5.");
+    status.Started(2, 5, false, "");
+    EXPECT_EQ(status.Text(0s), "Trial 0 of 5 · 00:00:00");
+}
+
 TEST(JournalFilesTest, NamesEachRunsFileByItsStartAndNeverReusesOne) {
     testsupport::TempDir dir;
     const std::string folder = dir.File("a/journals");
@@ -60,16 +76,19 @@ TEST(JournalFilesTest, NamesEachRunsFileByItsStartAndNeverReusesOne) {
     local.tm_sec = 2;
     local.tm_isdst = -1;
     const std::time_t start = std::mktime(&local);
-    const std::string first = sequora::gui::NewJournalPath(folder, start);
+    const std::string first = sequora::gui::NewJournalPath(folder, start, "");
     EXPECT_EQ(first, folder + "/2026-12-08_17-40-02.tsv");
     testsupport::WriteFile(first, "x");
-    EXPECT_EQ(sequora::gui::NewJournalPath(folder, start), folder + "/2026-12-08_17-40-02-2.tsv");
+    EXPECT_EQ(sequora::gui::NewJournalPath(folder, start, ""), folder + "/2026-12-08_17-40-02-2.tsv");
     // A link that leads nowhere still holds its name: the journal would be written through it.
     std::filesystem::create_symlink(dir.File("elsewhere.cfg"), folder + "/2026-12-08_17-40-02-2.tsv");
-    EXPECT_EQ(sequora::gui::NewJournalPath(folder, start), folder + "/2026-12-08_17-40-02-3.tsv");
+    EXPECT_EQ(sequora::gui::NewJournalPath(folder, start, ""), folder + "/2026-12-08_17-40-02-3.tsv");
+    // The open list, not saved yet and spelled another way, is never named either.
+    const std::string list = dir.File("a/./journals/../journals/2026-12-08_17-40-02-3.tsv");
+    EXPECT_EQ(sequora::gui::NewJournalPath(folder, start, list), folder + "/2026-12-08_17-40-02-4.tsv");
 
     testsupport::WriteFile(dir.File("file"), "x");
-    EXPECT_EQ(sequora::gui::NewJournalPath(dir.File("file/journals"), start), "");
+    EXPECT_EQ(sequora::gui::NewJournalPath(dir.File("file/journals"), start, ""), "");
 }
 
 }  // namespace

@@ -190,7 +190,7 @@ TEST_F(WindowFormTest, TextTypedOverTheBitStateSelectsItsEntryOrIsRefused) {
     EXPECT_EQ(rows[0][sequora::kColBitState], "Off");
     EXPECT_EQ(rows[1][sequora::kColBitState], "On");
     EXPECT_EQ(Combo(kIdBitState)->currentIndex(), 0);
-    EXPECT_THAT(prompter->Messages(), ElementsAre("Bit State: choose On or Off."));
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Bit State: choose On or Off, not \"maybe\"."));
 }
 
 TEST_F(WindowFormTest, DelaysTheRunnerWouldNotWaitAsWrittenAreRefusedNamingTheField) {
@@ -208,10 +208,14 @@ TEST_F(WindowFormTest, DelaysTheRunnerWouldNotWaitAsWrittenAreRefusedNamingTheFi
     EXPECT_EQ(window->Items().RowCount(), 0);
     EXPECT_EQ(window->focusWidget(), Edit(kIdDelayMax));
 
-    const std::string rule = ": enter a whole number of milliseconds from 0 to 2147483647.";
-    const std::string fixed = "Delay Post Trial Action (ms)" + rule;
-    EXPECT_THAT(prompter->Messages(), ElementsAre(fixed, fixed, fixed, fixed, "Delay Range: Min" + rule,
-                                                  "Delay Range: Max" + rule));
+    const auto refused = [](const std::string& field, const std::string& typed) {
+        return field + ": enter a whole number of milliseconds from 0 to 2147483647, not \"" + typed + "\".";
+    };
+    const std::string fixed = "Delay Post Trial Action (ms)";
+    EXPECT_THAT(prompter->Messages(),
+                ElementsAre(refused(fixed, "-5"), refused(fixed, "2.5"), refused(fixed, "2147483648"),
+                            refused(fixed, "1e3"), refused("Delay Range: Min", "-5"),
+                            refused("Delay Range: Max", "10.5")));
     // The fixed delay does not count with a random one, whatever it holds.
     Type(kIdDelayMax, " 10 ");
     Click(kIdAddItem);

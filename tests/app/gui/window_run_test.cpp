@@ -50,6 +50,24 @@ protected:
         return {Button(kIdStart)->isEnabled(), Button(kIdPause)->text().toStdString(), listEnabled,
                 Edit(kIdTrialCount)->isReadOnly(), Box(kIdRunContinuously)->isEnabled()};
     }
+    // A run that sets bit 5 on and waits, with the server gone under it.
+    void StartBit5RunAndLoseTheServer() {
+        ConnectToStandIn();
+        Click(kIdSetBit);
+        Type(kIdBitNumber, "5");
+        Choose(kIdBitState, 0);
+        Type(kIdDelay, "60000");
+        Click(kIdAddItem);
+        Click(kIdStart);
+        ASSERT_TRUE(
+            WaitUntil([&] { return window->RunStatus().startsWith("Trial 1 of 1 \u00b7 row 1 of 1"); }));
+        standIn->Stop();
+    }
+    void ExpectOnlyBit5MayStillBeOn() const {
+        const auto messages = prompter->Messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].starts_with("Bit 5 may still be on: ")) << messages[0];
+    }
     bool MessageShown(const std::string& text) const {
         const auto messages = prompter->Messages();
         return std::find(messages.begin(), messages.end(), text) != messages.end();
@@ -149,6 +167,9 @@ TEST_F(WindowRunTest, DisconnectDuringARunAsksAndTurnsTheBitsOffBeforeTheConnect
     ASSERT_TRUE(WaitUntil([&] { return !window->Connected(); }));
     EXPECT_THAT(prompter->questions,
                 ElementsAre("Stop the run and disconnect?", "Stop the run and disconnect?"));
+    ASSERT_TRUE(WaitUntil([&] {
+        return window->RunStatus() == "Stopped in trial 1, row 1 \u00b7 Reset bit 3.";
+    })) << window->RunStatus().toStdString();
     std::vector<std::string> bitCommands;
     for (const auto& command : standIn->Received()) {
         if (command.text.find("DIOPortBits") != std::string::npos) bitCommands.push_back(command.text);
@@ -158,6 +179,21 @@ TEST_F(WindowRunTest, DisconnectDuringARunAsksAndTurnsTheBitsOffBeforeTheConnect
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_EQ(Shown(), kIdle);
     JoinWorkers();
+}
+
+TEST_F(WindowRunTest, StopNamesEachBitItCouldNotTurnOffInABox) {
+    StartBit5RunAndLoseTheServer();
+    Click(kIdStop);
+    ASSERT_TRUE(WaitUntil([&] { return !prompter->Messages().empty(); }));
+    ExpectOnlyBit5MayStillBeOn();
+    EXPECT_FALSE(window->RunStatus().contains("Reset")) << window->RunStatus().toStdString();
+    JoinWorkers();
+}
+
+TEST_F(WindowRunTest, ClosingNamesEachBitItCouldNotTurnOffBeforeTheWindowGoes) {
+    StartBit5RunAndLoseTheServer();
+    window->close();
+    ExpectOnlyBit5MayStillBeOn();
 }
 
 TEST_F(WindowRunTest, AnEarlierRunsEndIsNotTakenForTheRunNowPlaying) {
