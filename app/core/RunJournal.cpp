@@ -67,12 +67,12 @@ bool WriteWhole(int fd, const std::string& text, std::string& reason) {
 
 const char* ActionWord(JournalAction action) {
     switch (action) {
-        case JournalAction::Event: return "event";
-        case JournalAction::Bit: return "bit";
-        case JournalAction::Command: return "command";
-        case JournalAction::Delay: return "delay";
+        case JournalAction::Event: return journal_words::kEvent;
+        case JournalAction::Bit: return journal_words::kBit;
+        case JournalAction::Command: return journal_words::kCommand;
+        case JournalAction::Delay: return journal_words::kDelay;
     }
-    return "command";
+    return journal_words::kCommand;
 }
 
 // Texts come from the item list unchanged; only what would break a record apart is escaped.
@@ -314,7 +314,7 @@ std::string RunJournal::Format(const Entry& entry) {
     }
     if (const auto* end = std::get_if<Ending>(&entry)) {
         mTimingLine = TimingLine(mTally.Timing());
-        return mTimingLine + "\n# ended " + RunEndWord(end->how) + "  after " +
+        return mTimingLine + "\n" + journal_words::kEndedPrefix + RunEndWord(end->how) + "  after " +
                Milliseconds(end->at, mRunStart) + " ms\n";
     }
     const auto& line = std::get<JournalLine>(entry);
@@ -337,11 +337,11 @@ std::string RunJournal::Timing() const {
 namespace {
 
 std::string HeaderText(const JournalHeader& h) {
-    return std::string(kJournalTitleLine) + "\n# started " + RunJournal::IsoLocalTime(h.started) +
-           "  server " + HeaderField(h.server) + "  file " + HeaderField(h.listFile) + "  seed " +
-           std::to_string(h.seed) + "  trials " +
+    return std::string(journal_words::kTitleLine) + "\n" + journal_words::kStartedPrefix +
+           RunJournal::IsoLocalTime(h.started) + "  server " + HeaderField(h.server) + "  file " +
+           HeaderField(h.listFile) + "  seed " + std::to_string(h.seed) + "  trials " +
            (h.continuous ? std::string("continuous") : std::to_string(h.trials)) + "\n" +
-           kJournalColumnsLine + "\n";
+           journal_words::kColumnsLine + "\n";
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/core/JournalWords.h"
 #include "app/core/RunClock.h"
 #include "app/core/RunObserver.h"
 #include "app/core/TimingSummary.h"
@@ -28,8 +29,8 @@ struct JournalLine {
     RunClock::TimePoint due{};       ///< when the action was meant to start
     RunClock::TimePoint sent{};      ///< when the command was handed over, or the sleep ended
     RunClock::TimePoint answered{};  ///< when the exchange was over (not for a delay)
-    const char* status = "ok";       ///< "ok" or the failure, a text that lives forever
-    bool wentOut = true;             ///< false: never sent; neither time is written then
+    const char* status = journal_words::kStatusOk;  ///< "ok" or the failure, a text that lives forever
+    bool wentOut = true;                            ///< false: never sent; neither time is written then
 };
 
 /// The facts of the journal's "# started" line.

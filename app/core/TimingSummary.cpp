@@ -7,15 +7,15 @@
 #include <fstream>
 #include <optional>
 
+#include "app/core/JournalWords.h"
+
 namespace sequora {
+
+using namespace journal_words;
 
 namespace {
 
-const char kStartedPrefix[] = "# started ";
-const char kEndedPrefix[] = "# ended ";
-const char kStatusOk[] = "ok";
-const char kDelayAction[] = "delay";
-const char* const kCommandActions[] = {"event", "bit", "command"};
+const char* const kCommandActions[] = {kEvent, kBit, kCommand};
 const char kNoFigure[] = "-";
 constexpr std::size_t kRecordFields = 8;
 constexpr double kMedianPercent = 50;
@@ -146,7 +146,7 @@ bool JournalTally::Take(std::string_view line) {
         TakeComment(line);
         return true;
     }
-    if (line == kJournalColumnsLine) return true;
+    if (line == kColumnsLine) return true;
     return TakeRecord(line);
 }
 
@@ -168,7 +168,7 @@ bool JournalTally::TakeRecord(std::string_view line) {
     const std::vector<std::string_view> fields = Fields(line);
     if (fields.size() != kRecordFields || !WholeNumber(fields[0]) || !WholeNumber(fields[1])) return false;
     const std::string_view action = fields[2];
-    const bool delay = action == kDelayAction;
+    const bool delay = action == kDelay;
     if (!delay && !IsCommandAction(action)) return false;
     std::optional<long long> due, sent, answered;
     if (!OptionalMicros(fields[4], due) || !OptionalMicros(fields[5], sent) ||
@@ -199,9 +199,9 @@ SavedJournal ReadSavedJournal(const std::string& path) {
     long long number = 0;
     while (std::getline(file, line)) {
         ++number;
-        if (number == 1 && line != kJournalTitleLine) {
+        if (number == 1 && line != kTitleLine) {
             journal.problem =
-                "it is no run journal (its first line is not \"" + std::string(kJournalTitleLine) + "\")";
+                "it is no run journal (its first line is not \"" + std::string(kTitleLine) + "\")";
             return journal;
         }
         if (file.eof()) {

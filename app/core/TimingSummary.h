@@ -7,11 +7,6 @@
 
 namespace sequora {
 
-/// The run journal's fixed lines, without their line ends.
-inline constexpr char kJournalTitleLine[] = "# sequora run journal";
-inline constexpr char kJournalColumnsLine[] =
-    "trial\trow\taction\ttext\tdue_ms\tsent_ms\tanswered_ms\tstatus";
-
 /// The samples of one timing measure of a run, in whole microseconds: the run journal's
 /// resolution, so that a summary of a saved journal equals the one written into it.
 /// Equal samples are counted once each, so memory grows with distinct values, not with the run.
