@@ -11,6 +11,11 @@ int main(int argc, char** argv) {
     const sequora::gui::WindowCommandLine commandLine =
         sequora::gui::ParseWindowCommandLine(args, std::cout, std::cerr);
     if (!commandLine.options) return commandLine.exitStatus;
+    // Qt would abort with a message of its own.
+    if (!sequora::gui::HasDisplay()) {
+        std::cerr << sequora::gui::kNoDisplay << std::endl;
+        return 2;
+    }
 
     int qtArgc = 1;
     sequora::gui::Sequora application(qtArgc, argv);
