@@ -31,7 +31,8 @@ if [[ -n "${DEBFULLNAME:-}" && -n "${DEBEMAIL:-}" ]]; then
     sed -i "s|^ -- $placeholder  | -- $maintainer  |" "$tree/debian/changelog"
 fi
 
-(cd "$tree" && dpkg-buildpackage -us -uc -b)
+# ccache (when the build uses it) then finds the objects of an earlier copy in another folder.
+(cd "$tree" && CCACHE_BASEDIR=$tree dpkg-buildpackage -us -uc -b)
 rm -rf "$tree"
 
 changes=$(ls "$out"/sequora_"$version"_*.changes)

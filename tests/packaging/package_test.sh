@@ -51,6 +51,18 @@ dpkg-deb --ctrl-tarfile "$(deb libcomlux1)" | tar -xO ./triggers | grep -q '^act
 dpkg-deb --ctrl-tarfile "$(deb libcomlux1)" | tar -xO ./symbols | grep -q '^libcomlux.so.1 libcomlux1 ' ||
     fail "libcomlux1 has no symbols file"
 
+# Installed and purged with dpkg in a root of their own, they leave no file behind.
+dpkg_root=$work/dpkg-root
+mkdir -p "$dpkg_root/var/lib/dpkg/info" "$dpkg_root/var/lib/dpkg/updates" "$dpkg_root/var/lib/dpkg/triggers"
+touch "$dpkg_root/var/lib/dpkg/status" "$dpkg_root/var/lib/dpkg/available"
+in_root=(dpkg --root="$dpkg_root" --log=/dev/null --force-depends --force-script-chrootless)
+# shellcheck disable=SC2046
+"${in_root[@]}" -i $(for package in $packages; do deb "$package"; done) >"$work/dpkg.log" 2>&1 ||
+    fail "dpkg -i: $(cat "$work/dpkg.log")"
+"${in_root[@]}" --purge $packages >"$work/dpkg.log" 2>&1 || fail "dpkg --purge: $(cat "$work/dpkg.log")"
+left=$(cd "$dpkg_root" && find . -not -type d -not -path './var/lib/dpkg/*')
+[[ -z "$left" ]] || fail "files left after purging: $left"
+
 root=$work/root
 for package in $packages; do dpkg-deb -x "$(deb "$package")" "$root"; done
 multiarch=$(dpkg-architecture -q DEB_HOST_MULTIARCH)
@@ -118,7 +130,7 @@ exported=$(nm -DC --defined-only "$libdir/libcomlux.so.1" | cut -d' ' -f3-)
 foreign=$(sed -E 's/^(typeinfo name for|typeinfo for|vtable for) //' <<<"$exported" |
     grep -v -E '^comlux::(ComluxClient|ClientLogFile|ComputerName|DottedAddress|Version)\b' || true)
 [[ -z "$foreign" ]] || fail "libcomlux.so.1 exports more than the public API: $foreign"
-leaked=$(grep -E "\b($internal)\b" <<<"$exported" || true)
+leaked=$(grep -E "\b($internal|Impl)\b" <<<"$exported" || true)
 [[ -z "$leaked" ]] || fail "libcomlux.so.1 names internal types: $leaked"
 
 # The consumer example, against the unpacked prefix, through the CMake package and comlux.pc.
