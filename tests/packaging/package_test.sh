@@ -125,7 +125,8 @@ for case in list.cfg:application/x-sequora-item-list grub.cfg:text/plain setting
 done
 
 # The shared library exports its public classes and functions and nothing else.
-internal=$(sed -n 's/^\(class\|struct\) \([A-Za-z_]*\).*/\2/p' "$source"/comlux/internal/*.h | sort -u | paste -sd'|')
+# The classes comlux/internal/ defines (not those it only declares).
+internal=$(sed -n 's/^\(class\|struct\) \([A-Za-z_]*\)[^;]*$/\2/p' "$source"/comlux/internal/*.h | sort -u | paste -sd'|')
 exported=$(nm -DC --defined-only "$libdir/libcomlux.so.1" | cut -d' ' -f3-)
 foreign=$(sed -E 's/^(typeinfo name for|typeinfo for|vtable for) //' <<<"$exported" |
     grep -v -E '^comlux::(ComluxClient|ClientLogFile|ComputerName|DottedAddress|Version)\b' || true)
