@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BIN   := build/bin
 
-.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui screenshot package clean \
+.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui screenshot package python clean \
         format format-check layers lint
 
 # Every tracked C++ file; the house format is .clang-format, the lint rules .clang-tidy.
@@ -56,6 +56,10 @@ fuzz: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 	@for f in build-asan/bin/fuzz_*; do echo "== $$f"; "$$f" -max_total_time=$(FUZZ_SECONDS) || exit 1; done
+
+# The comlux Python module into build/python/ (for Debian's /usr/bin/python3).
+python: configure
+	@cmake --build --preset default -j $(JOBS) --target comlux_python
 
 bench: build
 	@bash scripts/bench.sh

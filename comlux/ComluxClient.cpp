@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "comlux/HostNames.h"
 #include "comlux/internal/AnswerNumbers.h"
@@ -11,11 +10,41 @@
 
 namespace comlux {
 
+namespace {
+
+// Holds the gate for one operation. The corrupt-answer messages the operation gave rise to are
+// shown once the gate is let go: a message handler may then call the client, or wait for a thread
+// that does, without waiting for itself.
+class Operation {
+public:
+    explicit Operation(OperationGate& gate, const std::unique_ptr<NetworkNodeClient>& node,
+                       bool onlyIfFree = false)
+        : mEntry(gate, onlyIfFree), mNode(node) {}
+    ~Operation() {
+        if (!mEntry.Entered()) return;
+        const NetworkNodeClient::HeldMessages held = mNode->TakeHeldMessages();
+        mEntry.Leave();
+        NetworkNodeClient::Show(held);
+    }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+    bool Entered() const { return mEntry.Entered(); }
+    bool Enter() { return mEntry.Enter(); }
+
+private:
+    GateEntry mEntry;
+    const std::unique_ptr<NetworkNodeClient>& mNode;  // dereferenced only while the gate is held
+};
+
+}  // namespace
+
 ComluxClient::ComluxClient()
     : mGate(std::make_unique<OperationGate>()), mNetworkNode(std::make_unique<NetworkNodeClient>()) {
     // A record callback waiting for the gate must let go when its own listener is stopped by
     // the gate's holder, who may be waiting for it.
     mNetworkNode->SetStopObserver([this] { mGate->WakeReceiveThreads(); });
+    mNetworkNode->HoldMessages();
 }
 
 ComluxClient::~ComluxClient() {
@@ -28,7 +57,7 @@ ComluxClient::~ComluxClient() {
 }
 
 bool ComluxClient::OpenLogFile(std::string fileName) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->OpenLogFile(fileName);
 }
@@ -40,8 +69,13 @@ bool ComluxClient::CloseLogFile() {
 }
 
 bool ComluxClient::OpenConnection(std::string serverName, bool requestPort) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
+    // A close from another thread abandons the whole procedure, not only the attempt under way.
+    const struct ClearInterrupt {
+        NetworkNodeClient& node;
+        ~ClearInterrupt() { node.ClearInterrupt(); }
+    } clearAtEnd{*mNetworkNode};
     if (!requestPort) {
         if (!ConnectAndInitializeStreams(serverName, mCommandPort)) return false;
     } else if (mNetworkNode->InitializeClient(serverName, mHandoutPort)) {
@@ -76,7 +110,7 @@ bool ComluxClient::ConnectAndInitializeStreams(const std::string& serverName, in
 }
 
 bool ComluxClient::CloseConnection() {
-    GateEntry entry(*mGate, true);
+    Operation entry(*mGate, mNetworkNode, true);
     if (!entry.Entered()) {
         // Another thread is inside an operation, probably waiting for an answer: cut that wait
         // short instead of waiting for it, then close once it has let go.
@@ -86,18 +120,19 @@ bool ComluxClient::CloseConnection() {
             mNetworkNode->InterruptPendingAnswer();
         }
         if (!entry.Enter()) return false;
+        mNetworkNode->ClearInterrupt();
         if (!mNetworkNode->IsInitialized()) return true;
     }
     return mNetworkNode->ShutdownClient();
 }
 
 bool ComluxClient::IsConnected() {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     return entry.Entered() && mNetworkNode->IsInitialized();
 }
 
 bool ComluxClient::SendCommand(std::string command, std::string& answer) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return SendAndReadReply(command, answer);
 }
@@ -110,20 +145,20 @@ bool ComluxClient::SendAndReadReply(const std::string& command, std::string& ans
 }
 
 bool ComluxClient::SendCommandRaw(std::string command, std::vector<unsigned char>& block, int& length) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->SendCommand(command) && mNetworkNode->RecieveMessage(block, length);
 }
 
 bool ComluxClient::SetApplicationName(std::string name) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     std::string answer;
     return SendAndReadReply("-SetApplicationName \"" + name + "\"", answer);
 }
 
 bool ComluxClient::SetComputerName() {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return SetComputerNameLocked();
 }
@@ -146,7 +181,7 @@ bool ComluxClient::RequestStatusValues(const std::string& command, int* first, i
 }
 
 bool ComluxClient::RequestRingBufferSize(std::string objectName, int& value1, int& value2) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestRingBufferSize " + objectName, &value1, &value2);
 }
@@ -156,7 +191,7 @@ bool ComluxClient::RequestRingBuffer(std::string objectName, unsigned char* buff
     bytesCopied = 0;
     if (bufferSize < 0 || (buffer == nullptr && bufferSize > 0)) return false;
     if (bufferSize > 0) std::memset(buffer, 0, static_cast<std::size_t>(bufferSize));
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     if (!mNetworkNode->SendCommand("-RequestRingBuffer " + objectName)) return false;
     std::vector<unsigned char> block;
@@ -169,19 +204,19 @@ bool ComluxClient::RequestRingBuffer(std::string objectName, unsigned char* buff
 }
 
 bool ComluxClient::RequestSamplingFrequency(std::string objectName, int& frequency) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestSamplingFrequency " + objectName, &frequency, nullptr);
 }
 
 bool ComluxClient::RequestADRange(std::string objectName, int& value1, int& value2) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestADRange " + objectName, &value1, &value2);
 }
 
 bool ComluxClient::RequestFeature(std::string featureName, int value, std::string& featureValue) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     std::string answer;
     if (!SendAndReadReply("-RequestFeature " + featureName + " " + std::to_string(value), answer))
@@ -194,7 +229,7 @@ bool ComluxClient::RequestFeature(std::string featureName, int value, std::strin
 }
 
 bool ComluxClient::LogMessage(std::string message, int value) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     std::string answer;
     return SendAndReadReply("-LogMessage " + message + " " + std::to_string(value), answer);
@@ -202,7 +237,7 @@ bool ComluxClient::LogMessage(std::string message, int value) {
 
 bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames,
                                       std::vector<std::string>& objectTypes) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     std::vector<std::string> objects;
     std::vector<std::string> types;
@@ -218,15 +253,20 @@ bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames,
 }
 
 bool ComluxClient::OpenStream(std::string objectName, std::string dataType) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->OpenStream(objectName, dataType);
 }
 
 bool ComluxClient::CloseStream(std::string objectName, std::string dataType) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->CloseStream(objectName, dataType);
+}
+
+StreamState ComluxClient::GetStreamState(StreamKind kind) {
+    Operation entry(*mGate, mNetworkNode);
+    return entry.Entered() ? mNetworkNode->GetStreamState(kind) : StreamState::NotListening;
 }
 
 void ComluxClient::SetCallbackSE(RecordCallback callback, void* context) {
@@ -254,16 +294,18 @@ void ComluxClient::SetCallbackVT(RecordCallback callback, void* context) {
 }
 
 // The registration changes under the gate; the wait for a call of the old callback to end happens
-// outside it, since that call may itself be waiting for the gate.
+// outside it, since that call may itself be waiting for the gate. Nor does the wait hold the
+// channel: that call may be destroying the client, which waits for the channel to be let go. The
+// registration is shared, so the wait outlives a client destroyed meanwhile.
 void ComluxClient::SetCallback(StreamKind kind, RecordCallback callback, void* context) {
-    std::optional<ChannelBorrow> borrow;
+    std::shared_ptr<StreamRegistration> registration;
     {
-        GateEntry entry(*mGate);
+        Operation entry(*mGate, mNetworkNode);
         if (!entry.Entered()) return;
         mNetworkNode->SetCallback(kind, callback, context);
-        borrow.emplace(*mGate);  // cannot fail while the gate is held
+        registration = mNetworkNode->Registration(kind);
     }
-    mNetworkNode->WaitForEarlierCallbacks(kind);
+    registration->WaitForEarlierCalls();
 }
 
 std::string ComluxClient::GetServerName() {
@@ -277,7 +319,7 @@ std::string ComluxClient::GetServerIPAddress() {
 }
 
 int ComluxClient::GetCommandPort() {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     return entry.Entered() ? mConnectedPort : 0;
 }
 
@@ -292,28 +334,25 @@ void ComluxClient::SetMessageHandler(MessageHandler handler) {
 }
 
 void ComluxClient::SetPorts(int handoutPort, int commandPort) {
-    GateEntry entry(*mGate);
+    Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return;
     mHandoutPort = handoutPort;
     mCommandPort = commandPort;
 }
 
-void ComluxClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
-    GateEntry entry(*mGate);
-    if (!entry.Entered()) return;
-    mNetworkNode->SetConnectTimeout(timeout);
+bool ComluxClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
+    Operation entry(*mGate, mNetworkNode);
+    return entry.Entered() && mNetworkNode->SetConnectTimeout(timeout);
 }
 
-void ComluxClient::SetSendTimeout(std::chrono::milliseconds timeout) {
-    GateEntry entry(*mGate);
-    if (!entry.Entered()) return;
-    mNetworkNode->SetSendTimeout(timeout);
+bool ComluxClient::SetSendTimeout(std::chrono::milliseconds timeout) {
+    Operation entry(*mGate, mNetworkNode);
+    return entry.Entered() && mNetworkNode->SetSendTimeout(timeout);
 }
 
-void ComluxClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
-    GateEntry entry(*mGate);
-    if (!entry.Entered()) return;
-    mNetworkNode->SetAnswerTimeout(timeout);
+bool ComluxClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
+    Operation entry(*mGate, mNetworkNode);
+    return entry.Entered() && mNetworkNode->SetAnswerTimeout(timeout);
 }
 
 }  // namespace comlux

@@ -19,10 +19,16 @@ class OperationGate;
 /// sends them over the command channel and converts the answers.
 ///
 /// Threads: every operation may be called from any thread. Operations are serialised
-/// internally, so a command and its answer never interleave with another caller's.
-/// CloseConnection may be called while another thread waits for an answer: that wait ends at
-/// once, its call fails, and the close goes ahead. Destroying the client does the same with a
-/// command under way.
+/// internally, so a command and its answer never interleave with another caller's: every
+/// operation waits for another thread's operation to end, except CloseLogFile, the
+/// Get*Name/GetServerIPAddress getters, SetMessageHandler and CloseConnection (which cuts the
+/// other thread's wait for an answer short, then waits for it to let go). GetCommandPort and
+/// IsConnected wait like the others. CloseConnection may be called while another thread waits
+/// for an answer: that wait ends at once, its call fails, and the close goes ahead. Destroying
+/// the client does the same with a command under way.
+///
+/// Answers: one answer may hold at most 16 MiB; a longer one is taken for a corrupt answer, is
+/// reported in the log and closes the connection, as an answer that never comes does.
 ///
 /// Record callbacks (SetCallbackSE ... SetCallbackVT) run on the stream listeners' receive
 /// threads, one call at a time per stream; the record pointer is valid only during the call.
@@ -35,7 +41,11 @@ class OperationGate;
 /// - Registering, replacing or removing a callback returns only once no call of the callback it
 ///   replaces is running, so its context may be freed right after. Called from inside a record
 ///   callback (of any stream), it returns at once instead: that call may be the caller itself,
-///   or one that waits for it.
+///   or one that waits for it. A callback may destroy the client while another thread replaces
+///   its own stream's callback: both complete.
+/// - An exception escaping a callback is caught on the receive thread. The first one of each
+///   stream connection is written to the log at Error level with the exception's text; the
+///   records that follow go on being delivered.
 /// - Stopping a stream (CloseConnection, a lost connection, destruction) never cuts a running
 ///   callback off and never closes its connection under it. The client waits at most 500 ms per
 ///   stream for a callback to return before going on; destruction waits until every receive
@@ -56,10 +66,14 @@ public:
     /// an operation (whose later lines are then dropped): for a program that must end now.
     bool CloseLogFile();
     /// Connects through the port hand-out (requestPort) or straight to the command port,
-    /// then sets up the six data streams and announces this computer's name.
+    /// then sets up the six data streams and announces this computer's name. False when any
+    /// step fails; a failure after the command connection was made (setting up the streams)
+    /// leaves that connection and the listeners started so far open, so IsConnected() may be
+    /// true: call CloseConnection() before connecting again.
     bool OpenConnection(std::string serverName, bool requestPort);
-    /// Closes open streams, the listeners and the command connection. Does not wait for a
-    /// command of another thread to be answered: that wait is cut short.
+    /// Closes open streams, every listener started (a failed set-up's included) and the command
+    /// connection. Does not wait for a command of another thread to be answered: that wait is
+    /// cut short.
     bool CloseConnection();
     /// True while the command connection is up. Waits until another thread's operation is over.
     bool IsConnected();
@@ -90,6 +104,10 @@ public:
     /// Closes the data stream of one server object.
     bool CloseStream(std::string objectName, std::string dataType);
 
+    /// How far the data connection of the kind has come: lets a caller tell that a stream it
+    /// opened never came (the listener could not start, or the server never connected).
+    StreamState GetStreamState(StreamKind kind);
+
     /// Registers the record callback of the single-electrode stream (see the class comment).
     void SetCallbackSE(RecordCallback callback, void* context);
     /// Registers the record callback of the stereotrode stream.
@@ -113,18 +131,21 @@ public:
     /// fixed one); 0 before the first connection. Kept after a disconnect.
     int GetCommandPort();
 
-    /// Installs how corrupt-answer messages reach the user (default: stderr).
+    /// Installs how corrupt-answer messages reach the user (default: stderr); see MessageHandler.h
+    /// for when it runs.
     void SetMessageHandler(MessageHandler handler);
     /// Ports for the hand-out and the command connection (defaults 26200 / 26100).
     void SetPorts(int handoutPort, int commandPort);
     /// Longest wait for the server to accept a connection, on the hand-out port and on the
-    /// command port alike (default 5 s).
-    void SetConnectTimeout(std::chrono::milliseconds timeout);
-    /// Longest time one command may take to be sent before the connection is given up (default 10 s).
-    void SetSendTimeout(std::chrono::milliseconds timeout);
+    /// command port alike (default 5 s). Each time-out setter takes 1 ms to 24 h (86,400,000 ms);
+    /// outside that range it returns false and keeps the value it had. True when set.
+    bool SetConnectTimeout(std::chrono::milliseconds timeout);
+    /// Longest time one command may take to be sent before the connection is given up (default
+    /// 10 s; 1 ms to 24 h, false outside).
+    bool SetSendTimeout(std::chrono::milliseconds timeout);
     /// Longest wait for a whole answer, from the moment its command was sent, before the
-    /// connection is given up (default 10 s).
-    void SetAnswerTimeout(std::chrono::milliseconds timeout);
+    /// connection is given up (default 10 s; 1 ms to 24 h, false outside).
+    bool SetAnswerTimeout(std::chrono::milliseconds timeout);
 
 private:
     void SetCallback(StreamKind kind, RecordCallback callback, void* context);

@@ -10,6 +10,14 @@ namespace comlux {
 /// The six kinds of data stream the server sends, in the order the client walks its listeners.
 enum class StreamKind : int { SingleElectrode, Stereotrode, Tetrode, Csc, VideoTracker, Event };
 
+/// How far the data connection of a stream kind has come since the client connected.
+enum class StreamState : int {
+    NotListening,      ///< no listener: not connected, or the listener could not start
+    WaitingForServer,  ///< listening; the server has not connected yet
+    Connected,         ///< the server's data connection is up
+    Ended,             ///< the server connected, and the connection has ended since
+};
+
 /// Number of stream kinds; StreamKind values run from 0 to kStreamKindCount - 1.
 inline constexpr std::size_t kStreamKindCount = 6;
 

@@ -58,6 +58,14 @@ struct ServerOptions {
     double recordsPerSecond = 100;  ///< per opened object
     std::ostream* echo = nullptr;   ///< if set: "<micros> <conn id> <text>\n" per command
     std::map<std::string, std::string> features = DefaultFeatures();
+    /// A connection that has sent no whole command for this long, and streams nothing, is closed;
+    /// so is a handed-out port nobody has connected to.
+    std::chrono::milliseconds idleTimeout{30000};
+    /// Connections served at once, handed-out ports still waiting included; a new connection
+    /// beyond them is closed at once, and a port request beyond them is refused.
+    int maxConnections = 256;
+    /// If set: a line for each connection closed at once for the cap.
+    std::ostream* notices = nullptr;
 };
 
 class ServerCore;

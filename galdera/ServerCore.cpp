@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sys/socket.h>
+#include <system_error>
 
 #include "galdera/Session.h"
 
@@ -9,8 +10,18 @@ namespace galdera {
 
 namespace {
 
-// A client that asked the hand-out port for a command port has this long to connect to it.
-constexpr int kHandedOutPortWaitMs = 60000;
+int Milliseconds(std::chrono::milliseconds duration) {
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(duration.count(), 0, 1 << 30));
+}
+
+// The least time between two lines about refused connections.
+constexpr auto kNoticeInterval = std::chrono::seconds(1);
+
+// Gives a connection slot back when the work holding it ends.
+struct SlotRelease {
+    ServerCore* core;
+    ~SlotRelease() { core->ReleaseConnectionSlot(); }
+};
 
 }  // namespace
 
@@ -102,10 +113,42 @@ std::optional<std::string> ServerCore::OverrideFor(const std::string& command) c
 }
 
 int ServerCore::OpenHandedOutPort() {
+    // The port and the connection it waits for hold one slot together.
+    if (!TakeConnectionSlot()) return 0;
     auto listener = std::make_shared<TcpSocket>(ListenOn(mOptions.bindAddress, 0, 1));
     const int port = listener->LocalPort();
-    if (port == 0) return 0;
-    return SpawnWorker([this, listener] { AcceptOne(listener); }) ? port : 0;
+    if (port != 0 && SpawnWorker([this, listener] {
+            const SlotRelease release{this};
+            AcceptOne(listener);
+        }))
+        return port;
+    ReleaseConnectionSlot();
+    return 0;
+}
+
+bool ServerCore::TakeConnectionSlot() {
+    int open = mOpenConnections.load();
+    do {
+        if (open >= mOptions.maxConnections) return false;
+    } while (!mOpenConnections.compare_exchange_weak(open, open + 1));
+    return true;
+}
+
+void ServerCore::ReleaseConnectionSlot() {
+    --mOpenConnections;
+}
+
+// One line a second at most: a flood of connections must not become a flood of lines (nor block
+// the accept thread on a stderr nobody reads).
+void ServerCore::NoticeRefusal() {
+    if (mOptions.notices == nullptr) return;
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(mNoticeMutex);
+    ++mRefused;
+    if (mRefused > 1 && now - mLastNotice < kNoticeInterval) return;
+    mLastNotice = now;
+    *mOptions.notices << "galdera-sim: closed a new connection at once: " << mOptions.maxConnections
+                      << " connections are open already (" << mRefused << " so far)" << std::endl;
 }
 
 void ServerCore::Register(const std::shared_ptr<TcpSocket>& connection) {
@@ -128,14 +171,23 @@ void ServerCore::AcceptLoop(const std::shared_ptr<TcpSocket>& listener, bool han
             if (mStopping.SleepFor(std::chrono::milliseconds(10))) return;
             continue;
         }
+        if (!TakeConnectionSlot()) {
+            NoticeRefusal();
+            continue;  // closed as `connection` goes
+        }
         const int id = mNextConnectionId.fetch_add(1);
         auto shared = std::make_shared<TcpSocket>(std::move(connection));
-        SpawnWorker([this, shared, id, handout] { Serve(shared, id, handout); });
+        if (!SpawnWorker([this, shared, id, handout] {
+                const SlotRelease release{this};
+                Serve(shared, id, handout);
+            }))
+            ReleaseConnectionSlot();
     }
 }
 
 void ServerCore::AcceptOne(const std::shared_ptr<TcpSocket>& listener) {
-    if (WaitReadable(listener->Fd(), mStopping.Fd(), kHandedOutPortWaitMs) != IoResult::Ok) return;
+    if (WaitReadable(listener->Fd(), mStopping.Fd(), Milliseconds(mOptions.idleTimeout)) != IoResult::Ok)
+        return;
     auto connection = std::make_shared<TcpSocket>(accept4(listener->Fd(), nullptr, nullptr, SOCK_CLOEXEC));
     listener->Close();
     if (connection->IsValid()) Serve(connection, mNextConnectionId.fetch_add(1), false);
@@ -161,11 +213,15 @@ bool ServerCore::SpawnWorker(std::function<void()> work) {
         }
     }
     auto finished = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([work = std::move(work), finished] {
-        work();
-        finished->store(true);
-    });
-    mWorkers.push_back({std::move(thread), finished});
+    try {
+        std::thread thread([work = std::move(work), finished] {
+            work();
+            finished->store(true);
+        });
+        mWorkers.push_back({std::move(thread), finished});
+    } catch (const std::system_error&) {
+        return false;  // out of threads: the work is not done, as when stopping
+    }
     return true;
 }
 

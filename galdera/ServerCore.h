@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
@@ -59,8 +60,13 @@ public:
     Fault TakeFault();
     /// The scripted answer for `command`, if any.
     std::optional<std::string> OverrideFor(const std::string& command) const;
-    /// Listens on a fresh port for one command connection; the port, or 0 on failure.
+    /// Listens on a fresh port for one command connection, for the idle time at most; the port,
+    /// or 0 on failure or when as many connections as allowed are open.
     int OpenHandedOutPort();
+    /// Counts one more connection (or handed-out port) in; false when the cap is reached.
+    bool TakeConnectionSlot();
+    /// Counts one out again.
+    void ReleaseConnectionSlot();
     /// Lists a connection for shutdown when the server stops (kept only while it lives).
     void Register(const std::shared_ptr<TcpSocket>& connection);
 
@@ -75,6 +81,8 @@ private:
     void Serve(const std::shared_ptr<TcpSocket>& connection, int id, bool handout);
     /// Runs `work` on a new thread unless the server is stopping; joins finished workers first.
     bool SpawnWorker(std::function<void()> work);
+    /// Says on the notices stream that a connection was closed for the cap.
+    void NoticeRefusal();
 
     const ServerOptions mOptions;
     std::chrono::steady_clock::time_point mEpoch;
@@ -83,6 +91,7 @@ private:
     std::atomic<int> mCommandPort{0};       // written by the thread calling Start()
     std::atomic<int> mNextConnectionId{1};  // incremented by the accept threads
     std::atomic<bool> mStarted{false};      // written by the thread calling Start()
+    std::atomic<int> mOpenConnections{0};   // changed by the threads that take and release slots
 
     mutable std::mutex mRecordMutex;  // guards mReceived; also serialises echo lines
     mutable std::condition_variable mReceivedChanged;
@@ -92,6 +101,10 @@ private:
     Fault mFault = Fault::None;
     int mFaultCount = -1;
     std::function<std::optional<std::string>(const std::string&)> mOverride;
+
+    std::mutex mNoticeMutex;  // guards the two below and the lines on the notices stream
+    std::uint64_t mRefused = 0;
+    std::chrono::steady_clock::time_point mLastNotice;
 
     std::mutex mWorkerMutex;  // guards mWorkers, mConnections, mRefuseWorkers
     std::list<Worker> mWorkers;

@@ -34,13 +34,17 @@ void Session::Run() {
 
 bool Session::ReadCommand(std::vector<unsigned char>& payload) {
     const int stopFd = mCore.Stopping().Fd();
+    // A connection that streams nothing must send its next whole command within the idle time.
+    const auto deadline = mStreams.empty() ? std::chrono::steady_clock::now() + mCore.Options().idleTimeout
+                                           : std::chrono::steady_clock::time_point::max();
     unsigned char headerBytes[kHeaderSize];
-    if (ReceiveExact(mConnection->Fd(), stopFd, headerBytes, kHeaderSize) != IoResult::Ok) return false;
+    if (ReceiveExact(mConnection->Fd(), stopFd, headerBytes, kHeaderSize, deadline) != IoResult::Ok)
+        return false;
     const FrameHeader header = DecodeHeader(headerBytes);
     // A corrupt header leaves no way to find the next message: the connection ends.
     if (!IsAcceptableHeader(header)) return false;
     payload.assign(static_cast<std::size_t>(header.length), 0);
-    return ReceiveExact(mConnection->Fd(), stopFd, payload.data(), payload.size()) == IoResult::Ok;
+    return ReceiveExact(mConnection->Fd(), stopFd, payload.data(), payload.size(), deadline) == IoResult::Ok;
 }
 
 bool Session::SendAnswer(const std::vector<unsigned char>& payload) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -16,6 +17,9 @@ namespace {
 
 constexpr const char* kProgram = "galdera-sim";
 constexpr const char* kDescription = "galdera-sim: a stand-in acquisition server for the Comlux client";
+// The range --idle-timeout takes, in seconds: a millisecond to a day.
+constexpr double kMinIdleSeconds = 0.001;
+constexpr double kMaxIdleSeconds = 86400;
 
 /// The option values as typed; checked and converted after CLI11 has split the command line.
 struct TypedValues {
@@ -23,6 +27,7 @@ struct TypedValues {
     std::string handoutPort;
     std::string commandPort;
     std::string rate;
+    std::string idleTimeout;
     std::string objectsFile;
     bool objectsGiven = false;  ///< an empty --objects value is refused, not taken as "none"
     bool quiet = false;
@@ -41,6 +46,7 @@ TypedValues Defaults() {
     values.handoutPort = std::to_string(defaults.handoutPort);
     values.commandPort = std::to_string(defaults.commandPort);
     values.rate = NumberText(defaults.recordsPerSecond);
+    values.idleTimeout = NumberText(std::chrono::duration<double>(defaults.idleTimeout).count());
     return values;
 }
 
@@ -64,6 +70,11 @@ void DefineOptions(CLI::App& app, TypedValues& values) {
         ->type_name("FILE");
     app.add_option("--rate", values.rate, "records per second sent for each opened object")
         ->type_name("RECORDS_PER_S")
+        ->capture_default_str();
+    app.add_option(
+           "--idle-timeout", values.idleTimeout,
+           "close a connection silent for S seconds (unless it streams), and an unused handed-out port")
+        ->type_name("S")
         ->capture_default_str();
     app.add_flag("--quiet", values.quiet, "print nothing per command received");
     app.set_version_flag("--version", VersionText(), "print the program's name and version and exit");
@@ -118,6 +129,13 @@ bool Convert(const TypedValues& values, SimCommandLine& line, std::string& error
         return false;
     }
     line.options.recordsPerSecond = *rate;
+    const auto idle = ParseRate(values.idleTimeout);
+    if (!idle || *idle < kMinIdleSeconds || *idle > kMaxIdleSeconds) {
+        error = "--idle-timeout needs a number of seconds from 0.001 to 86400, not " + values.idleTimeout;
+        return false;
+    }
+    line.options.idleTimeout =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(*idle));
     if (line.options.handoutPort != 0 && line.options.handoutPort == line.options.commandPort) {
         error = "the hand-out port and the command port must differ";
         return false;

@@ -1,5 +1,6 @@
 #include "galdera/TcpSocket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -132,9 +133,20 @@ IoResult WaitReadable(int fd, int stopFd, int timeoutMs) {
 }
 
 IoResult ReceiveExact(int fd, int stopFd, void* buffer, std::size_t size) {
+    return ReceiveExact(fd, stopFd, buffer, size, std::chrono::steady_clock::time_point::max());
+}
+
+IoResult ReceiveExact(int fd, int stopFd, void* buffer, std::size_t size,
+                      std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
     auto* bytes = static_cast<unsigned char*>(buffer);
     while (size > 0) {
-        const IoResult ready = WaitReadable(fd, stopFd, -1);
+        int timeoutMs = -1;
+        if (deadline != steady_clock::time_point::max()) {
+            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            timeoutMs = static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
+        }
+        const IoResult ready = WaitReadable(fd, stopFd, timeoutMs);
         if (ready != IoResult::Ok) return ready;
         const ssize_t got = recv(fd, bytes, size, 0);
         if (got < 0 && errno == EINTR) continue;

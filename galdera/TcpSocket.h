@@ -54,5 +54,8 @@ enum class IoResult { Ok, Closed, Failed, Stopped, TimedOut };
 IoResult WaitReadable(int fd, int stopFd, int timeoutMs);
 /// Reads exactly `size` bytes; Closed when the peer closed before all of them arrived.
 IoResult ReceiveExact(int fd, int stopFd, void* buffer, std::size_t size);
+/// As ReceiveExact, TimedOut when not all of them arrived by `deadline`.
+IoResult ReceiveExact(int fd, int stopFd, void* buffer, std::size_t size,
+                      std::chrono::steady_clock::time_point deadline);
 
 }  // namespace galdera

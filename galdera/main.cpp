@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!commandLine.quiet) commandLine.options.echo = &std::cout;
+    commandLine.options.notices = &std::cerr;
 
     // Blocked before any thread starts, so every thread inherits the mask and sigwait below
     // is the only place SIGINT/SIGTERM arrive.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Part of `make test`: the includes follow the layers. comlux, cmdfile <- app/core <- app/gui,
-# app/cli; galdera stands apart; Qt only in the window, its tests and its benchmarks
+# app/cli; galdera stands apart; the Python module (python/src) on Comlux's public headers; Qt only in the window, its tests and its benchmarks
 # (bench/window_*); Comlux's internals only inside Comlux, its tests and benchmarks; every
 # project header included by its path from the top of the tree.
 # Prints each offending line as "file:line: rule: include" and exits 1 if there is any.
@@ -12,7 +12,7 @@ if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   list_sources() { git ls-files --cached --others --exclude-standard -- '*.h' '*.hpp' '*.cpp'; }
 else
   list_sources() {
-    { find app bench cmdfile comlux galdera tests examples \
+    { find app bench cmdfile comlux galdera python tests examples \
         \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' \) 2>/dev/null || true; } | LC_ALL=C sort
   }
 fi
@@ -36,7 +36,7 @@ generated_headers() { printf "%s\n" comlux/ComluxExport.h comlux/Version.h; }
     quoted = substr(text, 1, 1) == "\""
     path = substr(text, 2)
     sub(/[>"].*$/, "", path)
-    project = path ~ /^(app|bench|cmdfile|comlux|galdera|tests)\//
+    project = path ~ /^(app|bench|cmdfile|comlux|galdera|python|tests)\//
     file = FILENAME
 
     if (quoted && !(path in known)) { report("not included by its path from the top of the tree"); next }
@@ -50,6 +50,7 @@ generated_headers() { printf "%s\n" comlux/ComluxExport.h comlux/Version.h; }
     if (file ~ /^comlux\// && path !~ /^comlux\//) report("comlux includes only comlux/")
     if (file ~ /^cmdfile\// && path !~ /^cmdfile\//) report("cmdfile includes only cmdfile/")
     if (file ~ /^galdera\// && path !~ /^galdera\//) report("galdera includes only galdera/")
+    if (file ~ /^python\/src\// && path !~ /^(python|comlux)\//) report("python includes only python and comlux")
     if (file ~ /^app\/core\// && path !~ /^(app\/core|comlux|cmdfile)\//)
       report("app/core includes only app/core, comlux and cmdfile")
     if (file ~ /^app\/cli\// && path !~ /^(app\/cli|app\/core|comlux|cmdfile)\//)

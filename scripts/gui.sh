@@ -16,7 +16,8 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}
   exit 2
 fi
 
-start_sim --quiet || exit 1
+# A window may sit connected and idle for as long as the user likes.
+start_sim --quiet --idle-timeout 86400 || exit 1
 
 echo "gui: galdera-sim listens on 127.0.0.1:26200; the client log is $bin/Sequora Comlux Client Log File.txt"
 "$bin/sequora"

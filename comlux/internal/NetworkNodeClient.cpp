@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <utility>
 
 #include "comlux/HostNames.h"
 #include "comlux/internal/CommandFrame.h"
@@ -72,6 +73,10 @@ bool NetworkNodeClient::InitializeClient(const std::string& serverName, int port
         return false;
     }
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Attempting to create Client Socket");
+    if (mInterrupted) {
+        mClientLog.WriteEntry(Notice, std::string(kOp) + "Connection not attempted, it was closed locally");
+        return false;
+    }
     if (CreateSocket() != 0) {
         mClientLog.WriteEntry(Error, std::string(kOp) + "Failure: Unable to initialize client");
         return false;
@@ -374,6 +379,10 @@ bool NetworkNodeClient::ShutdownClient() {
         mStreamsInitialized = false;
         ShutdownStreams();
         if (!mInitialized) return true;
+    } else {
+        // A set-up that stopped half-way leaves listeners started: they would keep their ports
+        // and threads, and feed callbacks after the caller closed.
+        for (NodeConnectionClient& listener : mStreams) listener.CloseServerStream();
     }
     mClientLog.WriteEntry(Notice, std::string(kOp) + "Attempting to Close Message Client Socket");
     int closed = 0;
@@ -412,15 +421,34 @@ void NetworkNodeClient::Report(ChannelReporter reporter, int errorCode) {
 }
 
 void NetworkNodeClient::ShowMessage(const std::string& text) {
-    MessageHandler handler;
+    if (mHoldMessages) {
+        mHeldTexts.push_back(text);
+        return;
+    }
+    HeldMessages messages{{text}, {}};
     {
         std::lock_guard guard(mSharedLock);
-        handler = mMessageHandler;
+        messages.handler = mMessageHandler;
     }
-    if (handler) {
-        handler(text);
-    } else {
-        std::fprintf(stderr, "%s\n", text.c_str());
+    Show(messages);
+}
+
+NetworkNodeClient::HeldMessages NetworkNodeClient::TakeHeldMessages() {
+    HeldMessages messages;
+    if (mHeldTexts.empty()) return messages;
+    messages.texts = std::exchange(mHeldTexts, {});
+    std::lock_guard guard(mSharedLock);
+    messages.handler = mMessageHandler;
+    return messages;
+}
+
+void NetworkNodeClient::Show(const HeldMessages& messages) {
+    for (const std::string& text : messages.texts) {
+        if (messages.handler) {
+            messages.handler(text);
+        } else {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
     }
 }
 
@@ -450,19 +478,30 @@ void NetworkNodeClient::SetMessageHandler(MessageHandler handler) {
     mMessageHandler = std::move(handler);
 }
 
-void NetworkNodeClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
-    mConnectTimeout = timeout;
+namespace {
+
+bool SetTimeout(std::chrono::milliseconds& setting, std::chrono::milliseconds timeout) {
+    if (timeout < kMinTimeout || timeout > kMaxTimeout) return false;
+    setting = timeout;
+    return true;
 }
 
-void NetworkNodeClient::SetSendTimeout(std::chrono::milliseconds timeout) {
-    mSendTimeout = timeout;
+}  // namespace
+
+bool NetworkNodeClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
+    return SetTimeout(mConnectTimeout, timeout);
 }
 
-void NetworkNodeClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
-    mAnswerTimeout = timeout;
+bool NetworkNodeClient::SetSendTimeout(std::chrono::milliseconds timeout) {
+    return SetTimeout(mSendTimeout, timeout);
+}
+
+bool NetworkNodeClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
+    return SetTimeout(mAnswerTimeout, timeout);
 }
 
 void NetworkNodeClient::InterruptPendingAnswer() {
+    mInterrupted = true;
     std::lock_guard guard(mSharedLock);
     if (!mSocket.IsValid()) return;
     mClosedLocally = true;

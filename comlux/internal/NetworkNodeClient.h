@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +21,10 @@ namespace comlux {
 
 /// What the server texts read while no connection has told them.
 inline constexpr const char* kNotConnected = "Not Connected";
+/// The range every time-out setter accepts: 0 would make every wait fail at once, and a limit
+/// beyond a day would overflow the clock's arithmetic long before it could matter.
+inline constexpr std::chrono::milliseconds kMinTimeout{1};
+inline constexpr std::chrono::milliseconds kMaxTimeout{24 * 60 * 60 * 1000};
 
 /// The client's one TCP connection to the server's command port: framed commands out, one
 /// framed answer back for each. It also owns the client log and the six data-stream listeners,
@@ -58,6 +63,12 @@ public:
     bool OpenStream(const std::string& objectName, const std::string& dataType);
     /// Counts the object out; asks the server to stop only when its last opening is closed.
     bool CloseStream(const std::string& objectName, const std::string& dataType);
+    /// The registration of the kind's listener, for waiting on it without holding the channel.
+    std::shared_ptr<StreamRegistration> Registration(StreamKind kind) { return Stream(kind).Registration(); }
+    /// How far the data connection of the kind's listener has come.
+    StreamState GetStreamState(StreamKind kind) const {
+        return mStreams[static_cast<std::size_t>(kind)].State();
+    }
     /// Passes the callback and its context to the listener of the kind.
     void SetCallback(StreamKind kind, RecordCallback callback, void* context);
     /// Returns once no call of a callback replaced earlier on the kind's listener is running (at
@@ -80,16 +91,34 @@ public:
 
     /// Installs how corrupt-answer messages reach the user (empty: stderr). Any thread.
     void SetMessageHandler(MessageHandler handler);
-    /// Longest wait for a connection to be accepted (default 5 s).
-    void SetConnectTimeout(std::chrono::milliseconds timeout);
+    /// Corrupt-answer messages kept back, with the handler installed when they were taken.
+    struct HeldMessages {
+        std::vector<std::string> texts;
+        MessageHandler handler;
+    };
+    /// From now on corrupt-answer messages are kept back until TakeHeldMessages instead of being
+    /// shown at once, so that the caller can show them after letting go of what a handler might
+    /// wait for.
+    void HoldMessages() { mHoldMessages = true; }
+    /// The messages kept back since the last call (and the handler, when there are any).
+    HeldMessages TakeHeldMessages();
+    /// Shows each text through the handler, or on stderr without one.
+    static void Show(const HeldMessages& messages);
+    /// Longest wait for a connection to be accepted (default 5 s). False, keeping the old value,
+    /// outside kMinTimeout to kMaxTimeout; so for the two setters below.
+    bool SetConnectTimeout(std::chrono::milliseconds timeout);
     /// Longest time a command may take to be sent; after it the connection is given up (10 s).
-    void SetSendTimeout(std::chrono::milliseconds timeout);
+    bool SetSendTimeout(std::chrono::milliseconds timeout);
     /// Longest wait for a whole answer, counted from the moment its command went out; after it
     /// the connection is given up (default 10 s).
-    void SetAnswerTimeout(std::chrono::milliseconds timeout);
+    bool SetAnswerTimeout(std::chrono::milliseconds timeout);
     /// Shuts the command connection down under a thread that waits on it: its call fails, blaming
-    /// the local close, and so does every later one until ShutdownClient. Any thread.
+    /// the local close, and so does every later one until ShutdownClient. A connection attempt
+    /// under way fails too, and so does every later one until ClearInterrupt, so that a procedure
+    /// that would try another port gives up instead. Any thread.
     void InterruptPendingAnswer();
+    /// Lets connection attempts be made again after InterruptPendingAnswer.
+    void ClearInterrupt() { mInterrupted = false; }
     /// True while the command connection is up.
     bool IsInitialized() const { return mInitialized; }
     /// True after the six listeners were set up, until the next shutdown.
@@ -138,10 +167,14 @@ private:
     std::vector<std::string> mServerTypes;
     bool mStreamsInitialized = false;
 
-    mutable std::mutex mSharedLock;  // guards what other threads may read or touch (see members)
-    MessageHandler mMessageHandler;  // guarded by mSharedLock
+    mutable std::mutex mSharedLock;       // guards what other threads may read or touch (see members)
+    MessageHandler mMessageHandler;       // guarded by mSharedLock
+    bool mHoldMessages = false;           // the caller's
+    std::vector<std::string> mHeldTexts;  // the caller's: written while reading, taken after
     // Set by InterruptPendingAnswer from any thread, cleared with a new or closed socket.
     std::atomic<bool> mClosedLocally{false};
+    // Set by InterruptPendingAnswer from any thread, cleared by the caller (ClearInterrupt).
+    std::atomic<bool> mInterrupted{false};
     std::chrono::milliseconds mConnectTimeout{5000};
     std::chrono::milliseconds mSendTimeout{10000};
     std::chrono::milliseconds mAnswerTimeout{10000};

@@ -40,7 +40,8 @@ struct NodeConnectionClient::Run {
     std::atomic<bool> stopRequested{false};   // raised by the owner (under `lock`), read by the thread
     std::mutex lock;                          // guards `finished` and the hand-over of clientSocket
     std::condition_variable ended;
-    bool finished = false;  // set by the receive thread as its last act
+    bool finished = false;       // set by the receive thread as its last act
+    bool reportedThrow = false;  // the receive thread's: a callback's exception was logged
 };
 
 namespace {
@@ -50,6 +51,9 @@ constexpr std::size_t kIntakeBytes = 256 * 1024;
 // The owner never waits longer than this for a receive thread to end.
 constexpr auto kThreadEndBound = std::chrono::milliseconds(500);
 constexpr int kListenBacklog = 2;
+constexpr const char* kCallbackThrew =
+    "NodeConnectionClient::ExecuteCallback() - Error, the record callback threw an exception, the "
+    "records that follow are still delivered.  what: ";
 // Above normal, as far as the system lets an unprivileged process go.
 constexpr int kReceiveThreadNice = -5;
 
@@ -119,6 +123,13 @@ void NodeConnectionClient::SetEndpoints(std::string localAddress, std::string se
 
 void NodeConnectionClient::SetStopObserver(std::function<void()> observer) {
     mStopObserver = std::move(observer);
+}
+
+StreamState NodeConnectionClient::State() const {
+    if (!mRun || !mRun->thread.joinable()) return StreamState::NotListening;
+    std::lock_guard lock(mRun->lock);
+    if (mRun->clientSocket.IsValid()) return mRun->finished ? StreamState::Ended : StreamState::Connected;
+    return mRun->finished ? StreamState::NotListening : StreamState::WaitingForServer;
 }
 
 std::string NodeConnectionClient::LastReport() const {
@@ -280,8 +291,11 @@ bool NodeConnectionClient::AcceptClientSocket(Run& run) {
 void NodeConnectionClient::RecieveData(Run& run) {
     RecordIntake& intake = *run.intake;
     for (;;) {
-        const std::span<unsigned char> space = intake.FreeSpace();
-        const ssize_t got = ::recv(run.clientSocket.Fd(), space.data(), space.size(), 0);
+        const std::span<const iovec> space = intake.FreeSpace();
+        msghdr message{};
+        message.msg_iov = const_cast<iovec*>(space.data());  // recvmsg only writes where they point
+        message.msg_iovlen = space.size();
+        const ssize_t got = ::recvmsg(run.clientSocket.Fd(), &message, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             const int code = got < 0 ? LastSocketError() : 0;
@@ -312,16 +326,20 @@ void NodeConnectionClient::RecieveData(Run& run) {
 
 void NodeConnectionClient::ExecuteCallback(Run& run, std::span<const unsigned char> record) {
     const StreamRecordRow& row = RecordRowOf(mKind);
-    if (row.decode == nullptr) {
-        // Event records carry no number: every one belongs to the first event object.
-        run.registration->Deliver(run.registered, std::nullopt, record.data());
-        return;
+    // Event records carry no number: every one belongs to the first event object. Every other
+    // record is long enough for its number; should one not be, -1 reports it as invalid.
+    const std::optional<std::int64_t> number =
+        row.decode == nullptr ? std::nullopt : std::optional(row.decode(record).value_or(-1));
+    const StreamRegistration::Outcome outcome =
+        run.registration->Deliver(run.registered, number, record.data());
+    if (outcome == StreamRegistration::Outcome::OutOfRange) {
+        Report(Error, std::string(row.invalidNumber) + std::to_string(*number));
+    } else if (outcome == StreamRegistration::Outcome::Threw && !run.reportedThrow && !run.stopRequested) {
+        // Once per connection: a callback that throws on every record would flood the log. A
+        // stopped run may belong to a listener the callback destroyed: it reports nothing.
+        run.reportedThrow = true;
+        Report(Error, std::string(kCallbackThrew) + run.registered.thrown + ", mStreamType: " + mStreamType);
     }
-    // Every record is long enough for its number; should one not be, -1 reports it as invalid.
-    const std::int64_t number = row.decode(record).value_or(-1);
-    if (run.registration->Deliver(run.registered, number, record.data()) ==
-        StreamRegistration::Outcome::OutOfRange)
-        Report(Error, std::string(row.invalidNumber) + std::to_string(number));
 }
 
 void NodeConnectionClient::RequestStop(Run& run, bool report) {

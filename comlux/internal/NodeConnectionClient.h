@@ -44,6 +44,8 @@ public:
     void SetCallback(RecordCallback callback, void* context);
     /// Returns once no call of a callback replaced earlier is running (at once on a receive thread).
     void WaitForEarlierCallbacks();
+    /// The registration, shared: a wait on it may outlive the listener.
+    std::shared_ptr<StreamRegistration> Registration() const { return mRegistration; }
     /// Rebuilds the table of object names that record numbers index, from the server's
     /// parallel object and type lists, keeping the objects of the accepted data types.
     void SetObjectNames(const std::vector<std::string>& names, const std::vector<std::string>& types);
@@ -71,6 +73,8 @@ public:
     /// Counts one closing; true only when the object's count reached zero and it was removed.
     bool RemoveStreamObject(const std::string& objectName);
 
+    /// How far the current start has come: NotListening without a started receive thread.
+    StreamState State() const;
     /// The kind of records this listener takes.
     StreamKind Kind() const { return mKind; }
     /// The port actually bound (0 when not listening).

@@ -19,11 +19,11 @@ bool OperationGate::TryEnter() {
     return true;
 }
 
+// Every notify happens under the lock: a destroyer waiting in CloseForGood could otherwise wake
+// between the unlock and the notify, free the gate, and leave the notify to touch freed memory.
 void OperationGate::Leave() {
-    {
-        std::lock_guard lock(mLock);
-        mHeld = false;
-    }
+    std::lock_guard lock(mLock);
+    mHeld = false;
     mChanged.notify_all();
 }
 
@@ -35,25 +35,21 @@ bool OperationGate::Borrow() {
 }
 
 void OperationGate::Return() {
-    {
-        std::lock_guard lock(mLock);
-        --mBorrowers;
-    }
+    std::lock_guard lock(mLock);
+    --mBorrowers;
     mChanged.notify_all();
 }
 
 void OperationGate::WakeReceiveThreads() {
     // Taking the lock orders this after a waiter's look at its stop flag: it cannot miss the wake.
-    { std::lock_guard lock(mLock); }
+    std::lock_guard lock(mLock);
     mChanged.notify_all();
 }
 
 bool OperationGate::TryClose() {
-    {
-        std::lock_guard lock(mLock);
-        if (mHeld) return false;
-        mClosed = true;
-    }
+    std::lock_guard lock(mLock);
+    if (mHeld) return false;
+    mClosed = true;
     mChanged.notify_all();
     return true;
 }

@@ -63,6 +63,11 @@ public:
         if (!mEntered) mEntered = mGate.Enter();
         return mEntered;
     }
+    /// Gives the gate back before the scope ends.
+    void Leave() {
+        if (mEntered) mGate.Leave();
+        mEntered = false;
+    }
 
 private:
     OperationGate& mGate;

@@ -1,6 +1,7 @@
 #include "comlux/internal/StreamRegistration.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "comlux/internal/ReceiveThread.h"
@@ -8,6 +9,9 @@
 namespace comlux {
 
 namespace {
+
+// Stands for the text of an exception that is no std::exception.
+constexpr const char* kUnknownException = "(not a std::exception)";
 
 // The three spike kinds share one table: a spike record's number is a position among all spike
 // objects of the server, whichever of the three kinds they are.
@@ -95,7 +99,15 @@ StreamRegistration::Outcome StreamRegistration::Deliver(Snapshot& snapshot,
         } else if (!names.empty()) {
             name = names.front();
         }
-        snapshot.callback(snapshot.context, record, 1, std::move(name));
+        try {
+            snapshot.callback(snapshot.context, record, 1, std::move(name));
+        } catch (const std::exception& error) {
+            snapshot.thrown = error.what();
+            return Outcome::Threw;
+        } catch (...) {
+            snapshot.thrown = kUnknownException;
+            return Outcome::Threw;
+        }
         return Outcome::Delivered;
     }
 }

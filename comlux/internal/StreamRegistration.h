@@ -26,7 +26,7 @@ namespace comlux {
 class StreamRegistration {
 public:
     /// What became of one record.
-    enum class Outcome { Dropped, Delivered, OutOfRange };
+    enum class Outcome { Dropped, Delivered, OutOfRange, Threw };
 
     /// A receive thread's copy of the registration; only ever used by that thread.
     struct Snapshot {
@@ -35,6 +35,7 @@ public:
         void* context = nullptr;
         std::vector<std::string> names;
         bool claimed = false;  // this thread may call until it releases the claim
+        std::string thrown;    // the text of the exception the last Threw delivery caught
     };
 
     /// A registration for the records of `kind`.
@@ -50,8 +51,9 @@ public:
     /// Hands the record to the callback under the name at position `number`, or under the first
     /// name (or "") when `number` is empty. Dropped (silently) without a callback or context, or
     /// when the calling receive thread's listener stops while it waits for its turn; OutOfRange
-    /// when the number indexes no name. `snapshot` is the calling receive thread's own; the claim
-    /// to call is kept for the next records until EndDeliveries.
+    /// when the number indexes no name; Threw when the callback threw (caught here, its text in
+    /// `snapshot.thrown`). `snapshot` is the calling receive thread's own; the claim to call is
+    /// kept for the next records until EndDeliveries.
     Outcome Deliver(Snapshot& snapshot, std::optional<std::int64_t> number, const unsigned char* record);
     /// Gives up the claim to call: before the thread waits for more records, or ends.
     void EndDeliveries(Snapshot& snapshot);

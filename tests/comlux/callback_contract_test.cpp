@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
 #include "tests/comlux/Watchdog.h"
+#include "tests/support/ScriptedPeer.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
 
@@ -109,13 +111,19 @@ TEST_F(CallbackContractTest, ClosingAndOpeningAgainWhileACallbackSendsCommands) 
     auto client = Connect();
     poster.client = client.get();
     client->SetCallbackSE(&Poster::Callback, &poster);
+    std::chrono::steady_clock::duration closing{};
     for (int round = 0; round < 3; ++round) {
         const int before = poster.answered.Count();
         ASSERT_TRUE(poster.answered.WaitFor(before + 20)) << "round " << round;
         Watchdog watchdog(kLimit, "closing and opening again");
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(client->CloseConnection());
+        closing += std::chrono::steady_clock::now() - start;
         ASSERT_TRUE(OpenStreams(*client));
     }
+    // A callback waiting for the client lets go as soon as its stream is told to stop: the close
+    // never sits out the 500 ms it would wait for that callback.
+    EXPECT_LT(closing, 1200ms);
     Watchdog watchdog(kLimit, "destroying the client");
     client.reset();
 }
@@ -210,6 +218,64 @@ TEST_F(CallbackContractTest, DestroyingTheClientFromInsideACallback) {
     ASSERT_EQ(destroyed.wait_for(kLimit), std::future_status::ready);
     EXPECT_TRUE(
         testsupport::ReadFile(dir.File("log.txt")).ends_with("Log File Closed - End of File\r\r\n\r\n"));
+}
+
+/// In its first call waits until another thread is replacing this very callback (and so waits
+/// for the call to end), then destroys the client.
+struct DestroyingWhileReplaced {
+    static void Callback(void* context, const unsigned char*, int, std::string) {
+        auto* self = static_cast<DestroyingWhileReplaced*>(context);
+        comlux::ComluxClient* client = self->client.exchange(nullptr);
+        if (client == nullptr) return;
+        self->entered.set_value();
+        self->replacing.get_future().wait();
+        std::this_thread::sleep_for(100ms);  // lets the replacing thread reach its wait
+        delete client;
+    }
+    static void Other(void*, const unsigned char*, int, std::string) {}
+    std::atomic<comlux::ComluxClient*> client{nullptr};
+    std::promise<void> entered;
+    std::promise<void> replacing;
+};
+
+TEST_F(CallbackContractTest, DestroyingTheClientFromACallbackWhileAnotherThreadReplacesThatCallback) {
+    DestroyingWhileReplaced self;
+    auto entered = self.entered.get_future();
+    auto client = Connect();
+    comlux::ComluxClient* raw = client.get();
+    client->SetCallbackSE(&DestroyingWhileReplaced::Callback, &self);
+    self.client = client.release();
+    Watchdog watchdog(kLimit, "destroying the client while its callback is replaced");
+    ASSERT_EQ(entered.wait_for(kLimit), std::future_status::ready);
+    self.replacing.set_value();
+    raw->SetCallbackSE(&DestroyingWhileReplaced::Other, &self);  // returns once the destroying call ended
+}
+
+/// Destroys the client while another thread's command waits for an answer that never comes: the
+/// waiting thread lets go of the client just as the destroyer finishes with it.
+TEST(CallbackContractScriptedTest, DestroyingTheClientAsAnotherThreadsCommandEnds) {
+    for (int round = 0; round < 20; ++round) {
+        testsupport::ScriptedPeer peer;
+        peer.Answer("G A");
+        for (int i = 0; i < 6; ++i) peer.Answer("0 0").Answer("0");
+        peer.Answer("0").ReadFrame().ExpectClose();
+        peer.Start();
+        auto client = std::make_unique<comlux::ComluxClient>();
+        client->SetPorts(testsupport::UnusedLoopbackPort(), peer.Port());
+        ASSERT_TRUE(client->OpenConnection("127.0.0.1", false));
+        comlux::ComluxClient* raw = client.get();
+        std::thread sender([raw] {
+            std::string answer;
+            raw->SendCommand("-Waits", answer);
+        });
+        while (peer.Commands().size() < 15) std::this_thread::sleep_for(1ms);
+        {
+            Watchdog watchdog(kLimit, "destroying the client under a waiting command");
+            client.reset();
+        }
+        sender.join();
+        EXPECT_TRUE(peer.Finish());
+    }
 }
 
 /// Closes the connection from inside a call and connects again, then counts the records of the

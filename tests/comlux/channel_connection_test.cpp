@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -197,6 +198,25 @@ INSTANTIATE_TEST_SUITE_P(
                                   kBadSize + "2147483647"}),
     [](const testing::TestParamInfo<CorruptHeader>& info) { return info.param.name; });
 
+// Only the first 8 bytes of the header come, then nothing for longer than the answer may take: a
+// bad version shows in them, and must be reported without waiting for the length field.
+TEST_F(ChannelTest, ABadVersionIsReportedAsSoonAsTheFirstEightHeaderBytesArrive) {
+    client.SetAnswerTimeout(std::chrono::milliseconds(1000));
+    ScriptedPeer peer;
+    peer.Answer("G A")
+        .ReadFrame()
+        .Send(Frame(std::string("x\0", 2), 2).substr(0, 8))
+        .Pause(std::chrono::seconds(3));
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-GetSomething"));
+    std::string reply;
+    EXPECT_FALSE(client.GetReply(reply));
+    EXPECT_THAT(shown, ElementsAre(kUnsupported + "2"));
+    for (const std::string& line : Log()) EXPECT_THAT(line, testing::Not(HasSubstr("WSAETIMEDOUT")));
+    peer.Finish();
+}
+
 TEST_F(ChannelTest, PeerClosingMidAnswerClosesTheChannel) {
     ScriptedPeer peer;
     peer.Answer("Galdera Sim").ReadFrame().Send(Frame("0 partial").substr(0, 10)).Close();
@@ -369,6 +389,22 @@ TEST_F(ChannelTest, TwoAnswersToOneCommandShutTheChannelBeforeTheSecondIsTakenFo
     EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(before), log.end()), expected);
 }
 
+// The answer comes 400 ms after the command, and is read from 200 ms on: counted from the send, its
+// 300 ms are over before it arrives.
+TEST_F(ChannelTest, TheAnswerLimitRunsFromTheSendNotFromTheStartOfTheRead) {
+    client.SetAnswerTimeout(std::chrono::milliseconds(300));
+    ScriptedPeer peer;
+    peer.Answer("G A").ReadFrame().Pause(std::chrono::milliseconds(400)).Send(TextFrame("0 late"));
+    peer.Start();
+    ASSERT_TRUE(client.InitializeClient("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(client.SendCommand("-RequestSamplingFrequency CSC1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::string reply;
+    EXPECT_FALSE(client.GetReply(reply)) << "an answer after its limit was taken";
+    EXPECT_FALSE(client.IsInitialized());
+    peer.Finish();
+}
+
 TEST_F(ChannelTest, AnswerTricklingInSlowerThanItsLimitIsGivenUpWhateverTheGapsBetweenBytes) {
     client.SetAnswerTimeout(std::chrono::milliseconds(150));
     ScriptedPeer peer;
@@ -391,6 +427,7 @@ TEST_F(ChannelTest, AnswerTricklingInSlowerThanItsLimitIsGivenUpWhateverTheGapsB
 
 TEST_F(ChannelTest, ServerThatStopsReadingFailsTheSendAndShutsTheChannelDown) {
     client.SetSendTimeout(std::chrono::milliseconds(150));
+    client.SetAnswerTimeout(std::chrono::seconds(20));  // a send must not be given this long
     ScriptedPeer peer;
     peer.Answer("G A");  // then reads nothing more
     peer.Start();
@@ -399,8 +436,15 @@ TEST_F(ChannelTest, ServerThatStopsReadingFailsTheSendAndShutsTheChannelDown) {
     const std::string command = "-LogMessage " + std::string(1 << 20, 'm') + " 0";
     // The first commands fill the connection's buffers; then one cannot be sent in time.
     int sent = 0;
-    while (sent < 512 && client.SendCommand(command)) ++sent;
+    auto lastStart = std::chrono::steady_clock::now();
+    while (sent < 512) {
+        lastStart = std::chrono::steady_clock::now();
+        if (!client.SendCommand(command)) break;
+        ++sent;
+    }
     ASSERT_LT(sent, 512);
+    // The send limit, not the answer limit, ended the stalled send.
+    EXPECT_LT(std::chrono::steady_clock::now() - lastStart, std::chrono::seconds(5));
     EXPECT_FALSE(client.IsInitialized());
     const auto log = Log();
     const auto failed = std::find_if(log.begin(), log.end(), [](const std::string& line) {

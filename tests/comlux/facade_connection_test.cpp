@@ -14,6 +14,7 @@
 
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
+#include "tests/comlux/Watchdog.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TempDir.h"
@@ -297,7 +298,9 @@ TEST_F(FacadeTest, DisconnectCutsShortAnotherThreadsWaitForAnAnswer) {
               std::string::npos);
 }
 
-TEST(FacadeScriptedTest, CorruptAnswerReachesTheInstalledHandler) {
+// The handler calls the client itself, and waits for another thread that calls it too: neither
+// may wait for the operation that read the corrupt answer.
+TEST(FacadeScriptedTest, CorruptAnswerReachesTheInstalledHandlerWhichMayCallTheClient) {
     testsupport::ScriptedPeer peer;
     peer.Answer("G A");
     for (int i = 0; i < 6; ++i) peer.Answer("0 0").Answer("0");
@@ -306,14 +309,60 @@ TEST(FacadeScriptedTest, CorruptAnswerReachesTheInstalledHandler) {
     comlux::ComluxClient client;
     client.SetPorts(testsupport::UnusedLoopbackPort(), peer.Port());
     std::vector<std::string> shown;
-    client.SetMessageHandler([&](const std::string& text) { shown.push_back(text); });
+    bool connectedInHandler = true;
+    int portSeenByAnotherThread = -1;
+    client.SetMessageHandler([&](const std::string& text) {
+        shown.push_back(text);
+        connectedInHandler = client.IsConnected();
+        std::thread other([&] { portSeenByAnotherThread = client.GetCommandPort(); });
+        other.join();
+    });
     ASSERT_TRUE(client.OpenConnection("127.0.0.1", false));
     std::string answer;
-    EXPECT_FALSE(client.SendCommand("-GetSomething", answer));
+    {
+        comluxtest::Watchdog watchdog(std::chrono::seconds(20), "a handler calling the client");
+        EXPECT_FALSE(client.SendCommand("-GetSomething", answer));
+    }
     EXPECT_EQ(client.GetServerName(), "Not Connected");  // a corrupt answer ends the connection
     EXPECT_TRUE(peer.Finish());
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_THAT(shown[0], testing::EndsWith("Version #7"));
+    EXPECT_FALSE(connectedInHandler);
+    EXPECT_EQ(portSeenByAnotherThread, peer.Port());
+}
+
+// The second port request is refused after the first listener started: the failed OpenConnection
+// leaves it listening, and CloseConnection must close it.
+TEST(FacadeScriptedTest, CloseConnectionClosesTheListenersOfAFailedSetUp) {
+    const int streamPort = testsupport::UnusedLoopbackPort();
+    testsupport::ScriptedPeer peer;
+    peer.Answer("G A").Answer("0 " + std::to_string(streamPort)).Answer("0").Answer("-1").ExpectClose();
+    peer.Start();
+    comlux::ComluxClient client;
+    client.SetPorts(testsupport::UnusedLoopbackPort(), peer.Port());
+    EXPECT_FALSE(client.OpenConnection("127.0.0.1", false));
+    EXPECT_TRUE(testsupport::LoopbackConnection::Connect(streamPort).IsOpen());
+    EXPECT_TRUE(client.CloseConnection());
+    EXPECT_FALSE(testsupport::LoopbackConnection::Connect(streamPort).IsOpen());
+    EXPECT_TRUE(peer.Finish());
+}
+
+TEST_F(FacadeTest, TimeoutSettersTakeOneMillisecondToADayAndKeepTheirValueOtherwise) {
+    using std::chrono::milliseconds;
+    for (auto set : {&comlux::ComluxClient::SetConnectTimeout, &comlux::ComluxClient::SetSendTimeout,
+                     &comlux::ComluxClient::SetAnswerTimeout}) {
+        EXPECT_FALSE((client.*set)(milliseconds(0)));
+        EXPECT_FALSE((client.*set)(milliseconds(-5)));
+        EXPECT_FALSE((client.*set)(std::chrono::hours(24) + milliseconds(1)));
+        EXPECT_TRUE((client.*set)(std::chrono::hours(24)));
+        EXPECT_TRUE((client.*set)(milliseconds(1)));
+        EXPECT_TRUE((client.*set)(std::chrono::seconds(10)));
+    }
+    // A refused 0 left 10 s in place: the answer is waited for, not given up at once.
+    EXPECT_FALSE(client.SetAnswerTimeout(milliseconds(0)));
+    ASSERT_TRUE(client.OpenConnection("127.0.0.1", false));
+    std::string answer;
+    EXPECT_TRUE(client.SendCommand("-PostEvent \"stim\" 0 0", answer));
 }
 
 }  // namespace

@@ -114,6 +114,7 @@ public:
     static void Callback(void* context, const unsigned char* record, int count, std::string objectName) {
         auto* self = static_cast<Recorder*>(context);
         std::lock_guard lock(self->mLock);
+        if (reinterpret_cast<std::uintptr_t>(record) % 16 != 0) ++self->mMisaligned;
         self->mDeliveries.push_back(
             {std::move(objectName), std::vector<unsigned char>(record, record + self->mRecordSize), count});
         self->mChanged.notify_all();
@@ -127,9 +128,15 @@ public:
         std::lock_guard lock(mLock);
         return mDeliveries;
     }
+    /// Records delivered at an address that is not a multiple of 16.
+    int Misaligned() {
+        std::lock_guard lock(mLock);
+        return mMisaligned;
+    }
 
 private:
     const int mRecordSize;
+    int mMisaligned = 0;  // guarded by mLock
     std::mutex mLock;
     std::condition_variable mChanged;
     std::vector<Delivery> mDeliveries;

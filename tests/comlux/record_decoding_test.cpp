@@ -1,10 +1,16 @@
 // The pure halves of reading from the server: answer headers, record numbers and cutting a
 // stream of bytes into whole records, without sockets.
+#include <climits>
+#include <cstdint>
+#include <cstring>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <span>
+#include <string>
 #include <vector>
 
+#include "comlux/internal/AnswerNumbers.h"
 #include "comlux/internal/CommandFrame.h"
 #include "comlux/internal/RecordDecoders.h"
 #include "comlux/internal/RecordIntake.h"
@@ -48,50 +54,55 @@ TEST(RecordDecoders, EveryKindHasItsRowAndOnlyEventsGoWithoutANumber) {
     EXPECT_EQ(comlux::RecordRowOf(comlux::StreamKind::VideoTracker).decode, &comlux::DecodeTrackerId);
 }
 
-TEST(RecordIntake, HandsOutWholeRecordsInOrderHoweverTheBytesArrive) {
-    constexpr std::size_t kRecord = 112;
-    constexpr std::size_t kRecords = 40;
-    std::vector<unsigned char> stream(kRecord * kRecords);
-    std::iota(stream.begin(), stream.end(), static_cast<unsigned char>(0));
-    // Pieces of one byte, a record less or more one, several records at once.
-    for (const std::size_t piece :
-         {std::size_t{1}, kRecord - 1, kRecord + 1, kRecord * 7 + 3, stream.size()}) {
-        comlux::RecordIntake intake(kRecord, 1024);
-        ASSERT_TRUE(intake.IsAllocated());
-        std::vector<unsigned char> out;
-        for (std::size_t at = 0; at < stream.size();) {
-            const auto space = intake.FreeSpace();
-            const std::size_t count = std::min({piece, space.size(), stream.size() - at});
-            std::copy_n(stream.begin() + static_cast<long>(at), count, space.begin());
-            intake.Received(count);
-            at += count;
-            for (auto record = intake.NextRecord(); !record.empty(); record = intake.NextRecord()) {
-                ASSERT_EQ(record.size(), kRecord);
-                out.insert(out.end(), record.begin(), record.end());
+// Copies at most `bytes.size()` bytes into the intake's free pieces, as one receive call would.
+std::size_t Receive(comlux::RecordIntake& intake, std::span<const unsigned char> bytes) {
+    std::size_t count = 0;
+    for (const iovec& piece : intake.FreeSpace()) {
+        const std::size_t n = std::min(piece.iov_len, bytes.size() - count);
+        std::memcpy(piece.iov_base, bytes.data() + count, n);
+        count += n;
+    }
+    intake.Received(count);
+    return count;
+}
+
+// Every kind's size: back to back (16-byte multiples) and in padded slots (CSC, video, event).
+TEST(RecordIntake, HandsOutEveryKindsRecordsWholeInOrderAndAlignedHoweverTheBytesArrive) {
+    for (const comlux::StreamKindInfo& kind : comlux::kStreamKinds) {
+        const auto size = static_cast<std::size_t>(kind.recordSize);
+        std::vector<unsigned char> stream(size * 40);
+        std::iota(stream.begin(), stream.end(), static_cast<unsigned char>(0));
+        // Pieces of one byte, a record less or more one, several records, all at once.
+        for (const std::size_t piece : {std::size_t{1}, size - 1, size + 1, size * 7 + 3, stream.size()}) {
+            // A buffer of a few records, so that records wrap round it many times.
+            comlux::RecordIntake intake(size, size * 5 + 100);
+            ASSERT_TRUE(intake.IsAllocated());
+            std::vector<unsigned char> out;
+            for (std::size_t at = 0; at < stream.size();) {
+                at += Receive(intake, std::span(stream).subspan(at, std::min(piece, stream.size() - at)));
+                for (auto record = intake.NextRecord(); !record.empty(); record = intake.NextRecord()) {
+                    ASSERT_EQ(record.size(), size);
+                    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(record.data()) % 16, 0u) << kind.kindWord;
+                    out.insert(out.end(), record.begin(), record.end());
+                }
+                EXPECT_LT(intake.Held(), size);
             }
-            EXPECT_LT(intake.Held(), kRecord);
+            EXPECT_EQ(out, stream) << kind.kindWord << " in pieces of " << piece;
+            EXPECT_EQ(intake.Held(), 0u);
         }
-        EXPECT_EQ(out, stream) << "pieces of " << piece;
-        EXPECT_EQ(intake.Held(), 0u);
     }
 }
 
 TEST(RecordIntake, APartialRecordWaitsAndMovesToTheFrontOfTheBuffer) {
-    comlux::RecordIntake intake(4, 10);
-    auto space = intake.FreeSpace();
-    ASSERT_EQ(space.size(), 10u);
+    comlux::RecordIntake intake(4, 48);  // three slots of 16 bytes, four used in each
     const unsigned char first[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    std::copy(std::begin(first), std::end(first), space.begin());
-    intake.Received(10);
+    EXPECT_EQ(Receive(intake, first), 10u);
     EXPECT_THAT(intake.NextRecord(), testing::ElementsAre(1, 2, 3, 4));
     EXPECT_THAT(intake.NextRecord(), testing::ElementsAre(5, 6, 7, 8));
     EXPECT_TRUE(intake.NextRecord().empty());
     EXPECT_EQ(intake.Held(), 2u);
-    space = intake.FreeSpace();
-    EXPECT_EQ(space.size(), 8u);  // the two held bytes moved to the front
-    space[0] = 11;
-    space[1] = 12;
-    intake.Received(2);
+    const unsigned char rest[] = {11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
+    EXPECT_EQ(Receive(intake, rest), 10u);  // the two held bytes moved to the front
     EXPECT_THAT(intake.NextRecord(), testing::ElementsAre(9, 10, 11, 12));
 }
 
@@ -120,6 +131,33 @@ TEST(AnswerHeader, LengthRunsFromOneToSixteenMebibytes) {
     EXPECT_EQ(CommandFrame::CheckAnswerLength(1), Fault::None);
     EXPECT_EQ(CommandFrame::CheckAnswerLength(16 * 1024 * 1024), Fault::None);
     EXPECT_EQ(CommandFrame::CheckAnswerLength(16 * 1024 * 1024 + 1), Fault::BadLength);
+}
+
+TEST(AnswerNumbers, ReadsSignedBlankSeparatedIntegersAndStopsAtTheFirstThatIsNone) {
+    struct Case {
+        std::string answer;
+        std::vector<int> read;  // the three values after reading, each starting at 99
+    };
+    const Case cases[] = {
+        {"0 26105 7", {0, 26105, 7}},
+        {"+0 +26105", {0, 26105, 99}},
+        {"  -1\t+2\n3", {-1, 2, 3}},
+        {"0 x 5", {0, 99, 99}},
+        {"+ 5", {99, 99, 99}},
+        {"-", {99, 99, 99}},
+        {"99999999999 -99999999999", {INT_MAX, INT_MIN, 99}},
+        {"", {99, 99, 99}},
+    };
+    for (const Case& c : cases) {
+        int values[3] = {99, 99, 99};
+        int* const targets[] = {&values[0], &values[1], &values[2]};
+        comlux::ReadAnswerIntegers(c.answer, targets);
+        EXPECT_EQ(std::vector<int>(std::begin(values), std::end(values)), c.read) << c.answer;
+    }
+    EXPECT_EQ(comlux::LeadingInteger("+12 rest"), 12);
+    EXPECT_EQ(comlux::LeadingInteger(" -3"), -3);
+    EXPECT_EQ(comlux::LeadingInteger("+"), 0);
+    EXPECT_EQ(comlux::LeadingInteger("abc"), 0);
 }
 
 }  // namespace

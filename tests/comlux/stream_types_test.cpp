@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 
 #include "comlux/internal/NodeConnectionClient.h"
 #include "tests/comlux/listener_test_peer.h"
@@ -164,6 +165,30 @@ TEST_P(EveryKind, RecordsSplitAcrossReadsOrPackedSeveralToAReadAreDeliveredWhole
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{GracefulClose(kind)}));
 }
 
+TEST_P(EveryKind, EveryRecordReachesTheCallbackSixteenByteAlignedWhateverTheReadSizes) {
+    LogCapture log;
+    Stream stream(kind, log, names, types);
+    std::vector<unsigned char> all;
+    for (int i = 0; i < 600; ++i) {
+        const auto record = Record(kind, i % 3, static_cast<unsigned char>(i));
+        all.insert(all.end(), record.begin(), record.end());
+    }
+    // Pieces of prime sizes from a few bytes to several records, so records start anywhere in a read.
+    std::size_t at = 0;
+    for (std::size_t piece : {7u, 61u, 509u, 1031u, 4099u, 9001u}) {
+        for (int i = 0; i < 20 && at < all.size(); ++i) {
+            const std::size_t end = std::min(all.size(), at + piece);
+            ASSERT_TRUE(stream.peer->Send(
+                {all.begin() + static_cast<long>(at), all.begin() + static_cast<long>(end)}));
+            at = end;
+        }
+    }
+    ASSERT_TRUE(stream.peer->Send({all.begin() + static_cast<long>(at), all.end()}));
+    ASSERT_TRUE(stream.Drain(log));
+    EXPECT_EQ(stream.recorder.Deliveries().size(), 600u);
+    EXPECT_EQ(stream.recorder.Misaligned(), 0);
+}
+
 TEST_P(EveryKind, AConnectionEndingInsideARecordDeliversNothingOfIt) {
     LogCapture log;
     Stream stream(kind, log, names, types);
@@ -309,6 +334,34 @@ TEST(StreamTypes, AnEmptyObjectListMakesEveryNumberInvalid) {
     ASSERT_TRUE(csc.Drain(log));
     EXPECT_EQ(csc.recorder.Deliveries().size(), 1u);
     EXPECT_EQ(log.Entries().front(), Case("CSC").invalidNumber + "0");
+}
+
+namespace {
+
+struct Throwing {
+    static void Callback(void* context, const unsigned char*, int, std::string) {
+        ++static_cast<Throwing*>(context)->calls;
+        throw std::runtime_error("no room for this record");
+    }
+    std::atomic<int> calls{0};
+};
+
+}  // namespace
+
+TEST(StreamTypes, ACallbacksExceptionIsLoggedOnceAndTheRecordsAfterItAreStillDelivered) {
+    LogCapture log;
+    Stream vt(Case("VT"), log, {"VT1"}, {"VTAcqEnt"});
+    Throwing throwing;
+    vt.listener.SetCallback(&Throwing::Callback, &throwing);
+    ASSERT_TRUE(
+        vt.peer->Send(Join({Record(Case("VT"), 0, 0), Record(Case("VT"), 0, 1), Record(Case("VT"), 0, 2)})));
+    ASSERT_TRUE(vt.Drain(log));
+    EXPECT_EQ(throwing.calls.load(), 3);
+    EXPECT_EQ(log.Entries(), (std::vector<std::string>{
+                                 "ERROR NodeConnectionClient::ExecuteCallback() - Error, the record callback "
+                                 "threw an exception, the records that follow are still delivered.  what: no "
+                                 "room for this record, mStreamType: Video",
+                                 GracefulClose(Case("VT"))}));
 }
 
 namespace {

@@ -52,13 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t fed = 0;
     std::size_t handedOut = 0;
     for (std::size_t piece = rhythm; fed < stream.size(); piece = piece * 7 % 4096 + 1) {
-        const std::span<unsigned char> space = intake.FreeSpace();
-        const std::size_t count = std::min({piece, space.size(), stream.size() - fed});
-        std::memcpy(space.data(), stream.data() + fed, count);
+        std::size_t count = 0;
+        for (const iovec& space : intake.FreeSpace()) {
+            const std::size_t n = std::min({space.iov_len, piece - count, stream.size() - fed - count});
+            std::memcpy(space.iov_base, stream.data() + fed + count, n);
+            count += n;
+        }
         intake.Received(count);
         fed += count;
         for (auto record = intake.NextRecord(); !record.empty(); record = intake.NextRecord()) {
             if (record.size() != recordSize) std::abort();
+            if (reinterpret_cast<std::uintptr_t>(record.data()) % comlux::RecordIntake::kRecordAlignment != 0)
+                std::abort();
             if (std::memcmp(record.data(), stream.data() + handedOut, recordSize) != 0) std::abort();
             handedOut += recordSize;
             CheckNumber(row, record);

@@ -286,4 +286,41 @@ TEST(ServerLoad, ManyClientsAtOnceAreAllAnsweredAndRecorded) {
     }
 }
 
+TEST_F(ServerTest, IdleConnectionsAndUnusedHandedOutPortsAreClosedAfterTheIdleTime) {
+    ServerOptions options = FreePorts();
+    options.idleTimeout = 300ms;
+    StartWith(options);
+    Peer handout;
+    ASSERT_TRUE(handout.Connect(server->HandoutPort()));
+    const auto answer = handout.Command("-GetNextAvailablePortNumber");
+    ASSERT_TRUE(answer && answer->starts_with("0 "));
+    const int handedOut = std::stoi(answer->substr(2));
+    // A client that keeps sending commands stays; the silent ones are closed.
+    for (int i = 0; i < 6; ++i) {
+        std::this_thread::sleep_for(100ms);
+        ASSERT_EQ(client.Command("-StartAcquisition"), "0") << "an active connection was closed";
+    }
+    EXPECT_TRUE(handout.ClosedByPeer(2s));
+    Peer late;
+    EXPECT_FALSE(late.Connect(handedOut)) << "the unused handed-out port still listens";
+}
+
+TEST_F(ServerTest, ConnectionsBeyondTheCapAreClosedAtOnceWithALineAndPortRequestsRefused) {
+    std::ostringstream notices;
+    ServerOptions options = FreePorts();
+    options.maxConnections = 2;
+    options.notices = &notices;
+    StartWith(options);  // the fixture's client holds the first
+    Peer second;
+    ASSERT_TRUE(second.Connect(server->HandoutPort()));
+    ASSERT_EQ(second.Command("-GetNextAvailablePortNumber"), "-1");  // the port would be a third
+    Peer third;
+    ASSERT_TRUE(third.Connect(server->CommandPort()));
+    EXPECT_TRUE(third.ClosedByPeer(2s));
+    EXPECT_EQ(client.Command("-StartAcquisition"), "0");
+    server->Stop();  // the accept thread has written its line
+    EXPECT_EQ(notices.str(),
+              "galdera-sim: closed a new connection at once: 2 connections are open already (1 so far)\n");
+}
+
 }  // namespace

@@ -1,15 +1,23 @@
+#include <algorithm>
+#include <atomic>
+#include <deque>
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <regex>
 #include <signal.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
+#include "comlux/ComluxClient.h"
 #include "galdera/ObjectsFile.h"
 #include "galdera/SimCommandLine.h"
 #include "tests/galdera/RawPeer.h"
+#include "tests/support/Loopback.h"
 #include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -55,15 +63,16 @@ TEST(ObjectsFile, MalformedLinesAreRefusedWithTheirLineNumber) {
 TEST(SimCommandLine, ParsesEveryOptionAndKeepsTheLastOfARepeatedOne) {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir.File("objects.txt"), "Tone EventAcqEnt\n");
-    const auto parsed = galdera::ParseCommandLine({"--bind", "127.0.0.2", "--handout-port", "0",
-                                                   "--command-port", "4100", "--rate", "12.5", "--rate=20",
-                                                   "--objects", dir.File("objects.txt"), "--quiet"});
+    const auto parsed = galdera::ParseCommandLine(
+        {"--bind", "127.0.0.2", "--handout-port", "0", "--command-port", "4100", "--rate", "12.5",
+         "--rate=20", "--objects", dir.File("objects.txt"), "--quiet", "--idle-timeout", "2.5"});
     ASSERT_TRUE(parsed.ok) << parsed.error;
     const galdera::SimCommandLine& line = parsed.commandLine;
     EXPECT_EQ(line.options.bindAddress, "127.0.0.2");
     EXPECT_EQ(line.options.handoutPort, 0);
     EXPECT_EQ(line.options.commandPort, 4100);
     EXPECT_DOUBLE_EQ(line.options.recordsPerSecond, 20);
+    EXPECT_EQ(line.options.idleTimeout, std::chrono::milliseconds(2500));
     EXPECT_EQ(line.options.objects, (std::vector<ServerObject>{{"Tone", "EventAcqEnt"}}));
     EXPECT_TRUE(line.quiet);
     EXPECT_FALSE(line.help);
@@ -79,6 +88,7 @@ TEST(SimCommandLine, NothingGivenMeansTheServerDefaults) {
     EXPECT_DOUBLE_EQ(parsed.commandLine.options.recordsPerSecond, defaults.recordsPerSecond);
     EXPECT_EQ(parsed.commandLine.options.objects, galdera::DefaultObjects());
     EXPECT_FALSE(parsed.commandLine.quiet);
+    EXPECT_EQ(parsed.commandLine.options.idleTimeout, std::chrono::seconds(30));
 }
 
 TEST(SimCommandLine, BadUsageIsRefusedWithAMessageNamingTheFault) {
@@ -94,6 +104,7 @@ TEST(SimCommandLine, BadUsageIsRefusedWithAMessageNamingTheFault) {
         {{"--command-port", "12x"}, "--command-port needs a port number from 0 to 65535, not 12x"},
         {{"--command-port", ""}, "--command-port needs a port number from 0 to 65535, not "},
         {{"--bind", "localhost"}, "--bind needs an IPv4 address, not localhost"},
+        {{"--idle-timeout", "0"}, "--idle-timeout needs a number of seconds from 0.001 to 86400, not 0"},
         {{"--handout-port", "4000", "--command-port", "4000"},
          "the hand-out port and the command port must differ"},
     };
@@ -217,7 +228,7 @@ TEST(GalderaSim, HelpListsEveryOptionOnStdoutAndExitsWithZero) {
     EXPECT_EQ(sim.Wait(), 0);
     const std::string help = sim.Rest(false);
     for (const char* option : {"--bind ADDR", "--handout-port PORT", "--command-port PORT", "--objects FILE",
-                               "--rate RECORDS_PER_S", "--quiet", "--help"}) {
+                               "--rate RECORDS_PER_S", "--idle-timeout S", "--quiet", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     EXPECT_NE(help.find("=26200"), std::string::npos) << "defaults are shown";
@@ -266,6 +277,47 @@ TEST(GalderaSim, QuietPrintsNothingPerCommandAndStopsOnSigint) {
     sim.Signal(SIGINT);
     EXPECT_EQ(sim.Wait(), 0);
     EXPECT_EQ(sim.Rest(false), "");
+}
+
+// Under the usual limit of 1,024 descriptors (which the server inherits from this test), 2,000
+// connections that never send a thing neither crash the server nor keep a normal client out for
+// longer than the idle time.
+TEST(GalderaSim, ANormalClientGetsInWhileTwoThousandIdleConnectionsAreAttempted) {
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    limit.rlim_cur = std::min<rlim_t>(1024, limit.rlim_max);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    SimProcess sim({"--handout-port", "0", "--command-port", "0", "--quiet", "--idle-timeout", "1"});
+    const std::string started = sim.Line(true);
+    std::smatch ports;
+    ASSERT_TRUE(
+        std::regex_search(started, ports, std::regex("hand-out port ([0-9]+), command port ([0-9]+)")));
+    const int handoutPort = std::stoi(ports[1]);
+    const int commandPort = std::stoi(ports[2]);
+
+    // At most 700 held at once, so that this process stays within its own limit.
+    std::deque<testsupport::LoopbackConnection> idle;
+    for (int i = 0; i < 2000; ++i) {
+        if (idle.size() == 700) idle.pop_front();
+        idle.push_back(testsupport::LoopbackConnection::Connect(i % 2 == 0 ? commandPort : handoutPort));
+    }
+    EXPECT_THAT(sim.Line(true), testing::StartsWith("galdera-sim: closed a new connection at once: 256 "
+                                                    "connections are open already"));
+    // The 700 idle ones are still held: the server closes them after its idle time.
+    bool connected = false;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!connected && std::chrono::steady_clock::now() < deadline) {
+        comlux::ComluxClient client;
+        client.SetPorts(handoutPort, commandPort);
+        std::vector<std::string> objects, types;
+        connected = client.OpenConnection("127.0.0.1", true) && client.GetObjectsAndTypes(objects, types) &&
+                    !objects.empty();
+        if (!connected) std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_TRUE(connected) << "a normal client could not connect";
+    idle.clear();
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
 }
 
 }  // namespace

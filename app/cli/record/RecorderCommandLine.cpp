@@ -13,14 +13,20 @@ namespace {
 const char kSummary[] =
     "Connects to the Galdera server as Sequora does, opens the data streams of the named\n"
     "objects and writes one tab-separated line per record that arrives, after a header line.\n"
-    "Ctrl-C or the end of --seconds closes the streams and the connection; then the number\n"
-    "of records of each object is written to stderr, one \"OBJECT<tab>COUNT\" line each.";
+    "Ctrl-C, SIGTERM, SIGHUP or the end of --seconds closes the streams and the connection\n"
+    "within a second, start-up included; then the number of records of each object written\n"
+    "goes to stderr, one \"OBJECT<tab>COUNT\" line each. The first failed write to the\n"
+    "output ends the recording.";
 
 const char kExitStatuses[] =
     "Exit status:\n"
-    "  0 recorded until --seconds or Ctrl-C; 1 the connection failed; 2 bad usage, or the\n"
-    "  output cannot be written; 3 an object has no stream that could be opened (not on the\n"
-    "  server, a data type without a stream, or refused).";
+    "  0 recorded with every requested stream open, until --seconds or a stop signal;\n"
+    "  1 the connection failed, a requested object's stream could not be opened (stderr names\n"
+    "    it and why: no port handed out, no listener, refused, or the server did not connect\n"
+    "    it within 5 s), or a stop signal came before recording began;\n"
+    "  2 bad usage, --out names a file that exists, or the output cannot be written (stderr\n"
+    "    says after how many records);\n"
+    "  3 an object the server does not have, or one of a data type without a stream.";
 
 // The column list for the help text, from the same table the lines are written by.
 std::string ColumnsText() {
@@ -54,8 +60,10 @@ void Describe(CLI::App& app, RecorderOptions& options, double& seconds) {
         ->type_name("NAME");
     app.add_option("--seconds", seconds, "stop after S seconds (default: record until Ctrl-C)")
         ->type_name("S");
-    app.add_option("--out", options.outPath, "write the lines to FILE (default: standard output)")
-        ->type_name("FILE");
+    app.add_option("--out", options.outPath,
+                   "write the lines to FILE, which must not exist yet (a device or pipe may);\n"
+                   "- or none: standard output")
+        ->type_name("FILE|-");
     app.add_option("--log", options.logPath, "write the client log to PATH (default: no log)")
         ->type_name("PATH");
     app.add_option("OBJECT", options.objects, "a server object whose stream is recorded")

@@ -1,22 +1,41 @@
 #include "app/cli/record/StreamRecorder.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/cli/record/RecordColumns.h"
 
 namespace sequora::record {
 
-StreamRecorder::StreamRecorder(std::ostream& out, bool flushEachLine)
-    : mFlushEachLine(flushEachLine), mOut(out) {
+StreamRecorder::StreamRecorder(std::ostream& out) : mOut(out) {
     for (std::size_t i = 0; i < mContexts.size(); ++i) mContexts[i] = {this, comlux::kStreamKinds[i].kind};
 }
 
-void StreamRecorder::Begin() {
-    std::lock_guard guard(mLock);
-    mOut << HeaderLine();
-    if (mFlushEachLine) mOut.flush();
-    mStart = std::chrono::steady_clock::now();
-    mTaking = true;
+void StreamRecorder::OnWriteFailure(std::function<void()> observer) {
+    mOnWriteFailure = std::move(observer);
+}
+
+// Writes and flushes; the first failure ends the taking of records for good.
+bool StreamRecorder::WriteLocked(const std::string& text) {
+    mOut << text;
+    mOut.flush();
+    if (mOut.good()) return true;
+    mFailed = true;
+    mTaking = false;
+    return false;
+}
+
+bool StreamRecorder::Begin() {
+    {
+        std::lock_guard guard(mLock);
+        if (WriteLocked(HeaderLine())) {
+            mStart = std::chrono::steady_clock::now();
+            mTaking = true;
+            return true;
+        }
+    }
+    if (mOnWriteFailure) mOnWriteFailure();
+    return false;
 }
 
 void StreamRecorder::Deliver(comlux::StreamKind kind, const unsigned char* records, int count,
@@ -35,11 +54,16 @@ void StreamRecorder::Deliver(comlux::StreamKind kind, const unsigned char* recor
     for (int i = 0; i < count; ++i)
         lines += RecordLine(receiveMs, object, kind, records + static_cast<std::size_t>(i) * size);
 
-    std::lock_guard guard(mLock);
-    if (!mTaking || count <= 0) return;
-    mOut << lines;
-    mCounts[object] += static_cast<std::uint64_t>(count);
-    if (mFlushEachLine) mOut.flush();
+    {
+        std::lock_guard guard(mLock);
+        if (!mTaking || count <= 0) return;
+        if (WriteLocked(lines)) {
+            mCounts[object] += static_cast<std::uint64_t>(count);
+            mWritten += static_cast<std::uint64_t>(count);
+            return;
+        }
+    }
+    if (mOnWriteFailure) mOnWriteFailure();
 }
 
 void StreamRecorder::Finish() {
@@ -50,7 +74,12 @@ void StreamRecorder::Finish() {
 
 bool StreamRecorder::OutputGood() const {
     std::lock_guard guard(mLock);
-    return mOut.good();
+    return !mFailed && mOut.good();
+}
+
+std::uint64_t StreamRecorder::Written() const {
+    std::lock_guard guard(mLock);
+    return mWritten;
 }
 
 std::vector<std::pair<std::string, std::uint64_t>> StreamRecorder::Counts(

@@ -5,11 +5,13 @@
 #include <memory>
 #include <signal.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "galdera/GalderaServer.h"
 #include "tests/app/cli/record/RecordLineCheck.h"
 #include "tests/support/FixedPortsTest.h"
+#include "tests/support/FullAcceptQueue.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ToolProcess.h"
 
@@ -73,7 +75,7 @@ TEST_F(ComluxRecordTest, SecondsEndsARecordingOfASpikeAndAChannelStreamCleanly) 
 
 TEST_F(ComluxRecordTest, CtrlCEndsARecordingOfAnEventAndAVideoStreamCleanly) {
     StartServer();
-    ToolProcess recorder("comlux-record", dir, {"--server", "127.0.0.1", "Events", "VT1"});
+    ToolProcess recorder("comlux-record", dir, {"--server", "127.0.0.1", "--out", "-", "Events", "VT1"});
     ASSERT_TRUE(recorder.Started());
     // The output is buffered: once some has reached the file, records of both are flowing.
     ASSERT_TRUE(recorder.WaitForOutput(4096)) << "no records arrived";
@@ -86,6 +88,8 @@ TEST_F(ComluxRecordTest, CtrlCEndsARecordingOfAnEventAndAVideoStreamCleanly) {
 
 TEST_F(ComluxRecordTest, WhatCannotBeRecordedEndsWithItsStatusAndMessage) {
     StartServer();
+    const std::string existing = dir.File("earlier.tsv");
+    testsupport::WriteFile(existing, "kept");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -100,16 +104,33 @@ TEST_F(ComluxRecordTest, WhatCannotBeRecordedEndsWithItsStatusAndMessage) {
         {{"--server", "127.0.0.1", "--seconds", "5", "CSC1", "CSC 1"},
          3,
          "comlux-record: the server has no object CSC 1"},
+        {{"--out", existing, "CSC1"},
+         2,
+         "comlux-record: " + existing + " already exists; --out never replaces a file"},
+        // The header cannot be written: the recording ends before any stream is opened.
+        {{"--server", "127.0.0.1", "--seconds", "5", "--out", "/dev/full", "CSC1"},
+         2,
+         "comlux-record: writing the records to /dev/full failed after 0 records (No space left on device)"},
     };
     for (const Case& c : cases) {
         ToolProcess recorder("comlux-record", dir, c.args);
         ASSERT_TRUE(recorder.Started());
         EXPECT_EQ(recorder.Wait(), c.status) << c.message;
-        const auto lines = recorder.ErrLines();
-        ASSERT_FALSE(lines.empty()) << c.message;
-        EXPECT_EQ(lines.front(), c.message);
+        EXPECT_THAT(recorder.ErrLines(), ::testing::Contains(c.message));
     }
     EXPECT_THAT(Commands("-OpenStream"), ::testing::IsEmpty());
+    EXPECT_EQ(testsupport::ReadFile(existing), "kept");
+}
+
+TEST_F(ComluxRecordTest, SigHupAbandonsAConnectionAttemptThatHangsWithinASecondAndPrintsTheCounts) {
+    testsupport::FullAcceptQueue blackHole(26200);
+    ASSERT_TRUE(blackHole.Ready());
+    ToolProcess recorder("comlux-record", dir, {"--server", "127.0.0.1", "CSC1"});
+    ASSERT_TRUE(recorder.Started());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    recorder.Signal(SIGHUP);
+    EXPECT_EQ(recorder.Wait(std::chrono::milliseconds(1500)), 1);
+    EXPECT_THAT(recorder.ErrLines(), ElementsAre("comlux-record: stopped before recording began", "CSC1\t0"));
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 // free loopback ports: what it sends, what it writes, and how it refuses what it cannot record.
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -11,12 +14,15 @@
 #include <streambuf>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "app/cli/record/ComluxRecord.h"
+#include "app/cli/record/FdOutput.h"
 #include "comlux/ComluxClient.h"
 #include "galdera/GalderaServer.h"
 #include "tests/app/cli/record/RecordLineCheck.h"
+#include "tests/support/FullAcceptQueue.h"
 #include "tests/support/Patience.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/StandIn.h"
@@ -70,7 +76,17 @@ protected:
         RecorderOptions options;
         options.server = "127.0.0.1";
         options.objects = objects;
-        return RecordStreams(options, client, out, false, err, waitForStop);
+        return RecordStreams(options, client, {out, "the test's output"}, err, stop, waitForStop);
+    }
+
+    // Answers the stream port requests (every port request after the hand-out's) with `answer`.
+    void AnswerStreamPortRequests(std::string answer) {
+        auto requests = std::make_shared<std::atomic<int>>(0);
+        server->SetAnswerOverride(
+            [requests, answer](const std::string& command) -> std::optional<std::string> {
+                if (command != "-GetNextAvailablePortNumber" || ++*requests == 1) return std::nullopt;
+                return answer;
+            });
     }
 
     // Returns once each object has at least `count` lines in the output (or patience ran out).
@@ -107,6 +123,7 @@ protected:
     SharedText text;
     std::ostream out{&text};
     std::ostringstream err;
+    sequora::record::StopRequest stop;
 };
 
 TEST_F(RecordStreamsTest, TwoObjectsOfDifferentKindsAreRecordedUntilStoppedAndCountedExactly) {
@@ -160,15 +177,91 @@ TEST_F(RecordStreamsTest, NoServerEndsWithStatusOneAndSaysHowToLearnWhy) {
     EXPECT_EQ(text.Text(), "");
 }
 
-TEST_F(RecordStreamsTest, AnOutputThatCannotBeWrittenEndsWithStatusTwo) {
-    std::ostream broken(nullptr);
+TEST_F(RecordStreamsTest, AFailedWriteEndsTheRecordingAtOnceAndSaysHowManyRecordsWereWritten) {
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    sequora::record::FdOutput buffer(full);
+    std::ostream broken(&buffer);
     RecorderOptions options;
     options.server = "127.0.0.1";
     options.objects = {"Events"};
-    EXPECT_EQ(RecordStreams(options, client, broken, false, err, [] {}), sequora::record::kExitBadUsage);
-    EXPECT_THAT(recordcheck::Lines(err.str()),
-                ::testing::Contains("comlux-record: writing the records failed"));
-    EXPECT_THAT(Commands("-CloseStream"), ElementsAre("-CloseStream Events EventAcqEnt"));
+    bool waited = false;
+    EXPECT_EQ(
+        RecordStreams(options, client, {broken, "/dev/full", &buffer}, err, stop, [&] { waited = true; }),
+        sequora::record::kExitBadUsage);
+    ::close(full);
+    EXPECT_FALSE(waited);
+    EXPECT_EQ(err.str(),
+              "Events\t0\ncomlux-record: writing the records to /dev/full failed after 0 records (" +
+                  std::string(std::strerror(ENOSPC)) + ")\n");
+    EXPECT_THAT(Commands("-OpenStream"), IsEmpty());
+}
+
+TEST_F(RecordStreamsTest, AStreamThatCannotBeSetUpIsNamedWithItsReasonAndEndsWithStatusOne) {
+    const std::string why = " (--log PATH writes the client log, which says why)";
+    struct Case {
+        std::string portAnswer;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        // A port the listener cannot take: the listeners do not start.
+        {"0 -1",
+         {"comlux-record: the stream of CSC1 could not be opened: the client could not listen for it" + why,
+          "comlux-record: the stream of Events could not be opened: the client could not listen for it" +
+              why}},
+        {"0 65536",
+         {"comlux-record: the stream of CSC1 could not be opened: the client could not listen for it" + why,
+          "comlux-record: the stream of Events could not be opened: the client could not listen for it" +
+              why}},
+        // The server refuses the port: the connection fails with the first stream.
+        {"-1",
+         {"comlux-record: the stream of CSC1 could not be opened: the server handed out no port for it",
+          "comlux-record: the stream of Events could not be opened: the server handed out no port for it"}},
+    };
+    for (const Case& c : cases) {
+        err.str("");
+        AnswerStreamPortRequests(c.portAnswer);
+        EXPECT_EQ(Record({"CSC1", "Events"}, [] { FAIL() << "recorded without streams"; }),
+                  sequora::record::kExitNoConnection);
+        EXPECT_EQ(recordcheck::Lines(err.str()), c.messages) << c.portAnswer;
+    }
+    EXPECT_THAT(Commands("-OpenStream"), IsEmpty());
+}
+
+TEST_F(RecordStreamsTest, AStreamTheServerNeverConnectsIsNamedAndTheOthersAreClosed) {
+    // The server answers the stream set-up of every kind but CSC and connects only those.
+    server->SetAnswerOverride([](const std::string& command) -> std::optional<std::string> {
+        if (command.starts_with("-CreateStream") && command.ends_with("CscAcqEnt")) return "0";
+        return std::nullopt;
+    });
+    EXPECT_EQ(Record({"Events", "CSC1"}, [] { FAIL() << "recorded without every stream"; }),
+              sequora::record::kExitNoConnection);
+    const auto lines = recordcheck::Lines(err.str());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0],
+              "comlux-record: the stream of CSC1 could not be opened: the server did not connect it "
+              "within 5 s");
+    EXPECT_THAT(lines[1], ::testing::StartsWith("Events\t"));
+    EXPECT_EQ(lines[2], "CSC1\t0");
+    EXPECT_THAT(Commands("-CloseStream"),
+                ElementsAre("-CloseStream Events EventAcqEnt", "-CloseStream CSC1 CscAcqEnt"));
+}
+
+TEST_F(RecordStreamsTest, AStopAbandonsAConnectionAttemptThatHangsAndStillPrintsTheCounts) {
+    testsupport::FullAcceptQueue blackHole;
+    ASSERT_TRUE(blackHole.Ready());
+    client.SetPorts(blackHole.Port(), blackHole.Port());
+    std::thread interrupter([this] {
+        std::this_thread::sleep_for(200ms);
+        stop.Request();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Record({"CSC1", "VT1"}, [] { FAIL() << "recorded without a connection"; }),
+              sequora::record::kExitNoConnection);
+    const auto took = std::chrono::steady_clock::now() - start;
+    interrupter.join();
+    EXPECT_LT(took, 1500ms) << "the stop was not obeyed within a second";
+    EXPECT_EQ(err.str(), "comlux-record: stopped before recording began\nCSC1\t0\nVT1\t0\n");
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ std::vector<unsigned char> Records(StreamKind kind, int count) {
 
 TEST(StreamRecorder, SixStreamsDeliveringAtOnceGiveWholeLinesAndExactCounts) {
     std::ostringstream out;
-    StreamRecorder recorder(out, false);
+    StreamRecorder recorder(out);
     recorder.Begin();
     constexpr int kPerStream = 300;
     std::vector<std::thread> streams;
@@ -62,7 +62,7 @@ TEST(StreamRecorder, SixStreamsDeliveringAtOnceGiveWholeLinesAndExactCounts) {
 
 TEST(StreamRecorder, RecordsOutsideBeginAndFinishAreNeitherWrittenNorCounted) {
     std::ostringstream out;
-    StreamRecorder recorder(out, false);
+    StreamRecorder recorder(out);
     const auto record = Records(StreamKind::Event, 1);
     recorder.Deliver(StreamKind::Event, record.data(), 1, "Events");
     EXPECT_EQ(out.str(), "");
@@ -78,7 +78,7 @@ TEST(StreamRecorder, RecordsOutsideBeginAndFinishAreNeitherWrittenNorCounted) {
 
 TEST(StreamRecorder, SeveralRecordsInOneCallAreReadAtTheirRecordSize) {
     std::ostringstream out;
-    StreamRecorder recorder(out, false);
+    StreamRecorder recorder(out);
     recorder.Begin();
     auto records = Records(StreamKind::VideoTracker, 3);
     const auto size = static_cast<std::size_t>(comlux::InfoOf(StreamKind::VideoTracker).recordSize);
