@@ -13,6 +13,6 @@ echo "libcomlux.so.1 libcomlux1 #MINVER#"
 echo "* Build-Depends-Package: libcomlux-dev"
 nm -D --defined-only "$library" | awk '{print $3}' | c++filt | LC_ALL=C sort -u | while IFS= read -r name; do
     known=""
-    [[ -f "$current" ]] && known=$(grep -F " (c++)\"$name@Base\" " "$current" | awk '{print $NF}' | head -n1)
+    [[ -f "$current" ]] && known=$(grep -F " (c++)\"$name@Base\" " "$current" | awk '{print $NF}' | head -n1 || true)
     echo " (c++)\"$name@Base\" ${known:-$version}"
 done
