@@ -7,13 +7,14 @@
 
 #include "app/gui/ConsolePrompter.h"
 #include "app/gui/SequoraDlg.h"
+#include "comlux/Version.h"
 
 namespace sequora::gui {
 
 Sequora::Sequora(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Sequora"));
     setApplicationDisplayName(QStringLiteral("Sequora"));
-    setApplicationVersion(QStringLiteral("2.00"));
+    setApplicationVersion(QStringLiteral(COMLUX_VERSION_STRING));
 }
 
 int Sequora::Run(const WindowOptions& options) {
