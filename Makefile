@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BIN   := build/bin
 
-.PHONY: deps configure build test test-normal test-asan test-tsan fuzz bench demo gui screenshot package python clean \
+.PHONY: deps configure build test test-normal test-asan test-asan-gui test-tsan fuzz bench demo gui screenshot package python clean \
         format format-check layers lint
 
 # Every tracked C++ file; the house format is .clang-format, the lint rules .clang-tidy.
@@ -18,7 +18,7 @@ configure: deps
 build: configure
 	@cmake --build --preset default -j $(JOBS)
 
-test: format-check layers test-normal test-asan test-tsan
+test: format-check layers test-normal test-asan test-asan-gui test-tsan
 
 format: deps
 	@clang-format -i $(CXX_FILES)
@@ -44,6 +44,12 @@ test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
+
+# The window and its tests under ASan + UBSan (Qt itself is not instrumented).
+test-asan-gui: deps
+	@cmake --preset asan-gui >/dev/null
+	@cmake --build --preset asan-gui -j $(JOBS)
+	@ctest --preset asan-gui -j $(JOBS)
 
 test-tsan: deps
 	@cmake --preset tsan >/dev/null
@@ -79,4 +85,4 @@ package: deps
 	@bash scripts/package.sh build/packages
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-asan-gui build-tsan

@@ -30,6 +30,19 @@ const char kSummary[] =
     "The client log goes beside the program, or for an installed program to\n"
     "$XDG_STATE_HOME/Sequora/ (default ~/.local/state/Sequora/), unless --log names it.\n";
 
+const char kRules[] =
+    "\nStop: Ctrl-C, SIGTERM and SIGHUP stop the run. Every TTL bit it set on and did not\n"
+    "reset gets one reset, in the order set, each awaiting its own answer; then it says\n"
+    "\"Reset bits 0, 5, 31.\", or \"Bit 5 may still be on: <reason>.\" for each bit it could\n"
+    "not confirm (exit 3). A second Ctrl-C abandons the resets and names those bits.\n"
+    "\nOutputs: --journal and --log may not name FILE.cfg or each other (the same file by\n"
+    "identity, whatever the spelling), and --journal never replaces an existing file;\n"
+    "the journal's header is written before connecting. The client log is replaced at start.\n"
+    "\nExit status: 0 done (or stopped); 1 the connection failed; 2 bad usage, FILE.cfg\n"
+    "unreadable, or an output refused or unwritable; 3 a command could not be sent or\n"
+    "answered, or a bit may still be on; 4 FILE.cfg read only in part; 5 the run ended as\n"
+    "asked but its journal is incomplete; 130 a second Ctrl-C.\n";
+
 // The arguments as given, before their values are checked.
 struct GivenArgs {
     std::string server, trials, seed, journal, log, save;
@@ -46,7 +59,7 @@ const std::pair<const char*, const char*> kValueOptions[] = {
 
 void Describe(CLI::App& app, GivenArgs& given) {
     app.description(kSummary);
-    app.footer(std::string("\n") + kSynopsis);
+    app.footer(std::string("\n") + kSynopsis + kRules);
     app.set_help_flag("-h,--help", "print this help and exit");
     app.set_version_flag("--version", VersionText(), "print the program's name and version and exit");
     const auto value = [&app](const char* name, std::string& target, const char* type, const char* text) {
@@ -55,12 +68,12 @@ void Describe(CLI::App& app, GivenArgs& given) {
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
     value("--server", given.server, "NAME", "the Galdera server's name or address (default: this computer)");
-    value("--trials", given.trials, "N", "number of trials to play (default 1)");
+    value("--trials", given.trials, "N", "number of trials to play, 1 or more (default 1)");
     app.add_flag("--continuous", given.continuous, "repeat the trials until Ctrl-C");
     value("--seed", given.seed, "N",
           "seed of the random delays and command choices, 0 to 4294967295 (default: from the clock)");
     value("--journal", given.journal, "PATH",
-          "write the run journal (every command and delay, timed) to PATH");
+          "write the run journal (every command and delay, timed) to PATH, a new file");
     app.add_flag("--partial", given.partial, "run a list that could be read only in part");
     value("--log", given.log, "PATH", "the client log file (default: see above)");
     app.add_flag("--list", given.list,
@@ -148,6 +161,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (trialsGiven) {
         const auto trials = WholeInteger(given.trials);
         if (!trials) return Failure("--trials needs an integer, not \"" + given.trials + "\"");
+        if (*trials < 1) return Failure("--trials needs 1 or more, not " + given.trials);
         options.trials = *trials;
     }
     if (app.count("--seed") > 0) {

@@ -1,5 +1,7 @@
 #include "app/cli/ConsoleObserver.h"
 
+#include "app/core/RunMessages.h"
+
 namespace sequora::cli {
 
 void ConsoleObserver::Print(const std::string& text) {
@@ -7,10 +9,20 @@ void ConsoleObserver::Print(const std::string& text) {
     mErr << text << '\n' << std::flush;
 }
 
-void ConsoleObserver::TrialStarting(long long trial, int count) {
-    std::string line = "trial " + std::to_string(trial);
-    if (count > 0) line += "/" + std::to_string(count);
+void ConsoleObserver::TrialStarting(const RunPosition& at) {
+    std::string line = "trial " + std::to_string(at.trial);
+    if (at.trialCount > 0) line += "/" + std::to_string(at.trialCount);
     Print(line);
+}
+
+void ConsoleObserver::ResetsStarting(std::uint64_t run, const std::vector<int>& bits) {
+    (void)run;
+    (void)bits;
+    {
+        std::lock_guard guard(mLock);
+        mResetting = true;
+    }
+    mChanged.notify_all();
 }
 
 void ConsoleObserver::RunStarted(const RunStartInfo& info) {
@@ -19,6 +31,9 @@ void ConsoleObserver::RunStarted(const RunStartInfo& info) {
 }
 
 void ConsoleObserver::RunEnded(const RunEndInfo& info) {
+    if (!info.resetBits.empty()) Print(run_messages::BitsReset(info.resetBits));
+    for (const UnconfirmedBit& bit : info.unconfirmedBits)
+        Print(run_messages::BitMayStillBeOn(bit.bit, bit.reason));
     {
         std::lock_guard guard(mLock);
         mEnd = info;
@@ -41,6 +56,16 @@ ConsoleObserver::Waited ConsoleObserver::WaitForEnd(
         return Waited::Woken;
     }
     return Waited::TimedOut;
+}
+
+void ConsoleObserver::JournalStopped(std::uint64_t run, const std::string& message) {
+    (void)run;
+    Print(message);
+}
+
+bool ConsoleObserver::AwaitStopProgress(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mLock);
+    return mChanged.wait_until(lock, deadline, [&] { return mEnd || mResetting; });
 }
 
 void ConsoleObserver::Wake() {

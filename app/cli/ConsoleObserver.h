@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/core/RunObserver.h"
 
@@ -33,15 +34,23 @@ public:
     /// The worker ended the run after its last trial; there are no controls to change.
     void ControlsChanged() override {}
     /// "trial 2/5", or "trial 7" when running continuously.
-    void TrialStarting(long long trial, int count) override;
+    void TrialStarting(const RunPosition& at) override;
     /// "seed 12345", then what real-time treatment the worker was granted.
     void RunStarted(const RunStartInfo& info) override;
-    /// Keeps the end and wakes WaitForEnd.
+    /// Notes that the pending command is over and wakes AwaitStopProgress.
+    void ResetsStarting(std::uint64_t run, const std::vector<int>& bits) override;
+    /// The message, at once.
+    void JournalStopped(std::uint64_t run, const std::string& message) override;
+    /// Says which bits a Stop reset and which it could not confirm, keeps the end and wakes
+    /// WaitForEnd.
     void RunEnded(const RunEndInfo& info) override;
 
     /// Waits until the run has ended, Wake() was called since the last wait, or `deadline`
     /// (none: no time limit).
     Waited WaitForEnd(std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+    /// After a Stop: waits until the run has ended or begun its resets (the command pending at
+    /// the Stop is over then), or `deadline`; false on the deadline.
+    bool AwaitStopProgress(std::chrono::steady_clock::time_point deadline);
     /// Ends the current (or the next) WaitForEnd early.
     void Wake();
     /// How the run ended, once it has.
@@ -53,6 +62,7 @@ private:
     std::condition_variable mChanged;
     std::optional<RunEndInfo> mEnd;
     bool mWoken = false;
+    bool mResetting = false;
 };
 
 }  // namespace sequora::cli

@@ -7,7 +7,8 @@
 
 namespace sequora::cli {
 
-/// Turns Ctrl-C (SIGINT) and SIGTERM into a call on an ordinary thread, so that nothing
+/// Turns Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal closed, the SSH session dropped)
+/// into a call on an ordinary thread, so that nothing
 /// but the kernel runs in signal context. The first signal calls the installed action;
 /// a second one calls the last words (closing the log) and ends the process at once with
 /// status 130 (for a run stuck waiting on a dead server).
@@ -16,7 +17,7 @@ namespace sequora::cli {
 /// inherits the blocked mask and the signals are only ever read from the signalfd.
 class InterruptWatcher {
 public:
-    /// Blocks SIGINT and SIGTERM in the calling thread (and the threads it creates later).
+    /// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread (and the threads it creates later).
     static void BlockSignals();
 
     /// Starts the watching thread.

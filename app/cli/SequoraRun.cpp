@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -18,8 +18,12 @@
 #include "app/cli/ItemFileLoad.h"
 #include "app/cli/ListSave.h"
 #include "app/core/ComluxCommandSender.h"
+#include "app/core/FileIdentity.h"
 #include "app/core/ItemList.h"
 #include "app/core/LogLocation.h"
+#include "app/core/RandomDraw.h"
+#include "app/core/RunJournal.h"
+#include "app/core/RunMessages.h"
 #include "app/core/ServerSession.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/core/TrialRunner.h"
@@ -33,22 +37,45 @@ namespace {
 // The longest a stopped run's pending answer, or an abandoned connection attempt, is waited for.
 constexpr std::chrono::seconds kStopGrace{1};
 
+const char kNeverReplaced[] = "; an output never replaces an input";
+const char kOwnFile[] = "; each output needs a file of its own";
+
 std::string ComputerName() {
     const std::string name = comlux::ComputerName();
     return name.empty() ? "localhost" : name;
 }
 
-// Why the journal cannot be written, empty when it can. Asked before connecting, so that a
-// mistyped path costs no connection; an existing journal is not touched here, and a file made
-// only to find out is removed again.
-std::string JournalProblem(const std::string& path) {
-    std::error_code error;
-    const bool existed = std::filesystem::exists(path, error);
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr) return std::strerror(errno);
-    std::fclose(file);
-    if (!existed) std::filesystem::remove(path, error);
+// The reason an output path is refused, empty when none is: an output never names the item
+// list nor the other output.
+std::string OutputPathConflict(const Options& options) {
+    const auto names = [](const std::string& output, const std::string& other) {
+        return !output.empty() && !other.empty() && SameFile(output, other);
+    };
+    if (names(options.journalPath, options.cfgPath))
+        return "--journal " + options.journalPath + " names the item list " + options.cfgPath +
+               kNeverReplaced;
+    if (names(options.logPath, options.cfgPath))
+        return "--log " + options.logPath + " names the item list " + options.cfgPath + kNeverReplaced;
+    if (names(options.logPath, options.journalPath))
+        return "--log " + options.logPath + " names the journal " + options.journalPath + kOwnFile;
     return {};
+}
+
+// Opens the journal and writes its header before any connection is made, so that a journal
+// that cannot be written costs no connection and no run; null with the reason otherwise.
+std::unique_ptr<RunJournal> OpenJournal(const Options& options, const std::string& server, std::uint32_t seed,
+                                        std::string& reason) {
+    SteadyRunClock clock;
+    JournalHeader header;
+    header.started = clock.CalendarNow();
+    header.server = server;
+    header.listFile = options.cfgPath;
+    header.seed = seed;
+    header.trials = options.trials;
+    header.continuous = options.continuous;
+    auto journal = std::make_unique<RunJournal>();
+    if (!journal->Open(options.journalPath, JournalOpen::CreateNew, header, reason)) return nullptr;
+    return journal;
 }
 
 // Clears the watcher's actions when the objects they use go out of scope.
@@ -129,17 +156,25 @@ bool ConnectUnlessInterrupted(ServerSession& session, comlux::ComluxClient& clie
     return false;
 }
 
+// The exit status of a run that ended as `end` says.
+int RunStatus(const RunEndInfo& end) {
+    if (end.how == RunEnd::ConnectionLost || !end.unconfirmedBits.empty()) return kExitRunFailed;
+    if (!end.journalFailure.empty()) return kExitJournalIncomplete;
+    return kExitDone;
+}
+
 // Plays the loaded list over a connected client; returns the exit status.
 int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& client,
-               const std::string& server, const Options& options, ConsoleObserver& console,
-               InterruptWatcher* watcher) {
+               const std::string& server, const Options& options, std::uint32_t seed,
+               std::unique_ptr<RunJournal> journal, ConsoleObserver& console, InterruptWatcher* watcher) {
     ComluxCommandSender sender(client);
     SteadyRunClock clock;
     TrialRunner runner(items, sender, console, clock);
     runner.SetTrialCount(options.trials);
     runner.SetRunContinuously(options.continuous);
-    runner.SetSeed(options.seed);
-    runner.SetJournal({options.journalPath, server, options.cfgPath});
+    runner.SetSeed(seed);
+    runner.SetJournal({"", server, options.cfgPath});
+    if (journal) runner.SetOpenedJournal(std::move(journal), options.journalPath);
     runner.SetRealtime(true);
     if (!runner.Start()) return kExitConnectionFailed;
     if (watcher) {
@@ -147,19 +182,27 @@ int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& cl
             runner.Stop();
             console.Wake();
         });
+        // A second Ctrl-C abandons the resets still to come: name every bit they were for.
+        watcher->OnSecondInterrupt([&runner, &console, &client] {
+            for (const int bit : runner.BitsNotConfirmed())
+                console.Print(run_messages::BitMayStillBeOn(bit, run_messages::kResetsAbandoned));
+            client.CloseLogFile();
+        });
     }
     if (console.WaitForEnd() == ConsoleObserver::Waited::Woken) {
-        // Ctrl-C: the run stops at once, but a command already sent may still wait for its
-        // answer (or a reset for its own); past the grace the connection is closed under it.
-        if (console.WaitForEnd(std::chrono::steady_clock::now() + kStopGrace) !=
-            ConsoleObserver::Waited::Ended)
-            session.Disconnect();
+        // Stop: a command already sent may still wait for its answer; past the grace the
+        // connection is closed under it. The resets that follow each await their own answer.
+        if (!console.AwaitStopProgress(std::chrono::steady_clock::now() + kStopGrace)) session.Disconnect();
+        while (console.WaitForEnd() != ConsoleObserver::Waited::Ended) {}
     }
     runner.WaitForWorkers();
     // The runner is about to go: a late Ctrl-C must not reach it any more.
-    if (watcher) watcher->OnInterrupt({});
+    if (watcher) {
+        watcher->OnInterrupt({});
+        watcher->OnSecondInterrupt([&client] { client.CloseLogFile(); });
+    }
     const auto end = console.End();
-    return end && end->how == RunEnd::ConnectionLost ? kExitRunFailed : kExitDone;
+    return end ? RunStatus(*end) : kExitDone;
 }
 
 int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* watcher) {
@@ -170,9 +213,20 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
         err << "sequora-run: give --partial to run the rows that were read\n";
         return kExitReadInPart;
     }
+    if (const std::string conflict = OutputPathConflict(options); !conflict.empty()) {
+        err << "sequora-run: " << conflict << '\n';
+        return kExitBadUsage;
+    }
+    const std::string server = options.server.empty() ? ComputerName() : options.server;
+    // Fixed here, not by the runner: the journal's header names it before the run begins.
+    SteadyRunClock clock;
+    const std::uint32_t seed = options.seed ? *options.seed : SeedFromClock(clock);
+    std::unique_ptr<RunJournal> journal;
     if (!options.journalPath.empty()) {
-        if (const std::string problem = JournalProblem(options.journalPath); !problem.empty()) {
-            err << "sequora-run: cannot write the journal " << options.journalPath << ": " << problem << '\n';
+        std::string reason;
+        journal = OpenJournal(options, server, seed, reason);
+        if (!journal) {
+            err << "sequora-run: cannot write the journal " << options.journalPath << ": " << reason << '\n';
             return kExitBadUsage;
         }
     }
@@ -190,10 +244,12 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
     if (watcher) watcher->OnSecondInterrupt([&client] { client.CloseLogFile(); });
 
     ServerSession session(client);
-    const std::string server = options.server.empty() ? ComputerName() : options.server;
     int status = kExitConnectionFailed;
-    if (ConnectUnlessInterrupted(session, client, server, console, watcher)) {
-        status = PlayTrials(items, session, client, server, options, console, watcher);
+    // An answer the client had to give up on while connecting (an object list over its size
+    // limit, say) leaves the channel closed: there is nothing to run on.
+    if (ConnectUnlessInterrupted(session, client, server, console, watcher) && client.IsConnected()) {
+        status =
+            PlayTrials(items, session, client, server, options, seed, std::move(journal), console, watcher);
     }
     // Also when not connected: the client then only logs that it was not.
     if (session.Connected() || status == kExitConnectionFailed) session.Disconnect();

@@ -88,6 +88,26 @@ int BitStateEntry(const std::string& typed) {
     return -1;
 }
 
+std::optional<std::string> DelayRefusal(const std::string& field, const std::string& typed) {
+    const std::size_t first = typed.find_first_not_of(' ');
+    const std::size_t last = typed.find_last_not_of(' ');
+    const std::string digits = first == std::string::npos ? "" : typed.substr(first, last - first + 1);
+    long long value = -1;
+    const char* end = digits.data() + digits.size();
+    const auto read = std::from_chars(digits.data(), end, value);
+    const bool whole = !digits.empty() && std::isdigit(static_cast<unsigned char>(digits[0])) &&
+                       read.ec == std::errc() && read.ptr == end;
+    if (whole && value <= kLongestDelayMs) return std::nullopt;
+    return field + ": enter a whole number of milliseconds from 0 to " + std::to_string(kLongestDelayMs) +
+           ", not \"" + typed + "\".";
+}
+
+std::optional<std::string> BitStateRefusal(const std::string& typed) {
+    if (BitStateEntry(typed) >= 0) return std::nullopt;
+    return std::string("Bit state: choose ") + cell_words::kOn + " or " + cell_words::kOff + ", not \"" +
+           typed + "\".";
+}
+
 RowForm FormFromRow(const ItemRow& row) {
     RowForm form;
     form.sendEvent = SendsEvent(row);

@@ -49,6 +49,18 @@ AddItemOutcome BuildItemCells(const ItemForm& form);
 /// case ignored), -1 for any other text, which Add Item records as "NA".
 int BitStateEntry(const std::string& typed);
 
+/// The longest delay the runner waits as written, in milliseconds.
+inline constexpr long long kLongestDelayMs = 2147483647;
+
+/// Why a delay typed into the form field `field` would not be waited as written (negative,
+/// fractional, not a number, or beyond kLongestDelayMs): `Delay (ms): enter a whole number of
+/// milliseconds from 0 to 2147483647, not "2.5".` nullopt when it would be.
+std::optional<std::string> DelayRefusal(const std::string& field, const std::string& typed);
+
+/// Why a bit state typed over the combo is refused (anything but On or Off, letter case
+/// ignored): `Bit state: choose On or Off, not "NA".` nullopt for On and Off.
+std::optional<std::string> BitStateRefusal(const std::string& typed);
+
 /// A row's cells as form contents, for editing the row in place. A text field is nullopt
 /// when its action is off: the form keeps what it shows there.
 struct RowForm {

@@ -117,6 +117,11 @@ bool CfgSetup::Step() {
         Ended();
         return false;
     }
+    if (mLine.find('\0') != std::string::npos) {
+        // A text would reach the server cut short at the NUL: the line is not what it seems.
+        StopAt(kNulReason);
+        return false;
+    }
     if (mPausePerLine.count() > 0) std::this_thread::sleep_for(mPausePerLine);
     mCommands.Dispatch(mLine);
     return true;
@@ -128,6 +133,13 @@ void CfgSetup::Cancel() {
     mResult.end = CfgLoadResult::End::kCancelled;
     mResult.line = mReader.LinesRead();
     mResult.reason = kCancelledReason;
+}
+
+void CfgSetup::StopAt(const char* reason) {
+    mReading = false;
+    mResult.end = CfgLoadResult::End::kStopped;
+    mResult.line = mReader.LinesRead();
+    mResult.reason = reason;
 }
 
 void CfgSetup::Ended() {

@@ -60,10 +60,13 @@ public:
 
     /// The reason a cancelled load gives.
     static constexpr char kCancelledReason[] = "the load was cancelled";
+    /// Why reading stops at a line holding a NUL byte.
+    static constexpr char kNulReason[] = "the line holds a NUL byte";
 
 private:
     void Started();
     void Ended();
+    void StopAt(const char* reason);
     int CreateTrialItem(const std::string& line);
     int SendEventString(const std::string& line);
     int SendTtlBit(const std::string& line);

@@ -6,13 +6,6 @@
 
 namespace sequora {
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first {
-    }, second{};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 std::string SaveOverPartlyReadMessage(const std::string& path) {
     return std::filesystem::path(path).filename().string() +
            " was read only in part: saving over it would lose what was not read. Save the list under another "

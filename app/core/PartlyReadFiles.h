@@ -5,11 +5,9 @@
 #include <vector>
 
 #include "app/core/CfgLoadResult.h"
+#include "app/core/FileIdentity.h"
 
 namespace sequora {
-
-/// True when both paths name the same existing file (also through links or other spellings).
-bool SameFile(const std::string& a, const std::string& b);
 
 /// The message given when a list is to be saved over a file that was read only in part.
 std::string SaveOverPartlyReadMessage(const std::string& path);

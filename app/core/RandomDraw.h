@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "app/core/RunClock.h"
+
 namespace sequora {
 
 /// The 15-bit linear congruential generator of the random choices: a 32-bit state,
@@ -16,5 +18,9 @@ public:
 private:
     std::uint32_t mState = 1;
 };
+
+/// A seed from the clock, for a run given none: both clocks' nanoseconds, mixed so that runs
+/// started close together get unrelated seeds.
+std::uint32_t SeedFromClock(RunClock& clock);
 
 }  // namespace sequora

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,6 +28,7 @@ struct JournalLine {
     RunClock::TimePoint sent{};      ///< when the command was handed over, or the sleep ended
     RunClock::TimePoint answered{};  ///< when the exchange was over (not for a delay)
     const char* status = "ok";       ///< "ok" or the failure, a text that lives forever
+    bool wentOut = true;             ///< false: never sent; neither time is written then
 };
 
 /// The facts of the journal's "# started" line.
@@ -40,7 +41,13 @@ struct JournalHeader {
     bool continuous = false;  ///< written as "trials continuous"
 };
 
-/// Writes a run journal: tab-separated, LF line ends, each line flushed as it is written.
+/// How Open treats a file that exists already.
+enum class JournalOpen {
+    Replace,   ///< a regular file is emptied and written anew
+    CreateNew  ///< a regular file that exists is refused (a pipe or device is written to)
+};
+
+/// Writes a run journal: tab-separated, LF line ends, each line written out as it comes.
 ///
 ///     # sequora run journal
 ///     # started 2024-05-01T14:03:22.123+02:00  server rig  file /x.cfg  seed 7  trials 5
@@ -52,30 +59,50 @@ struct JournalHeader {
 /// Times are milliseconds since the run's start on the monotonic clock, three decimals. A tab,
 /// CR or LF inside a text is written as \t, \r or \n so that every record stays one line.
 ///
+/// The header is written by Open itself, so a journal that cannot be written is known before
+/// the run begins. A write that fails later, or a sink that stops taking lines until
+/// kMaxQueuedBytes wait for it, ends the journal there: it is declared failed once (Failure(),
+/// and the handler given to Open), and what comes later is dropped, so a stalled reader never
+/// grows the process nor holds up the run. Close gives a stalled sink kCloseGrace, then gives up.
+///
 /// Threads: one thread (the run's worker) queues lines; a writing thread of the journal's own
 /// formats and writes them, so queuing costs the worker a lock and a move, never a write. The
 /// memory of written lines is handed back and freed by the queuing thread, so the writing
-/// thread never holds an allocator lock the worker needs. Close (or the destructor) waits
-/// until everything queued is written.
+/// thread never holds an allocator lock the worker needs. The failure handler runs on the
+/// writing thread, without the lock.
 class RunJournal {
 public:
+    /// Called once when the journal stops, with `Journal stopped at trial 3, row 2: <reason>`.
+    using FailureHandler = std::function<void(const std::string& message)>;
+
+    /// The most the queue may hold before the journal is declared failed.
+    static constexpr std::size_t kMaxQueuedBytes = 16u * 1024u * 1024u;
+    /// How long Close waits for a sink that takes nothing.
+    static constexpr std::chrono::milliseconds kCloseGrace{1000};
+
     RunJournal() = default;
     /// Close().
     ~RunJournal();
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
 
-    /// Opens (replaces) the file and starts the writing thread; false with the system's
-    /// reason when the file cannot be opened.
-    bool Open(const std::string& path, std::string& reason);
-    /// Queues the three header lines; the times of later lines count from `runStart`.
-    void Begin(const JournalHeader& header, RunClock::TimePoint runStart);
+    /// Opens the file as `mode` says, writes the header's three lines and starts the writing
+    /// thread; false with the system's reason when the file cannot be opened or the header
+    /// not written (a file this call created is removed again).
+    bool Open(const std::string& path, JournalOpen mode, const JournalHeader& header, std::string& reason);
+    /// Sets the handler of a later failure (before Begin).
+    void OnFailure(FailureHandler handler);
+    /// The times of later lines count from `runStart`.
+    void Begin(RunClock::TimePoint runStart);
     /// Queues one line.
     void Add(JournalLine line);
     /// Queues the closing line: how the run ended and when.
     void End(RunEnd how, RunClock::TimePoint at);
-    /// Writes out everything queued, closes the file and ends the writing thread.
+    /// Writes out everything queued (or gives up, see above), closes the file and ends the
+    /// writing thread.
     void Close();
+    /// Empty, or the message of the failure that stopped the journal.
+    std::string Failure() const;
 
     /// "2024-05-01T14:03:22.123+02:00": local time with milliseconds and the offset from UTC.
     static std::string IsoLocalTime(std::chrono::system_clock::time_point time);
@@ -86,23 +113,32 @@ private:
         RunClock::TimePoint at;
     };
     struct Beginning {
-        JournalHeader header;
         RunClock::TimePoint runStart;
     };
     using Entry = std::variant<Beginning, JournalLine, Ending>;
 
     void Queue(Entry entry);
     void WriteAll();
+    bool WriteOut(const std::string& text, std::string& reason);
+    bool AwaitSink(std::chrono::steady_clock::time_point& giveUpAt);
+    void Fail(long long trial, int row, const std::string& reason);
+    void WakeWriter();
     std::string Format(const Entry& entry);
 
-    std::FILE* mFile = nullptr;       // written by the writing thread between Open and Close
+    int mFd = -1;                     // written by Open and Close; used by the writing thread between
+    int mWakeFd = -1;                 // an eventfd that wakes the writing thread out of a wait for the sink
     RunClock::TimePoint mRunStart{};  // written by the writing thread
+    long long mTrial = 0;             // writing thread: the position of the last line taken
+    int mRow = 0;                     // writing thread
+    FailureHandler mOnFailure;        // written before Begin, then called by the writing thread
     std::thread mWriter;
-    std::mutex mLock;  // guards the three members below
+    mutable std::mutex mLock;  // guards the members below
     std::condition_variable mQueued;
     std::vector<Entry> mQueue;  // queued, not yet taken by the writing thread
     std::vector<Entry> mSpent;  // written, handed back to be freed by the queuing thread
+    std::size_t mQueuedBytes = 0;
     bool mClosing = false;
+    std::string mFailure;  // set once, by whichever thread finds the journal failed
 };
 
 }  // namespace sequora

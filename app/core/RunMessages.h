@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/core/CommandSender.h"
 
@@ -9,7 +10,7 @@ namespace sequora {
 /// The texts a trial run shows the user, each written once here.
 namespace run_messages {
 
-/// A run played every trial, or was stopped while it held in a pause.
+/// A run played every trial.
 inline constexpr char kTrialsCompleted[] = "Trials Completed";
 /// A row disappeared from the list before its turn came.
 inline constexpr char kInvalidItemIndex[] = "Error Processing Item, invalid Item Index";
@@ -25,6 +26,18 @@ const char* FailureReason(SendFailure failure);
 /// The failure as the run journal's status column writes it: "no connection", "connection
 /// lost", "answer unreadable".
 const char* FailureStatus(SendFailure failure);
+
+/// The journal's status of a command that never went out: "not sent: no connection", ...
+const char* NotSentStatus(SendFailure failure);
+
+/// What a Stop says when every reset was answered: "Reset bits 0, 5, 31." ("Reset bit 5.").
+std::string BitsReset(const std::vector<int>& bits);
+
+/// What a Stop says of a bit whose reset was not confirmed: "Bit 5 may still be on: <reason>."
+std::string BitMayStillBeOn(int bit, const std::string& reason);
+
+/// The reason given for the bits whose resets a second Ctrl-C abandoned.
+inline constexpr char kResetsAbandoned[] = "its reset was abandoned";
 
 /// The one message of a run ended by a failed command, e.g. `Run stopped: the connection to
 /// the server was lost (trial 3, row 2, "-StartRecording").`

@@ -19,40 +19,26 @@ constexpr std::chrono::milliseconds kPausePoll{100};
 
 const char kStatusStopped[] = "stopped";
 
-// A seed from the clock: both clocks' nanoseconds, mixed (splitmix64's finaliser) so that
-// runs started close together get unrelated seeds.
-std::uint32_t SeedFromClock(RunClock& clock) {
-    const auto calendar = clock.CalendarNow().time_since_epoch();
-    const auto steady = clock.Now().time_since_epoch();
-    std::uint64_t x =
-        static_cast<std::uint64_t>(std::chrono::nanoseconds(calendar).count()) ^
-        (static_cast<std::uint64_t>(std::chrono::nanoseconds(steady).count()) * 0x9E3779B97F4A7C15u);
-    x ^= x >> 30;
-    x *= 0xBF58476D1CE4E5B9u;
-    x ^= x >> 27;
-    x *= 0x94D049BB133111EBu;
-    x ^= x >> 31;
-    return static_cast<std::uint32_t>(x);
-}
-
 }  // namespace
 
 /// One run's identity and what was fixed for it at Start: Stop marks its own run only, so an
 /// old worker still finishing a row can never act as part of a newer run.
 struct TrialRunner::RunToken {
     std::atomic<bool> stopped{false};      // written by Stop / StopRun / Close under mLock (any thread)
-    std::atomic<bool> doneSending{false};  // written by the run's worker under mLock after its last command
-    // Set by the run's worker under mLock before it sends a command that turns a bit on, cleared
-    // by it when no bit is left on: while set, a Safe Stop may still send resets.
-    std::atomic<bool> holdsBits{false};
-    std::atomic<bool> finished{false};  // written by the run's worker as its last action
+    std::atomic<bool> doneSending{false};  // written by the run's worker under mLock after its last answer
+    std::atomic<bool> finished{false};     // written by the run's worker as its last action
+    // The bits set on and not seen reset, in the order set. Guarded by mLock; written by the
+    // run's worker, and before it sends the command that sets the bit.
+    std::vector<BitOn> bitsOn;
 
     // Written by Start before the worker exists, then read by the worker only.
-    std::optional<std::uint32_t> seed;
+    std::uint64_t number = 0;
+    std::uint32_t seed = 0;
     JournalSettings journalSettings;
     std::unique_ptr<RunJournal> journal;  // null when the run writes none
+    std::string journalPath;              // what RunStartInfo reports
     bool realtime = false;
-    std::shared_ptr<RunToken> previous;  // the run before, whose resets must go out first
+    std::vector<std::shared_ptr<RunToken>> earlier;  // runs whose last answers must come first
 };
 
 /// What the worker keeps while it plays one run. Worker thread only.
@@ -67,8 +53,7 @@ struct TrialRunner::Play {
     long long trial = 0;          // 1-based, the trial being played
     int row = 0;                  // 1-based, the row being played
     int rowCount = 0;
-    std::vector<int> bitsOn;  // masks of the bits set on and not reset, in the order set
-    bool failed = false;      // a command failed while the run was not stopped
+    bool failed = false;  // a command failed while the run was not stopped
     SendFailure failure = SendFailure::ConnectionLost;
     std::string failedCommand;
     long long failedTrial = 0;
@@ -100,25 +85,32 @@ bool TrialRunner::Start(const std::function<void()>& readForm) {
     // event loop, during which Stop can be clicked.
     if (readForm) readForm();
 
-    std::string refusal;
     {
         std::lock_guard guard(mLock);
         if (mCurrentRun != run) return false;
-        run->seed = mSeed;
+        run->number = ++mRunsStarted;
+        run->seed = mSeed ? *mSeed : SeedFromClock(mClock);
         run->journalSettings = mJournal;
         run->realtime = mRealtime;
-        if (!mJournal.path.empty()) {
-            auto journal = std::make_unique<RunJournal>();
-            std::string reason;
-            if (journal->Open(mJournal.path, reason)) {
-                run->journal = std::move(journal);
-            } else {
-                refusal = run_messages::JournalNotWritable(mJournal.path, reason);
-            }
+        if (mOpenedJournal) {
+            run->journal = std::move(mOpenedJournal);
+            run->journalPath = std::move(mOpenedJournalPath);
         }
+    }
+    // Opened without the lock: opening a pipe waits for its reader.
+    std::string refusal;
+    if (!run->journal && !run->journalSettings.path.empty()) refusal = OpenJournal(*run);
+    if (run->journal) {
+        run->journal->OnFailure([this, number = run->number](const std::string& message) {
+            if (!mClosing) mObserver.JournalStopped(number, message);
+        });
+    }
+    {
+        std::lock_guard guard(mLock);
+        if (mCurrentRun != run) return false;
         if (refusal.empty()) {
             JoinFinishedWorkersLocked();
-            if (!mWorkers.empty()) run->previous = mWorkers.back().run;
+            for (const Worker& worker : mWorkers) run->earlier.push_back(worker.run);
             try {
                 mWorkers.push_back(Worker{std::thread(&TrialRunner::RunTrials, this, run), run});
             } catch (const std::system_error&) {
@@ -137,6 +129,23 @@ bool TrialRunner::Start(const std::function<void()>& readForm) {
     }
     if (!refusal.empty()) mObserver.ShowMessage(refusal);
     return refusal.empty();
+}
+
+std::string TrialRunner::OpenJournal(RunToken& run) {
+    JournalHeader header;
+    header.started = mClock.CalendarNow();
+    header.server = run.journalSettings.server;
+    header.listFile = run.journalSettings.listFile;
+    header.seed = run.seed;
+    header.trials = mTrialCount;
+    header.continuous = mRunContinuously;
+    auto journal = std::make_unique<RunJournal>();
+    std::string reason;
+    if (!journal->Open(run.journalSettings.path, run.journalSettings.mode, header, reason))
+        return run_messages::JournalNotWritable(run.journalSettings.path, reason);
+    run.journal = std::move(journal);
+    run.journalPath = run.journalSettings.path;
+    return {};
 }
 
 void TrialRunner::PauseContinue() {
@@ -187,6 +196,12 @@ void TrialRunner::SetJournal(JournalSettings settings) {
     mJournal = std::move(settings);
 }
 
+void TrialRunner::SetOpenedJournal(std::unique_ptr<RunJournal> journal, std::string path) {
+    std::lock_guard guard(mLock);
+    mOpenedJournal = std::move(journal);
+    mOpenedJournalPath = std::move(path);
+}
+
 void TrialRunner::SetRealtime(bool enabled) {
     std::lock_guard guard(mLock);
     mRealtime = enabled;
@@ -210,6 +225,15 @@ void TrialRunner::WaitForWorkers() {
     }
 }
 
+std::vector<int> TrialRunner::BitsNotConfirmed() const {
+    std::lock_guard guard(mLock);
+    std::vector<int> bits;
+    for (const Worker& worker : mWorkers) {
+        for (const BitOn& on : worker.run->bitsOn) bits.push_back(on.bit);
+    }
+    return bits;
+}
+
 void TrialRunner::StopLocked() {
     mRunning = false;
     mPaused = false;
@@ -221,7 +245,7 @@ void TrialRunner::StopLocked() {
     if (mCurrentRun) {
         mCurrentRun->stopped = true;
         mCurrentRun.reset();
-        // A new run's worker waiting for this one's resets gives up when it is stopped itself.
+        // A new run's worker waiting for earlier runs gives up when it is stopped itself.
         mSendingDone.notify_all();
     }
 }
@@ -252,7 +276,7 @@ void TrialRunner::ShowMessage(const std::string& text) {
 }
 
 void TrialRunner::RunTrials(std::shared_ptr<RunToken> run) {
-    WaitForEarlierRun(*run);
+    WaitForEarlierRuns(*run);
     std::string message;
     {
         const RealtimeHold realtime(run->realtime);
@@ -266,53 +290,61 @@ void TrialRunner::RunTrials(std::shared_ptr<RunToken> run) {
     run->finished = true;
 }
 
-void TrialRunner::WaitForEarlierRun(RunToken& run) {
-    // The earlier run may still be resetting its bits; a command of this run sent before
-    // those resets could be undone by them.
-    const std::shared_ptr<RunToken> previous = std::move(run.previous);
-    if (!previous) return;
+void TrialRunner::WaitForEarlierRuns(RunToken& run) {
+    // An earlier run may still wait for an answer or send its resets; a command of this run
+    // sent before they are over could be undone by them.
+    const std::vector<std::shared_ptr<RunToken>> earlier = std::move(run.earlier);
+    const auto allDone = [&] {
+        return std::all_of(earlier.begin(), earlier.end(),
+                           [](const auto& e) { return e->doneSending.load(); });
+    };
     std::unique_lock lock(mLock);
-    mSendingDone.wait(lock, [&] { return !previous->holdsBits || previous->doneSending || run.stopped; });
+    mSendingDone.wait(lock, [&] { return run.stopped || allDone(); });
 }
 
 void TrialRunner::BeginRun(Play& play, const RealtimeGrant& grant) {
     RunToken& run = play.run;
-    play.seed = run.seed ? *run.seed : SeedFromClock(mClock);
+    play.seed = run.seed;
     play.random.Seed(play.seed);
-    const int trialCount = mTrialCount;
-    const bool continuous = mRunContinuously;
     if (!mClosing) {
-        mObserver.RunStarted(RunStartInfo{play.seed, trialCount, continuous,
-                                          run.journal ? run.journalSettings.path : "", grant});
+        RunStartInfo info;
+        info.run = run.number;
+        info.seed = play.seed;
+        info.trialCount = mTrialCount;
+        info.continuous = mRunContinuously;
+        info.journalPath = run.journal ? run.journalPath : "";
+        info.realtime = grant;
+        mObserver.RunStarted(info);
     }
     play.start = play.due = mClock.Now();
-    if (run.journal) {
-        JournalHeader header;
-        header.started = mClock.CalendarNow();
-        header.server = run.journalSettings.server;
-        header.listFile = run.journalSettings.listFile;
-        header.seed = play.seed;
-        header.trials = trialCount;
-        header.continuous = continuous;
-        run.journal->Begin(header, play.start);
-    }
+    if (run.journal) run.journal->Begin(play.start);
+}
+
+RunPosition TrialRunner::Position(const Play& play) const {
+    RunPosition at;
+    at.run = play.run.number;
+    at.trial = play.trial;
+    at.row = play.row;
+    at.rowCount = play.rowCount;
+    at.trialCount = mRunContinuously ? 0 : mTrialCount.load();
+    return at;
 }
 
 TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
     RunToken& run = play.run;
     play.rowCount = mItems.RowCount();
-    if (run.stopped) return Ending::StoppedWhileHeld;
+    if (run.stopped) return Ending::Stopped;
     long long trialsDone = 0;
     while (trialsDone < mTrialCount || mRunContinuously) {
         play.trial = trialsDone + 1;
         play.row = 0;
-        if (!mClosing) mObserver.TrialStarting(play.trial, mRunContinuously ? 0 : mTrialCount.load());
+        if (!mClosing) mObserver.TrialStarting(Position(play));
         if (play.rowCount == 0) WaitWhileNothingToPlay(run);
         for (int row = 0; row < play.rowCount && !run.stopped; ++row) {
             play.row = row + 1;
             ProcessItem(row, play);
             if (play.failed) return Ending::SendFailed;
-            if (!HoldWhilePaused(play)) return Ending::StoppedWhileHeld;
+            if (!HoldWhilePaused(play)) return Ending::Stopped;
         }
         if (run.stopped) return Ending::Stopped;
         ++trialsDone;
@@ -323,6 +355,7 @@ TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
 std::string TrialRunner::FinishRun(Play& play, Ending ending) {
     RunToken& run = play.run;
     RunEndInfo info;
+    info.run = run.number;
     info.how = RunEnd::Stopped;
     bool controlsChanged = false;
     std::string message;
@@ -334,7 +367,6 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
                 message = run_messages::kTrialsCompleted;
             }
             break;
-        case Ending::StoppedWhileHeld: message = run_messages::kTrialsCompleted; break;
         case Ending::Stopped: break;
         case Ending::SendFailed:
             if (StopRun(run)) {
@@ -349,7 +381,7 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
     }
     if (info.how == RunEnd::Stopped && mClosing) info.how = RunEnd::Closed;
     // A run that completed leaves its bits as the list left them: that is the protocol.
-    if (info.how != RunEnd::Completed) SafeStop(play);
+    if (info.how != RunEnd::Completed) SafeStop(play, info);
     {
         std::lock_guard guard(mLock);
         run.doneSending = true;
@@ -361,6 +393,7 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
         if (play.pendingDelay) run.journal->Add(std::move(*play.pendingDelay));
         run.journal->End(info.how, end);
         run.journal->Close();
+        info.journalFailure = run.journal->Failure();
     }
     info.trial = play.trial;
     info.row = play.row;
@@ -371,24 +404,55 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
     return message;
 }
 
-void TrialRunner::SafeStop(Play& play) {
-    if (play.bitsOn.empty() || !mSender.Connected()) return;
-    play.due = mClock.Now();
-    for (const int mask : play.bitsOn) {
-        // A reset that fails means the connection is gone: the others would fail as well.
-        if (!Exchange(item_actions::BitCommand(false, mask), JournalAction::Bit, play)) break;
+void TrialRunner::SafeStop(Play& play, RunEndInfo& info) {
+    std::vector<BitOn> bitsOn;
+    {
+        std::lock_guard guard(mLock);
+        bitsOn = play.run.bitsOn;
     }
-    play.bitsOn.clear();
-    play.run.holdsBits = false;
+    if (bitsOn.empty()) return;
+    if (!mClosing) {
+        std::vector<int> bits;
+        for (const BitOn& on : bitsOn) bits.push_back(on.bit);
+        mObserver.ResetsStarting(play.run.number, bits);
+    }
+    play.due = mClock.Now();
+    // Every bit gets its own reset and its own answer: one that is lost says nothing about
+    // the next, and a connection that is gone is asked for afresh before each.
+    for (const BitOn& on : bitsOn) {
+        const std::string command = item_actions::BitCommand(false, on.mask);
+        if (!mSender.Connected()) {
+            RecordNotSent(command, JournalAction::Bit, SendFailure::NotConnected, play);
+            info.unconfirmedBits.push_back({on.bit, run_messages::FailureReason(SendFailure::NotConnected)});
+        } else if (Exchange(command, JournalAction::Bit, play)) {
+            info.resetBits.push_back(on.bit);
+            ForgetBit(play, on.mask);
+        } else {
+            info.unconfirmedBits.push_back({on.bit, run_messages::FailureReason(mSender.LastFailure())});
+        }
+    }
 }
 
-bool TrialRunner::ClaimBitBeforeSending(RunToken& run) {
-    // Under the lock that Stop takes: either this run is stopped and sends nothing, or a run
-    // started after the Stop sees that this one may still have bits to reset, and waits.
+bool TrialRunner::ClaimBitBeforeSending(RunToken& run, BitOn bit) {
+    // Under the lock that Stop takes: either this run is stopped and sends nothing, or the bit
+    // is known to its Safe Stop and to a run started after the Stop.
     std::lock_guard guard(mLock);
     if (run.stopped) return false;
-    run.holdsBits = true;
+    run.bitsOn.push_back(bit);
     return true;
+}
+
+bool TrialRunner::BitIsOn(const RunToken& run, int mask) const {
+    std::lock_guard guard(mLock);
+    return std::any_of(run.bitsOn.begin(), run.bitsOn.end(),
+                       [&](const BitOn& on) { return on.mask == mask; });
+}
+
+void TrialRunner::ForgetBit(Play& play, int mask) {
+    std::lock_guard guard(mLock);
+    auto& bits = play.run.bitsOn;
+    bits.erase(std::remove_if(bits.begin(), bits.end(), [&](const BitOn& on) { return on.mask == mask; }),
+               bits.end());
 }
 
 bool TrialRunner::HoldWhilePaused(Play& play) {
@@ -396,11 +460,15 @@ bool TrialRunner::HoldWhilePaused(Play& play) {
     bool held = false;
     const auto wake = [&] { return !mPaused || run.stopped; };
     while (mPaused && !run.stopped) {
+        if (!held && !mClosing) mObserver.PauseHeld(Position(play), true);
         held = true;
         mClock.WaitUntil(mClock.Now() + kPausePoll, wake);
     }
-    if (held) play.due = mClock.Now();
-    return !(held && run.stopped);
+    if (!held) return true;
+    if (run.stopped) return false;
+    play.due = mClock.Now();
+    if (!mClosing) mObserver.PauseHeld(Position(play), false);
+    return true;
 }
 
 void TrialRunner::WaitWhileNothingToPlay(const RunToken& run) {
@@ -428,19 +496,14 @@ void TrialRunner::ProcessItem(int row, Play& play) {
         return;
     if (SetsBit(cells)) {
         const bool on = BitStateOn(cells);
-        const int mask = item_actions::BitMask(item_actions::DecimalValue(cells[kColBitNumber]));
-        const bool known = std::find(play.bitsOn.begin(), play.bitsOn.end(), mask) != play.bitsOn.end();
+        const int bit = item_actions::DecimalValue(cells[kColBitNumber]);
+        const int mask = item_actions::BitMask(bit);
+        const bool known = BitIsOn(run, mask);
         // Remembered before sending: a command whose answer is lost may still have been carried
         // out. A mask of 0 (a negative bit number) sets nothing.
-        if (on && mask != 0 && !known) {
-            if (!ClaimBitBeforeSending(run)) return;
-            play.bitsOn.push_back(mask);
-        }
+        if (on && mask != 0 && !known && !ClaimBitBeforeSending(run, BitOn{bit, mask})) return;
         if (!Send(item_actions::BitCommand(on, mask), JournalAction::Bit, play)) return;
-        if (!on && known) {
-            play.bitsOn.erase(std::find(play.bitsOn.begin(), play.bitsOn.end(), mask));
-            if (play.bitsOn.empty()) run.holdsBits = false;
-        }
+        if (!on && known) ForgetBit(play, mask);
     }
     if (SendsCommand(cells)) {
         const std::string& command = cells[kColCommand];
@@ -460,7 +523,8 @@ void TrialRunner::ProcessItem(int row, Play& play) {
     // accumulates wake-up latencies, and the bookkeeping below is part of it.
     const RunClock::TimePoint delayStart = play.lastAnswered ? *play.lastAnswered : mClock.Now();
     const RunClock::TimePoint deadline = delayStart + std::chrono::milliseconds(delay);
-    if (!mClosing) mObserver.RowStarted(play.trial, play.row, play.rowCount);
+    // A stopped run reports no new row: its host may be showing a newer run by now.
+    if (!mClosing && !run.stopped) mObserver.RowStarted(Position(play));
     if (play.pendingDelay) {
         if (run.journal) run.journal->Add(std::move(*play.pendingDelay));
         play.pendingDelay.reset();
@@ -504,6 +568,10 @@ bool TrialRunner::Exchange(const std::string& command, JournalAction action, Pla
     line.answered = mClock.Now();
     play.lastAnswered = line.answered;
     if (!play.run.journal) return ok;
+    if (!ok && mSender.LastFailure() == SendFailure::NotConnected) {
+        RecordNotSent(command, action, SendFailure::NotConnected, play);
+        return false;
+    }
     line.trial = play.trial;
     line.row = play.row;
     line.action = action;
@@ -512,6 +580,20 @@ bool TrialRunner::Exchange(const std::string& command, JournalAction action, Pla
     if (!ok) line.status = run_messages::FailureStatus(mSender.LastFailure());
     Record(play, std::move(line));
     return ok;
+}
+
+void TrialRunner::RecordNotSent(const std::string& command, JournalAction action, SendFailure failure,
+                                Play& play) {
+    if (!play.run.journal) return;
+    JournalLine line;
+    line.trial = play.trial;
+    line.row = play.row;
+    line.action = action;
+    line.text = command;
+    line.due = play.due;
+    line.wentOut = false;
+    line.status = run_messages::NotSentStatus(failure);
+    Record(play, std::move(line));
 }
 
 void TrialRunner::Record(Play& play, JournalLine line) {

@@ -33,9 +33,10 @@ struct RunControls {
 
 /// Where a run's journal goes and what its start line names.
 struct JournalSettings {
-    std::string path;      ///< the journal file; empty: no journal
-    std::string server;    ///< the server's name
-    std::string listFile;  ///< the item list's file, if it came from one
+    std::string path;                         ///< the journal file; empty: no journal
+    std::string server;                       ///< the server's name
+    std::string listFile;                     ///< the item list's file, if it came from one
+    JournalOpen mode = JournalOpen::Replace;  ///< CreateNew: Start refuses a file that exists
 };
 
 /// Plays the item list as trials on a worker thread: every row's actions become command
@@ -46,16 +47,19 @@ struct JournalSettings {
 /// A run ends in one of four ways (RunEnd): its trials are done; Stop; a command that could
 /// not be sent or answered, which ends the run at once with one message saying where and why;
 /// or the host closing. Every way but completion resets the TTL bits the run set on and did
-/// not reset (Safe Stop), in the order they were set, while the connection is usable.
+/// not reset (Safe Stop): one reset per bit, in the order set, each awaiting its own answer
+/// within the sender's answer deadline; RunEndInfo names the bits reset and those it could
+/// not confirm (no connection, or no answer).
 ///
 /// Each run draws its random delays and "|" pieces from one generator seeded once (SetSeed,
 /// or from the clock), may write a journal of every command and delay (SetJournal), and may
 /// ask for real-time scheduling (SetRealtime).
 ///
-/// Each run has its own stop token: Stop ends that run only, wakes its delay at once and no
-/// further command is sent by it except its resets, so a new Start never shares its run with
-/// an old worker; while the old run may still reset bits, the new run's first command waits
-/// for those resets (which could otherwise undo the new run's own settings).
+/// Each run has its own stop token and number: Stop ends that run only, wakes its delay at once
+/// and no further command is sent by it except its resets, so a new Start never shares its run
+/// with an old worker. A new run's first command waits until every earlier run has sent its
+/// last command and had it answered, resets included (a late reset could otherwise undo the
+/// new run's own settings). Every report to the observer carries the run's number.
 ///
 /// Threads: the control operations run on the host's thread; one worker thread per run calls
 /// the sender and the observer. The run flags are atomic; mLock guards the controls, the
@@ -93,8 +97,12 @@ public:
     /// The seed of the following runs; nullopt (the default): each run takes a fresh seed
     /// from the clock. The seed used is reported by RunObserver::RunStarted and the journal.
     void SetSeed(std::optional<std::uint32_t> seed);
-    /// The journal of the following runs (an empty path: none).
+    /// The journal of the following runs (an empty path: none). Start opens it as its mode
+    /// says and writes its header.
     void SetJournal(JournalSettings settings);
+    /// The journal of the next run only, opened and headed already (sequora-run opens it before
+    /// connecting); `path` is what RunStartInfo reports. Takes the place of SetJournal's once.
+    void SetOpenedJournal(std::unique_ptr<RunJournal> journal, std::string path);
     /// Whether the following runs' workers ask for real-time treatment (RealtimeHold).
     void SetRealtime(bool enabled);
 
@@ -110,30 +118,41 @@ public:
     bool RunContinuously() const { return mRunContinuously.load(); }
     /// Waits until every worker has ended (for hosts that must not exit before, and tests).
     void WaitForWorkers();
+    /// The bits that runs still under way have set on and not yet seen reset (their resets may
+    /// be going out now), in the order set: what a host abandoning the runner names.
+    std::vector<int> BitsNotConfirmed() const;
 
 private:
     struct RunToken;
     struct Play;
+    struct BitOn {
+        int bit;   // the bit number as the row gave it
+        int mask;  // what the reset sends
+    };
     struct Worker {
         std::thread thread;
         std::shared_ptr<RunToken> run;
     };
-    // How PlayTrials left off: StoppedWhileHeld is a stop noticed while the worker held (in a
-    // pause, or before its first trial), which is reported as "Trials Completed".
-    enum class Ending { Completed, StoppedWhileHeld, Stopped, SendFailed };
+    // How PlayTrials left off.
+    enum class Ending { Completed, Stopped, SendFailed };
 
     void RunTrials(std::shared_ptr<RunToken> run);
-    void WaitForEarlierRun(RunToken& run);
+    std::string OpenJournal(RunToken& run);
+    void WaitForEarlierRuns(RunToken& run);
     void BeginRun(Play& play, const RealtimeGrant& grant);
     Ending PlayTrials(Play& play);
     std::string FinishRun(Play& play, Ending ending);
-    void SafeStop(Play& play);
-    bool ClaimBitBeforeSending(RunToken& run);
+    void SafeStop(Play& play, RunEndInfo& info);
+    void ForgetBit(Play& play, int mask);
+    RunPosition Position(const Play& play) const;
+    bool ClaimBitBeforeSending(RunToken& run, BitOn bit);
+    bool BitIsOn(const RunToken& run, int mask) const;
     bool HoldWhilePaused(Play& play);
     void WaitWhileNothingToPlay(const RunToken& run);
     void ProcessItem(int row, Play& play);
     bool Send(const std::string& command, JournalAction action, Play& play);
     bool Exchange(const std::string& command, JournalAction action, Play& play);
+    void RecordNotSent(const std::string& command, JournalAction action, SendFailure failure, Play& play);
     void Record(Play& play, JournalLine line);
     void ShowMessage(const std::string& text);
     bool StopRun(const RunToken& run);
@@ -156,6 +175,9 @@ private:
     RunControls mControls;
     std::optional<std::uint32_t> mSeed;
     JournalSettings mJournal;
+    std::unique_ptr<RunJournal> mOpenedJournal;  // SetOpenedJournal's, until a Start takes it
+    std::string mOpenedJournalPath;
+    std::uint64_t mRunsStarted = 0;
     bool mRealtime = false;
     std::shared_ptr<RunToken> mCurrentRun;  // the live run, null when idle
     std::vector<Worker> mWorkers;           // every worker not yet joined

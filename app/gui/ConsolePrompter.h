@@ -28,6 +28,8 @@ public:
     UnsavedChoice AskUnsavedChanges(const QString&) override { return UnsavedChoice::Discard; }
     /// Stops the run and closes.
     bool AskStopRunAndClose(const QString&) override { return true; }
+    /// Stops the run and disconnects.
+    bool AskStopRunAndDisconnect(const QString&) override { return true; }
 
 private:
     std::ostream& mOut;

@@ -79,8 +79,16 @@ Prompter::UnsavedChoice DialogPrompter::AskUnsavedChanges(const QString& text) {
 }
 
 bool DialogPrompter::AskStopRunAndClose(const QString& text) {
+    return AskToStop(text, QObject::tr("Stop and Close"));
+}
+
+bool DialogPrompter::AskStopRunAndDisconnect(const QString& text) {
+    return AskToStop(text, QObject::tr("Stop and Disconnect"));
+}
+
+bool DialogPrompter::AskToStop(const QString& text, const QString& stopCaption) {
     QMessageBox box(QMessageBox::Question, Caption(), text, QMessageBox::Cancel, mParent);
-    QPushButton* stop = box.addButton(QObject::tr("Stop and Close"), QMessageBox::AcceptRole);
+    QPushButton* stop = box.addButton(stopCaption, QMessageBox::AcceptRole);
     box.setDefaultButton(QMessageBox::Cancel);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();

@@ -31,8 +31,12 @@ public:
     UnsavedChoice AskUnsavedChanges(const QString& text) override;
     /// A question box with "Stop and Close" and Cancel.
     bool AskStopRunAndClose(const QString& text) override;
+    /// A question box with "Stop and Disconnect" and Cancel.
+    bool AskStopRunAndDisconnect(const QString& text) override;
 
 private:
+    bool AskToStop(const QString& text, const QString& stopCaption);
+
     QWidget* mParent;
     QList<QPointer<QMessageBox>> mModeless;
 };

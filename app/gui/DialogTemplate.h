@@ -66,6 +66,11 @@ enum ControlId : int {
     kIdDelayMax = 1026,
 };
 
+/// The labels of the fields that messages name.
+inline constexpr std::string_view kDelayLabel = "Delay Post Trial Action (ms)";
+inline constexpr std::string_view kDelayMinLabel = "Delay Range: Min";
+inline constexpr std::string_view kBitStateLabel = "Bit State";
+
 /// The main window's caption.
 inline constexpr std::string_view kMainWindowCaption = "Sequora Utility Version 2.00";
 /// The main window's client size in dialog units.

@@ -22,7 +22,13 @@ std::string NewJournalPath(const std::string& folder, std::time_t start) {
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
     const std::filesystem::path base = std::filesystem::path(folder) / stamp;
     std::filesystem::path path = base.string() + kJournalExtension;
-    for (int number = 2; std::filesystem::exists(path, error); ++number) {
+    // Any entry of the name is taken, a link included, even one that leads nowhere: a new
+    // journal never writes through a name that something else already holds.
+    const auto taken = [&error](const std::filesystem::path& candidate) {
+        return std::filesystem::symlink_status(candidate, error).type() !=
+               std::filesystem::file_type::not_found;
+    };
+    for (int number = 2; taken(path); ++number) {
         path = base.string() + "-" + std::to_string(number) + kJournalExtension;
     }
     return path.string();

@@ -31,6 +31,8 @@ public:
     virtual UnsavedChoice AskUnsavedChanges(const QString& text) = 0;
     /// Asks whether to stop the run and close (true) or keep both going (false).
     virtual bool AskStopRunAndClose(const QString& text) = 0;
+    /// Asks whether to stop the run and disconnect (true) or keep both going (false).
+    virtual bool AskStopRunAndDisconnect(const QString& text) = 0;
 };
 
 }  // namespace sequora::gui

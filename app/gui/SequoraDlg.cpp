@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -22,16 +23,17 @@
 #include <utility>
 
 #include "app/core/CfgSetup.h"
-#include "app/core/CfgWriter.h"
 #include "app/core/IntegerField.h"
 #include "app/core/ItemCells.h"
 #include "app/core/LogLocation.h"
 #include "app/core/RunMessages.h"
 #include "app/core/SteadyRunClock.h"
+#include "app/gui/CfgFiles.h"
 #include "app/gui/ControlFactory.h"
 #include "app/gui/DialogPrompter.h"
 #include "app/gui/DialogUnits.h"
 #include "app/gui/ElidingLabel.h"
+#include "app/gui/FormChecks.h"
 #include "app/gui/ItemListModel.h"
 #include "app/gui/JournalFiles.h"
 #include "app/gui/ListEdit.h"
@@ -59,6 +61,9 @@ const char kUnsavedMark[] = "*";
 const char kUnsavedQuestion[] =
     "The item list has changes that have not been saved. Save them before closing?";
 const char kStopRunQuestion[] = "A run is under way. Stop it and close the window?";
+const char kStopRunToDisconnectQuestion[] = "Stop the run and disconnect?";
+// How often an idle connection is checked for a server that closed it.
+constexpr std::chrono::milliseconds kConnectionCheckInterval{250};
 
 const char kConnectCaption[] = "Connect";
 const char kDisconnectCaption[] = "Disconnect";
@@ -154,9 +159,11 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     }
     mClient.SetMessageHandler([this](const std::string& text) { ShowClientMessage(text); });
     RunHost::Reports reports;
-    reports.started = [this](const RunStartInfo& info) { OnRunStarted(info); };
-    reports.row = [this](long long trial, int row, int rows) { OnRowStarted(trial, row, rows); };
-    reports.ended = [this](const RunEndInfo& info) { OnRunEnded(info); };
+    reports.started = [this](int run, const RunStartInfo& info) { OnRunStarted(run, info); };
+    reports.row = [this](int run, long long trial, int row, int rows) {
+        OnRowStarted(run, trial, row, rows);
+    };
+    reports.ended = [this](int run, const RunEndInfo& info) { OnRunEnded(run, info); };
     mRunHost = std::make_unique<RunHost>(
         mInvoker, *mPrompter, [this] { ApplyRunControls(); }, this, std::move(reports));
     mRunner = std::make_unique<TrialRunner>(mItems, mSender, *mRunHost, *mClock);
@@ -176,8 +183,12 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
 }
 
 SequoraDlg::~SequoraDlg() {
+    // The order is the class comment's.
     mLoader->Abandon();
     EndRun();
+    mUndoStack.disconnect(this);
+    mModel->disconnect(this);
+    for (QObject* part : findChildren<QObject*>()) part->disconnect(this);
 }
 
 QWidget* SequoraDlg::Control(int id) const {
@@ -250,6 +261,9 @@ void SequoraDlg::BuildStatusBar(const QSize& templatePixels) {
     mElapsedTimer = new QTimer(this);
     mElapsedTimer->setInterval(std::chrono::milliseconds(250));
     connect(mElapsedTimer, &QTimer::timeout, this, &SequoraDlg::ShowRunStatus);
+    mConnectionTimer = new QTimer(this);
+    mConnectionTimer->setInterval(kConnectionCheckInterval);
+    connect(mConnectionTimer, &QTimer::timeout, this, &SequoraDlg::CheckIdleConnection);
     const int height = mStatusBar->sizeHint().height();
     mTemplateSize = QSize(templatePixels.width(), templatePixels.height() + height);
     setMinimumSize(mTemplateSize);
@@ -457,6 +471,7 @@ ItemForm SequoraDlg::CurrentItemForm() {
 }
 
 std::optional<ItemCells> SequoraDlg::CellsFromForm() {
+    if (!RefuseUnplayableFields()) return std::nullopt;
     if (!ReadForm()) return std::nullopt;
     const AddItemOutcome outcome = BuildItemCells(CurrentItemForm());
     if (!outcome.cells) {
@@ -467,6 +482,27 @@ std::optional<ItemCells> SequoraDlg::CellsFromForm() {
     return outcome.cells;
 }
 
+bool SequoraDlg::RefuseUnplayableFields() {
+    // The runner waits a delay as the whole milliseconds it reads; any other text would be
+    // listed as one delay and waited as another.
+    const bool random = IsChecked(kIdRandomDelay);
+    for (const DelayField& field : kDelayFields) {
+        if (field.random != random || ReadDelayField(ToLocal(ControlAs<QLineEdit>(field.id)->text())))
+            continue;
+        ShowMessage(DelayFieldRefusal(field.name));
+        FocusField(field.id);
+        return false;
+    }
+    // Any other state would be listed as "NA", which no .cfg file can hold.
+    auto* bitState = ControlAs<QComboBox>(kIdBitState);
+    if (IsChecked(kIdSetBit) && BitStateEntry(ToLocal(bitState->currentText())) < 0) {
+        ShowMessage(BitStateRefusal());
+        bitState->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void SequoraDlg::FocusField(int id) {
     auto* edit = ControlAs<QLineEdit>(id);
     edit->setFocus();
@@ -474,7 +510,17 @@ void SequoraDlg::FocusField(int id) {
 }
 
 void SequoraDlg::SetReadOnly(int id, bool readOnly) {
-    ControlAs<QLineEdit>(id)->setReadOnly(readOnly);
+    auto* edit = ControlAs<QLineEdit>(id);
+    edit->setReadOnly(readOnly);
+    // Greyed like a disabled field, so nobody types into it in vain; an empty palette
+    // gives the edit its usual colours back.
+    QPalette colours;
+    if (readOnly) {
+        colours = edit->palette();
+        colours.setColor(QPalette::Base, colours.color(QPalette::Window));
+        colours.setColor(QPalette::Text, colours.color(QPalette::Disabled, QPalette::Text));
+    }
+    edit->setPalette(colours);
 }
 
 void SequoraDlg::SetEnabled(int id, bool enabled) {
@@ -520,27 +566,68 @@ void SequoraDlg::OnCommandOptionChosen(int index) {
 // ---- connection ---------------------------------------------------------------------
 
 void SequoraDlg::OnConnect() {
+    if (mDisconnectPending) return;
     ReadForm();
-    if (Connected()) {
-        {
-            ClientCallScope scope(mInClientCall);
-            mSession.Disconnect();
-        }
-        SetConnectedControls(false);
-    } else {
-        std::vector<std::string> failures;
-        {
-            ClientCallScope scope(mInClientCall);
-            mSession.Connect(mForm.serverName,
-                             [&failures](const std::string& text) { failures.push_back(text); });
-        }
-        SetConnectedControls(Connected());
-        // Shown once the client is free again, so that a box of another thread can open.
-        for (const std::string& failure : failures) ShowMessage(failure);
-        // The requests after the connect found the connection gone: nothing is connected.
-        if (Connected() && !mClient.IsConnected()) LoseConnection(status_texts::kConnectRequestsFailed);
+    if (!Connected()) {
+        Connect();
+    } else if (!RunUnderWay()) {
+        Disconnect();
+    } else if (mPrompter->AskStopRunAndDisconnect(QString::fromLatin1(kStopRunToDisconnectQuestion))) {
+        StopRunThenDisconnect();
     }
     ShowForm();
+}
+
+void SequoraDlg::Connect() {
+    std::vector<std::string> failures;
+    mConnectionWatch.BeforeConnecting();
+    {
+        ClientCallScope scope(mInClientCall);
+        mSession.Connect(mForm.serverName,
+                         [&failures](const std::string& text) { failures.push_back(text); });
+    }
+    SetConnectedControls(Connected());
+    if (Connected() && mConnectionWatch.Connected(mClient.GetCommandPort())) mConnectionTimer->start();
+    // Shown once the client is free again, so that a box of another thread can open.
+    for (const std::string& failure : failures) ShowMessage(failure);
+    // The requests after the connect found the connection gone: nothing is connected.
+    if (Connected() && !mClient.IsConnected()) LoseConnection(status_texts::kConnectRequestsFailed);
+}
+
+void SequoraDlg::Disconnect() {
+    mConnectionTimer->stop();
+    mConnectionWatch.Forget();
+    {
+        ClientCallScope scope(mInClientCall);
+        mSession.Disconnect();
+    }
+    SetConnectedControls(false);
+}
+
+void SequoraDlg::StopRunThenDisconnect() {
+    // The run turns off the bits it set while the connection is still there: the
+    // connection closes once every worker has ended. Connect and Start wait meanwhile.
+    mDisconnectPending = true;
+    mRunner->Stop();
+    ApplyRunControls();
+    mRunEndWaiter = std::thread([this] {
+        mRunner->WaitForWorkers();
+        QMetaObject::invokeMethod(
+            this, [this] { FinishDisconnectAfterRun(); }, Qt::QueuedConnection);
+    });
+}
+
+void SequoraDlg::FinishDisconnectAfterRun() {
+    if (!std::exchange(mDisconnectPending, false)) return;
+    mRunEndWaiter.join();
+    if (Connected()) Disconnect();
+    ApplyRunControls();
+}
+
+void SequoraDlg::CheckIdleConnection() {
+    // A run notices a closed connection at its next command; an idle window by looking.
+    if (!Connected() || RunUnderWay() || mInClientCall) return;
+    if (mConnectionWatch.PeerClosed()) LoseConnection(status_texts::kServerClosedConnection);
 }
 
 void SequoraDlg::SetConnectedControls(bool connected) {
@@ -554,11 +641,7 @@ void SequoraDlg::SetConnectedControls(bool connected) {
 
 void SequoraDlg::LoseConnection(const std::string& reason) {
     // As after Disconnect, but the status bar says why.
-    {
-        ClientCallScope scope(mInClientCall);
-        mSession.Disconnect();
-    }
-    SetConnectedControls(false);
+    Disconnect();
     mConnectionStatus->SetFullText(FromLocal(status_texts::ConnectionLost(reason)));
 }
 
@@ -784,7 +867,8 @@ bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
         LoadRowIntoForm(mSelection.SelectedRow());
         return true;
     }
-    if (qobject_cast<QLineEdit*>(watched)) {  // a combo's edit part
+    const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    if (keyEvent && qobject_cast<QLineEdit*>(watched)) {  // a combo's edit part
         const auto* key = static_cast<QKeyEvent*>(event);
         if (event->type() == QEvent::KeyPress && IsEnterKey(key)) return true;
         // Alt+Up/Down open and close the combo's list here rather than move an item.
@@ -799,13 +883,17 @@ bool SequoraDlg::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- trial runs ---------------------------------------------------------------------
 
+bool SequoraDlg::RunUnderWay() const {
+    return mRunner->Running() || mRunner->Paused();
+}
+
 bool SequoraDlg::ListEditsAllowed() const {
     // A load appends to the list as it reads: nothing else may change it meanwhile.
     return mRunner->Controls().listButtonsEnabled && !Loading();
 }
 
 void SequoraDlg::OnStart() {
-    if (mRunner->Running() || mRunner->Paused() || Loading()) return;
+    if (RunUnderWay() || Loading() || mDisconnectPending) return;
     // Without a connection every command of the run would fail.
     if (!Connected()) {
         ShowMessage(run_messages::kStartNeedsConnection);
@@ -820,11 +908,20 @@ void SequoraDlg::OnStart() {
         journal.listFile = ToFilePath(mFilePath);
     }
     mRunner->SetJournal(journal);
-    mRunner->Start();
+    // Each run gets a seed of its own, by which its reports are told from an earlier run's.
+    const int run = ++mRunsStarted;
+    const std::uint32_t seed = mRunHost->SeedForRun(run);
+    mRunner->SetSeed(seed);
+    if (mRunner->Start()) {
+        mCurrentRun = run;
+    } else {
+        mRunHost->ForgetRun(seed);
+    }
     ApplyRunControls();
 }
 
-void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
+void SequoraDlg::OnRunStarted(int run, const RunStartInfo& info) {
+    if (run != mCurrentRun) return;
     mRun.Started(info.seed, info.trialCount, info.continuous, info.journalPath);
     mRunStartedAt = mClock->Now();
     // The list shows the run's row; the user's own highlight waits for the run's end.
@@ -833,13 +930,16 @@ void SequoraDlg::OnRunStarted(const RunStartInfo& info) {
     ShowRunStatus();
 }
 
-void SequoraDlg::OnRowStarted(long long trial, int row, int rowCount) {
+void SequoraDlg::OnRowStarted(int run, long long trial, int row, int rowCount) {
+    if (run != mCurrentRun) return;
     mRun.RowStarted(trial, row, rowCount);
     HighlightRunRow(row - 1);
     ShowRunStatus();
 }
 
-void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
+void SequoraDlg::OnRunEnded(int run, const RunEndInfo& info) {
+    // An earlier run may end while a later one plays: the status bar follows the later.
+    if (run != mCurrentRun) return;
     using End = sequora::gui::RunStatus::End;
     const End how = info.how == RunEnd::Completed        ? End::Completed
                     : info.how == RunEnd::Stopped        ? End::Stopped
@@ -896,7 +996,8 @@ void SequoraDlg::OnRunContinuously(bool checked) {
 void SequoraDlg::ApplyRunControls() {
     const RunControls controls = mRunner->Controls();
     const bool loading = Loading();
-    SetEnabled(kIdStart, controls.startEnabled && !loading);
+    SetEnabled(kIdStart, controls.startEnabled && !loading && !mDisconnectPending);
+    SetEnabled(kIdConnect, !mDisconnectPending);
     ControlAs<QPushButton>(kIdPause)->setText(FromLocal(controls.pauseCaption));
     for (int id : kListButtons) SetEnabled(id, controls.listButtonsEnabled && !loading);
     SetEnabled(kIdOpenCfg, !loading);
@@ -911,6 +1012,9 @@ void SequoraDlg::EndRun() {
     mInvoker.Shutdown();
     mPrompter->CloseModelessMessages();
     mRunner->Close();
+    // A Disconnect waiting for the run is overtaken by the close.
+    if (mRunEndWaiter.joinable()) mRunEndWaiter.join();
+    mDisconnectPending = false;
 }
 
 // ---- .cfg files ---------------------------------------------------------------------
@@ -957,6 +1061,14 @@ void SequoraDlg::OnLoadFinished(const CfgLoadResult& result) {
     mLoadStatus->hide();
     mLoadCancel->hide();
     mLoadStatus->clear();
+    if (result.end == CfgLoadResult::End::kUnopened) {
+        // Nothing was read: the list and the title stay as they were.
+        mLoadReplaced.clear();
+        mStartWhenLoaded = false;
+        ShowMessage(CannotOpenMessage(ToLocal(QFileInfo(mLoadPath).fileName()), result.reason));
+        ApplyRunControls();
+        return;
+    }
     // The whole load is one step of the undo history, whether it read all, part or nothing.
     const int changed = mItems.RowCount() - mLoadFirstRow;
     const bool lastRowKept =
@@ -999,10 +1111,9 @@ bool SequoraDlg::SaveList() {
         ShowMessage(SaveOverPartlyReadMessage(file));
         return false;
     }
-    const std::vector<ItemRow> rows = mItems.Rows();
-    CfgWriter writer;
-    if (!writer.Write(file, rows)) {
-        ShowMessage(writer.ErrorMessage());
+    std::string failure;
+    if (!SaveCfgFile(file, mItems.Rows(), failure)) {
+        ShowMessage(failure);
         return false;
     }
     mUndoStack.setClean();
@@ -1058,11 +1169,7 @@ void SequoraDlg::closeEvent(QCloseEvent* event) {
     }
     // The run turns off the bits it set while the connection is still there.
     EndRun();
-    {
-        ClientCallScope scope(mInClientCall);
-        mSession.Disconnect();
-    }
-    SetConnectedControls(false);
+    Disconnect();
     // Closes through reject(), which does not ask again.
     QDialog::closeEvent(event);
     mCloseConfirmed = false;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/core/AddItemRules.h"
@@ -22,6 +23,7 @@
 #include "app/core/ServerSession.h"
 #include "app/core/TrialRunner.h"
 #include "app/gui/AnchoredLayout.h"
+#include "app/gui/ConnectionWatch.h"
 #include "app/gui/FormBinding.h"
 #include "app/gui/ListLoader.h"
 #include "app/gui/Prompter.h"
@@ -61,6 +63,14 @@ struct SequoraDlgOptions {
 /// The Sequora main window: the connection controls, the item form and list, the run
 /// controls, the .cfg buttons and a status bar. It owns the client, the item list, the
 /// trial runner and the undo history of the list's edits.
+///
+/// Teardown goes in this order, so that nothing reaches a window partly destroyed: the
+/// destructor abandons a load and ends the runs (their workers joined, a pending disconnect
+/// dropped); it then cuts every signal of its members and controls to itself (the undo
+/// history clears itself as it goes, and would retitle the window). The members then go in
+/// reverse order of declaration: the runner before what it refers to, the client after what
+/// its reading thread calls (prompter, invoker, mInClientCall). QWidget deletes the controls
+/// last.
 class SequoraDlg : public QDialog {
     Q_OBJECT
 public:
@@ -147,11 +157,17 @@ private:
     void ShowClientMessage(const std::string& text);
     ItemForm CurrentItemForm();
     std::optional<ItemCells> CellsFromForm();
+    bool RefuseUnplayableFields();
     void FocusField(int id);
 
     void OnConnect();
+    void Connect();
+    void Disconnect();
+    void StopRunThenDisconnect();
+    void FinishDisconnectAfterRun();
     void SetConnectedControls(bool connected);
     void LoseConnection(const std::string& reason);
+    void CheckIdleConnection();
     void OnSendEventClicked(bool checked);
     void OnSetBitClicked(bool checked);
     void OnSendCommandClicked(bool checked);
@@ -191,13 +207,14 @@ private:
     void DuplicateRow(int row);
     void RemoveRow(int row);
 
-    void OnRunStarted(const RunStartInfo& info);
-    void OnRowStarted(long long trial, int row, int rowCount);
-    void OnRunEnded(const RunEndInfo& info);
+    void OnRunStarted(int run, const RunStartInfo& info);
+    void OnRowStarted(int run, long long trial, int row, int rowCount);
+    void OnRunEnded(int run, const RunEndInfo& info);
     void ShowRunStatus();
     void HighlightRunRow(int row);
 
     bool ListEditsAllowed() const;
+    bool RunUnderWay() const;
     void ApplyRunControls();
     void EndRun();
     bool ConfirmClose();
@@ -230,11 +247,17 @@ private:
     WindowSettings mSettings;
     RememberedState mRemembered;
 
-    comlux::ComluxClient mClient;
-    ServerSession mSession{mClient};
+    // Before the client: its reading thread shows boxes through them until it is joined.
+    WindowThreadInvoker mInvoker{this};
     // Written by the window thread around its own client calls; read by a reading thread
     // that wants to show a box and must not wait for a window that waits for the client.
     std::atomic<bool> mInClientCall{false};
+    comlux::ComluxClient mClient;
+    ServerSession mSession{mClient};
+    // The command connection's socket, checked while idle for a server that closed it
+    // (window thread only), and the timer that checks it.
+    ConnectionWatch mConnectionWatch;
+    QTimer* mConnectionTimer = nullptr;
 
     ItemList mItems;
     ItemSelection mSelection{mItems};
@@ -263,10 +286,17 @@ private:
     int mLoadRememberedBefore = -1;
     bool mStartWhenLoaded = false;  // the command line's --start waits for the load's end
 
-    WindowThreadInvoker mInvoker{this};
     ComluxCommandSender mSender{mClient};
     std::unique_ptr<RunHost> mRunHost;
     std::unique_ptr<TrialRunner> mRunner;
+    // The number of the last run started and of the run the status bar follows (window
+    // thread); the reports of any other run are dropped.
+    int mRunsStarted = 0;
+    int mCurrentRun = 0;
+    // Set from a Disconnect that stopped a run until its resets are done and the connection
+    // closed (window thread); the thread that waits for the run's workers meanwhile.
+    bool mDisconnectPending = false;
+    std::thread mRunEndWaiter;
 };
 
 }  // namespace sequora::gui

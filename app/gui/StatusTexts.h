@@ -16,6 +16,8 @@ std::string ConnectedTo(const std::string& server, int commandPort);
 std::string ConnectionLost(const std::string& reason);
 /// The reason when the requests that follow a connect find the connection gone.
 inline constexpr const char kConnectRequestsFailed[] = "no answer to the requests after connecting";
+/// The reason when the server closes an idle connection.
+inline constexpr const char kServerClosedConnection[] = "the server closed the connection";
 
 /// A load under way: "Loading protocol.cfg… 37% (41200 items)", the share of the file's
 /// bytes read and the items appended so far.

@@ -2,6 +2,7 @@
 // that dies mid-run, Ctrl-C while a bit is on, while connecting to a server that never
 // accepts and while an answer never comes, a second Ctrl-C, and the journal's times and seed.
 #include <chrono>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -117,9 +119,35 @@ protected:
         ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() > before; }));
     }
 
+    // The trial commands whose text begins with `prefix`.
+    std::vector<std::string> TrialTextsStartingWith(const std::string& prefix) const {
+        std::vector<std::string> texts;
+        for (const std::string& text : TrialTexts())
+            if (text.starts_with(prefix)) texts.push_back(text);
+        return texts;
+    }
+    // A list that sets bits 0 to `count` - 1 on, then waits a minute.
+    std::string BitsOnList(int count) {
+        std::vector<std::vector<std::string>> items;
+        for (int bit = 0; bit < count; ++bit) items.push_back({"-SendTTLBit " + std::to_string(bit) + " On"});
+        items.back().push_back("-SetDelay 60000");
+        return WriteList(items);
+    }
+
     testsupport::TempDir dir;
     const std::string logPath = dir.File("client log.txt");
 };
+
+// sequora-run inside a mount namespace of its own, its journal on a file system of 16 KiB.
+// Exit status 77 from the shell: no such namespace can be made here.
+constexpr int kNoNamespace = 77;
+std::vector<std::string> OnATinyFileSystem(const std::string& folder, const std::vector<std::string>& args) {
+    std::string command = "mount -t tmpfs -o size=16k none \"$0\" || exit 77; exec \"$@\"";
+    std::vector<std::string> argv = {"-rm",   "sh",   "-c",
+                                     command, folder, std::string(SEQUORA_BIN_DIR) + "/sequora-run"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
 
 TEST_F(RunIntegrityTest, AServerThatDiesMidRunEndsItWithStatusThreeAndTheMessage) {
     StartServer();
@@ -147,6 +175,106 @@ TEST_F(RunIntegrityTest, CtrlCDuringTheDelayOfABitThatIsOnResetsTheBit) {
     EXPECT_THAT(TrialTexts(),
                 ElementsAre("-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8"));
     EXPECT_THAT(run.ErrLines(), Not(Contains("Trials Completed")));
+}
+
+TEST_F(RunIntegrityTest, StopSendsEveryResetAndAwaitsEachSlowAnswer) {
+    StartServer();
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--log", logPath, BitsOnList(8)});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() == 8; }));
+    server->SetFault(galdera::Fault::SlowAnswer);  // 300 ms for each answer from now on
+    run.Signal(SIGINT);
+    EXPECT_EQ(run.Wait(), 0);
+    const auto resets = TrialTextsStartingWith("-ResetDIOPortBits");
+    ASSERT_EQ(resets.size(), 8u);
+    EXPECT_EQ(resets.front(), "-ResetDIOPortBits AcqSystem1 0 1");
+    EXPECT_EQ(resets.back(), "-ResetDIOPortBits AcqSystem1 0 128");
+    EXPECT_THAT(run.ErrLines(), Contains("Reset bits 0, 1, 2, 3, 4, 5, 6, 7."));
+}
+
+TEST_F(RunIntegrityTest, ASecondCtrlCDuringTheResetsAbandonsThemAndNamesTheBitsStillOn) {
+    StartServer();
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--log", logPath, BitsOnList(8)});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() == 8; }));
+    server->SetFault(galdera::Fault::SlowAnswer);
+    run.Signal(SIGINT);
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() == 9; }));  // the first reset is out
+    EXPECT_EQ(InterruptAndWait(run), 130);
+    EXPECT_THAT(run.ErrLines(), Contains("Bit 7 may still be on: its reset was abandoned."));
+}
+
+TEST_F(RunIntegrityTest, ABitWhoseResetCannotGoOutIsNamedAndTheStatusIsThree) {
+    StartServer();
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--log", logPath, BitsOnList(1)});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() == 1; }));
+    server.reset();
+    run.Signal(SIGINT);
+    EXPECT_EQ(run.Wait(), 3);
+    EXPECT_THAT(run.ErrLines(), Contains(MatchesRegex("Bit 0 may still be on: .+\\.")));
+}
+
+TEST_F(RunIntegrityTest, SighupActsAsStop) {
+    StartServer();
+    ToolProcess run("sequora-run", dir,
+                    {"--server", "127.0.0.1", "--seed", "0", "--log", logPath, BitsOnList(1)});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() == 1; }));
+    run.Signal(SIGHUP);
+    EXPECT_EQ(run.Wait(kPromptExit), 0);
+    EXPECT_THAT(TrialTexts(),
+                ElementsAre("-SetDIOPortBits AcqSystem1 0 1", "-ResetDIOPortBits AcqSystem1 0 1"));
+    const auto lines = run.ErrLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "seed 0");
+    EXPECT_EQ(lines.back(), "Reset bit 0.");
+}
+
+TEST_F(RunIntegrityTest, AJournalThatFillsItsDiskIsReportedAtOnceAndTheRunGoesOnToStatusFive) {
+    StartServer();
+    const std::string cfg = WriteList({{"-SendEventString \"tick\"", "-SetDelay 0"}});
+    const std::string folder = dir.File("tiny");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    ToolProcess run("/usr/bin/unshare", dir,
+                    OnATinyFileSystem(folder, {"--server", "127.0.0.1", "--trials", "400", "--journal",
+                                               folder + "/journal.tsv", "--log", logPath, cfg}));
+    ASSERT_TRUE(run.Started());
+    const int status = run.Wait();
+    if (status == kNoNamespace) GTEST_SKIP() << "no user and mount namespace here";
+    EXPECT_EQ(status, 5);
+    EXPECT_EQ(TrialTexts().size(), 400u) << "the run goes on without its journal";
+    EXPECT_THAT(run.ErrLines(),
+                Contains(MatchesRegex("Journal stopped at trial [0-9]+, row 1: No space left on device")));
+}
+
+TEST_F(RunIntegrityTest, CtrlCEndsARunPromptlyWhoseJournalReaderStalled) {
+    StartServer();
+    const std::string fifo = dir.File("journal.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // never reads
+    ASSERT_GE(reader, 0);
+    const std::string cfg = WriteList({{"-SendEventString \"tick\"", "-SetDelay 0"}});
+    ToolProcess run("sequora-run", dir,
+                    {"--server", "127.0.0.1", "--continuous", "--journal", fifo, "--log", logPath, cfg});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(AwaitThat([&] { return TrialCommands().size() > 2000; }));  // the pipe is full by now
+    run.Signal(SIGINT);
+    EXPECT_EQ(run.Wait(std::chrono::seconds(2)), 5);
+    ::close(reader);
+}
+
+TEST_F(RunIntegrityTest, AnObjectListOverTheAnswerLimitFailsTheConnectionBeforeAnyTrial) {
+    galdera::ServerOptions options;
+    // 17 MiB of object names: more than an answer may hold.
+    for (int i = 0; i < 17 * 1024; ++i)
+        options.objects.push_back({"object" + std::to_string(i) + std::string(1024, 'x'), "CscAcqEnt"});
+    server = std::make_unique<galdera::GalderaServer>(options);
+    ASSERT_TRUE(server->Start());
+    ToolProcess run("sequora-run", dir, {"--server", "127.0.0.1", "--log", logPath, BitsOnList(1)});
+    ASSERT_TRUE(run.Started());
+    EXPECT_EQ(run.Wait(), 1);
+    for (const auto& command : server->Received()) EXPECT_FALSE(command.text.starts_with("-SetDIOPortBits"));
 }
 
 TEST_F(RunIntegrityTest, CtrlCAbandonsAConnectionAttemptThatIsNeverAccepted) {

@@ -15,9 +15,33 @@ void RecordingObserver::RunStarted(const sequora::RunStartInfo& info) {
     mStarts.push_back(info);
 }
 
-void RecordingObserver::RowStarted(long long trial, int row, int rowCount) {
+void RecordingObserver::RowStarted(const sequora::RunPosition& at) {
     std::lock_guard guard(mLock);
-    mRows.push_back(std::to_string(trial) + "." + std::to_string(row) + "/" + std::to_string(rowCount));
+    mRows.push_back(std::to_string(at.trial) + "." + std::to_string(at.row) + "/" +
+                    std::to_string(at.rowCount));
+    mPositions.push_back(at);
+}
+
+void RecordingObserver::PauseHeld(const sequora::RunPosition& at, bool held) {
+    (void)held;
+    std::lock_guard guard(mLock);
+    mPositions.push_back(at);
+}
+
+void RecordingObserver::JournalStopped(std::uint64_t run, const std::string& message) {
+    (void)run;
+    std::lock_guard guard(mLock);
+    mJournalStops.push_back(message);
+}
+
+std::vector<std::string> RecordingObserver::JournalStops() const {
+    std::lock_guard guard(mLock);
+    return mJournalStops;
+}
+
+std::vector<sequora::RunPosition> RecordingObserver::Positions() const {
+    std::lock_guard guard(mLock);
+    return mPositions;
 }
 
 void RecordingObserver::RunEnded(const sequora::RunEndInfo& info) {

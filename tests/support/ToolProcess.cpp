@@ -13,7 +13,7 @@ namespace testsupport {
 
 ToolProcess::ToolProcess(const std::string& tool, const TempDir& dir, const std::vector<std::string>& args)
     : mOutPath(dir.File("out.txt")), mErrPath(dir.File("err.txt")) {
-    const std::string executable = std::string(SEQUORA_BIN_DIR) + "/" + tool;
+    const std::string executable = tool.starts_with("/") ? tool : std::string(SEQUORA_BIN_DIR) + "/" + tool;
     std::vector<std::string> argv{executable};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;

@@ -14,7 +14,8 @@ namespace testsupport {
 /// directory. Killed on destruction if it still runs.
 class ToolProcess {
 public:
-    /// Starts build/bin/`tool` with `args`; its output goes to out.txt and err.txt in `dir`.
+    /// Starts build/bin/`tool` (or `tool` itself when it is an absolute path) with `args`; its output goes to
+    /// out.txt and err.txt in `dir`.
     ToolProcess(const std::string& tool, const TempDir& dir, const std::vector<std::string>& args);
     ~ToolProcess();
     ToolProcess(const ToolProcess&) = delete;

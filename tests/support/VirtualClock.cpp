@@ -52,6 +52,14 @@ bool VirtualClock::AwaitWait(int n) {
     return mChanged.wait_for(lock, kPatience, [&] { return mWaitsBegun >= n && !mDeadlines.empty(); });
 }
 
+void VirtualClock::Advance(std::chrono::nanoseconds step) {
+    {
+        std::lock_guard guard(mLock);
+        mNow += step;
+    }
+    mChanged.notify_all();
+}
+
 void VirtualClock::AdvanceToDeadline() {
     {
         std::lock_guard guard(mLock);

@@ -33,6 +33,8 @@ public:
     void Interrupt() override;
     /// Blocks until the n-th blocking wait (counted from 1) has begun and a worker waits.
     bool AwaitWait(int n);
+    /// Moves time on by `step`, as work between two waits would.
+    void Advance(std::chrono::nanoseconds step);
     /// Moves time to the earliest deadline anyone waits for.
     void AdvanceToDeadline();
     /// The number of waits blocked now.

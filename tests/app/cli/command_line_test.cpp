@@ -14,13 +14,13 @@ using sequora::cli::ParseCommandLine;
 
 TEST(CommandLine, ReadsEveryRunOptionWithItsValue) {
     const auto result =
-        ParseCommandLine({"--server", "rig-7", "--trials", "-3", "--seed", "4294967295", "--journal", "j.tsv",
+        ParseCommandLine({"--server", "rig-7", "--trials", "3", "--seed", "4294967295", "--journal", "j.tsv",
                           "--partial", "--log", "my log.txt", "list.cfg"});
     ASSERT_TRUE(result.ok) << result.error;
     const auto& options = result.options;
     EXPECT_EQ(options.mode, Mode::Run);
     EXPECT_EQ(options.server, "rig-7");
-    EXPECT_EQ(options.trials, -3);
+    EXPECT_EQ(options.trials, 3);
     ASSERT_TRUE(options.seed.has_value());
     EXPECT_EQ(*options.seed, 4294967295u);
     EXPECT_EQ(options.journalPath, "j.tsv");

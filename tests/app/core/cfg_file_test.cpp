@@ -431,6 +431,8 @@ TEST(CfgFile, LoadSaysWhereItStoppedAndKeepsTheRowsBefore) {
          "Reading stopped at line 4 of x.cfg: the variable line divides by zero. 2 items were loaded."},
         {"-c\n%e = %f\n",
          "Reading stopped at line 2 of x.cfg: the variable %f is not defined. 1 item was loaded."},
+        {std::string("-c\n-c\n-SendCommand \"-LogMessage a") + '\0' + "b 1\"\n-c\n",
+         "Reading stopped at line 3 of x.cfg: the line holds a NUL byte. 2 items were loaded."},
     };
     for (const Case& c : cases) {
         ItemList rows;

@@ -201,3 +201,16 @@ TEST(ItemList, WholeRowsGoBackWhereTheyWereWithTheirNumbers) {
     list.SetRows({changed});
     EXPECT_EQ(list.Rows(), std::vector<sequora::ItemRow>{changed});
 }
+
+TEST(ItemAddRules, FieldsTheRunnerWouldNotHonourAsWrittenAreRefusedNamingTheField) {
+    for (const char* typed : {"-5", "2.5", "", "1e3", "2147483648", " 7x"}) {
+        EXPECT_EQ(
+            sequora::DelayRefusal("Delay (ms)", typed),
+            std::string("Delay (ms): enter a whole number of milliseconds from 0 to 2147483647, not \"") +
+                typed + "\".");
+    }
+    for (const char* typed : {"0", "250", "2147483647", " 40 "})
+        EXPECT_EQ(sequora::DelayRefusal("Min", typed), std::nullopt) << typed;
+    EXPECT_EQ(sequora::BitStateRefusal("NA"), "Bit state: choose On or Off, not \"NA\".");
+    EXPECT_EQ(sequora::BitStateRefusal("off"), std::nullopt);
+}

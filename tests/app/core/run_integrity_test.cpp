@@ -11,6 +11,7 @@
 
 #include "app/core/TrialRunner.h"
 #include "tests/support/ItemRows.h"
+#include "tests/support/Patience.h"
 #include "tests/support/RunnerFixture.h"
 
 namespace {
@@ -139,8 +140,12 @@ TEST_F(RunIntegrityTest, StopWhilePausedAndClosingResetTooButACompletedRunLeaves
     ASSERT_TRUE(clock.AwaitWait(2));  // holding in the pause
     runner->Stop();
     runner->WaitForWorkers();
-    EXPECT_THAT(log.Entries(),
-                ElementsAre(SetBit(INT_MIN), "wait 10", "wait 100", ResetBit(INT_MIN), kTrialsCompleted));
+    EXPECT_THAT(log.Entries(), ElementsAre(SetBit(INT_MIN), "wait 10", "wait 100", ResetBit(INT_MIN)))
+        << "a stop while paused says where it stopped, never that the trials completed";
+    ASSERT_EQ(observer.Ends().size(), 1u);
+    EXPECT_EQ(observer.Ends()[0].how, RunEnd::Stopped);
+    EXPECT_EQ(observer.Ends()[0].row, 1);
+    EXPECT_THAT(observer.Ends()[0].resetBits, ElementsAre(31));
 
     StartAndAwaitDelay(3);
     runner->Close();
@@ -154,6 +159,34 @@ TEST_F(RunIntegrityTest, StopWhilePausedAndClosingResetTooButACompletedRunLeaves
     RunToEnd(2);
     EXPECT_EQ(log.Sends().size(), before + 4) << "a completed run sends nothing extra";
     EXPECT_EQ(observer.Ends().back().how, RunEnd::Completed);
+}
+
+TEST_F(RunIntegrityTest, EveryResetGoesOutAndIsAwaitedEvenAfterOneIsNotAnswered) {
+    items.AddItemRow(BitRow("2", "On"));
+    items.AddItemRow(BitRow("5", "On"));
+    items.AddItemRow(BitRow("31", "On", "5000"));
+    StartAndAwaitDelay(1);
+    sender.FailAt(2, SendFailure::AnswerUnreadable);  // the reset of bit 5
+    runner->Stop();
+    runner->WaitForWorkers();
+    EXPECT_THAT(log.Entries(), ElementsAre(SetBit(4), SetBit(32), SetBit(INT_MIN), "wait 5000", ResetBit(4),
+                                           ResetBit(32), ResetBit(INT_MIN)));
+    ASSERT_EQ(observer.Ends().size(), 1u);
+    EXPECT_THAT(observer.Ends()[0].resetBits, ElementsAre(2, 31));
+    EXPECT_THAT(observer.Ends()[0].unconfirmedBits,
+                ElementsAre(sequora::UnconfirmedBit{5, "the server's answer could not be read"}));
+}
+
+TEST_F(RunIntegrityTest, BitsWhoseResetsCannotGoOutAreNamedWithTheReason) {
+    items.AddItemRow(BitRow("3", "On"));
+    items.AddItemRow(CommandRow("-StartRecording", "0"));
+    sender.FailAt(2, SendFailure::ConnectionLost);
+    RunToEnd(1);
+    EXPECT_THAT(log.Sends(), ElementsAre(SetBit(8).substr(5), "-StartRecording"));
+    ASSERT_EQ(observer.Ends().size(), 1u);
+    EXPECT_THAT(observer.Ends()[0].resetBits, IsEmpty());
+    EXPECT_THAT(observer.Ends()[0].unconfirmedBits,
+                ElementsAre(sequora::UnconfirmedBit{3, "there is no connection to the server"}));
 }
 
 TEST_F(RunIntegrityTest, StopWithNothingOnSendsNothingExtra) {
@@ -196,6 +229,38 @@ TEST_F(RunIntegrityTest, ANewRunWaitsForTheStoppedRunsResetsBeforeItsFirstComman
                 ElementsAre(SetBit(8).substr(5), "X", ResetBit(8).substr(5), SetBit(8).substr(5), "X"));
 }
 
+TEST_F(RunIntegrityTest, ANewRunWaitsForEveryEarlierRunNotOnlyTheLastOne) {
+    // A is stopped while its bit-on answer is pending, B is started and stopped, C starts:
+    // A's late reset must go out before C sets the bit, or it would turn C's output off.
+    items.AddItemRow(BitRow("3", "On", "10"));
+    sender.HoldFirst("-SetDIOPortBits AcqSystem1 0 8");
+    ASSERT_TRUE(runner->Start());  // A
+    ASSERT_TRUE(sender.AwaitHolding());
+    runner->Stop();
+    ASSERT_TRUE(runner->Start());  // B
+    runner->Stop();
+    ASSERT_TRUE(runner->Start());  // C
+    ASSERT_TRUE(testsupport::AwaitThat([&] { return observer.Ends().size() == 1u; }))
+        << "B ends, sending nothing";
+    sender.Release();
+    ASSERT_TRUE(log.WaitForEntry(kTrialsCompleted));
+    runner->WaitForWorkers();
+    EXPECT_THAT(log.Sends(), ElementsAre(SetBit(8).substr(5), ResetBit(8).substr(5), SetBit(8).substr(5)));
+
+    // Each end names its run, so a host showing C can tell A's late report from C's own.
+    const auto ends = observer.Ends();
+    ASSERT_EQ(ends.size(), 3u);
+    EXPECT_EQ(ends[0].run, 2u);
+    EXPECT_EQ(ends[1].run, 1u);
+    EXPECT_THAT(ends[1].resetBits, ElementsAre(3));
+    EXPECT_EQ(ends[2].run, 3u);
+    EXPECT_EQ(ends[2].how, RunEnd::Completed);
+    ASSERT_EQ(observer.Starts().size(), 3u);
+    EXPECT_EQ(observer.Starts()[2].run, 3u);
+    ASSERT_EQ(observer.Positions().size(), 1u);
+    EXPECT_EQ(observer.Positions()[0].run, 3u);
+}
+
 TEST_F(RunIntegrityTest, PauseThenStopThenStartStartsANewRunThatPlays) {
     items.AddItemRow(EventRow("A", "10"));
     items.AddItemRow(EventRow("B", "10"));
@@ -212,7 +277,7 @@ TEST_F(RunIntegrityTest, PauseThenStopThenStartStartsANewRunThatPlays) {
     EXPECT_THAT(log.Sends(),
                 ElementsAre(" -PostEvent \"A\" 0 0", " -PostEvent \"A\" 0 0", " -PostEvent \"B\" 0 0"));
     const auto entries = log.Entries();
-    EXPECT_EQ(std::count(entries.begin(), entries.end(), kTrialsCompleted), 2);
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), kTrialsCompleted), 1) << "only the run that played";
 }
 
 TEST_F(RunIntegrityTest, TheObserverHearsTheStartEveryRowAndTheEnd) {

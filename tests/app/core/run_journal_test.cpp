@@ -2,11 +2,14 @@
 // ends it for each way a run ends, flushing line by line, and a journal that cannot be written.
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "app/core/RunJournal.h"
@@ -24,6 +27,8 @@ using sequora::TrialRunner;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using testsupport::BitRow;
 using testsupport::CommandRow;
 using testsupport::EventRow;
 using namespace std::chrono_literals;
@@ -159,6 +164,45 @@ TEST_F(RunJournalTest, AJournalThatCannotBeWrittenRefusesTheStart) {
                                            " (No such file or directory)"));
     EXPECT_FALSE(runner->Running());
     EXPECT_EQ(runner->Controls(), sequora::RunControls{});
+
+    // A journal asked for as a new file never replaces one.
+    testsupport::WriteFile(journalPath, "keep me\n");
+    runner->SetJournal({journalPath, "rig", "", sequora::JournalOpen::CreateNew});
+    EXPECT_FALSE(runner->Start());
+    EXPECT_EQ(testsupport::ReadFile(journalPath), "keep me\n");
+}
+
+TEST_F(RunJournalTest, AResetThatNeverWentOutIsJournalledAsNotSentWithoutTimes) {
+    items.AddItemRow(BitRow("3", "On"));
+    items.AddItemRow(CommandRow("-StartRecording", "0"));
+    sender.FailAt(2, SendFailure::ConnectionLost);
+    RunToEnd(1);
+    const auto lines = Journal();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[5], "1\t2\tcommand\t-StartRecording\t0.000\t0.000\t0.000\tconnection lost");
+    EXPECT_EQ(lines[6], "1\t2\tbit\t-ResetDIOPortBits AcqSystem1 0 8\t0.000\t\t\tnot sent: no connection");
+}
+
+TEST_F(RunJournalTest, AStalledReaderStopsTheJournalOnceAndNeverHoldsUpTheRun) {
+    const std::string fifo = dir.File("journal.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A reader that never reads: the pipe fills, then the queue behind it.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    items.AddItemRow(
+        CommandRow("-LogMessage a-rather-long-message-that-fills-the-pipe-and-the-queue 1", "0"));
+    runner->SetJournal({fifo, "rig", ""});
+    runner->SetRunContinuously(true);
+    ASSERT_TRUE(runner->Start());
+    EXPECT_TRUE(testsupport::AwaitThat([&] { return !observer.JournalStops().empty(); }));
+    runner->Stop();
+    runner->WaitForWorkers();
+    ::close(reader);
+    ASSERT_EQ(observer.JournalStops().size(), 1u);
+    EXPECT_THAT(observer.JournalStops()[0],
+                MatchesRegex("Journal stopped at trial [0-9]+, row 1: its reader stopped taking lines"));
+    ASSERT_EQ(observer.Ends().size(), 1u);
+    EXPECT_EQ(observer.Ends()[0].journalFailure, observer.JournalStops()[0]);
 }
 
 TEST(RunJournalTime, LocalTimeCarriesMillisecondsAndTheOffsetFromUtc) {

@@ -157,6 +157,34 @@ TEST_F(TrialRunnerTest, WithoutASeedEachRunTakesAFreshOneAndReportsIt) {
     EXPECT_EQ(entries[3], "wait " + std::to_string((11 * Draws(starts[1].seed, 1)[0]) % 30000));
 }
 
+TEST_F(TrialRunnerTest, SeedZeroIsASeedLikeAnyOther) {
+    runner->SetSeed(0);
+    items.AddItemRow(WaitRow("Random: 0-30000"));
+    RunToEnd(1);
+    ASSERT_EQ(observer.Starts().size(), 1u);
+    EXPECT_EQ(observer.Starts()[0].seed, 0u);
+    EXPECT_EQ(log.Entries()[0], "wait " + std::to_string((11 * Draws(0, 1)[0]) % 30000));
+}
+
+TEST_F(TrialRunnerTest, ARowsDelayIsTimedFromItsLastAnswerNotFromTheReportAfterIt) {
+    // A host whose row report takes 7 ms of the run's time.
+    struct SlowHost : testsupport::RecordingObserver {
+        SlowHost(testsupport::EventLog& log, testsupport::VirtualClock& clock)
+            : RecordingObserver(log), clock(clock) {}
+        void RowStarted(const sequora::RunPosition& at) override {
+            clock.Advance(7ms);
+            RecordingObserver::RowStarted(at);
+        }
+        testsupport::VirtualClock& clock;
+    } host(log, clock);
+    TrialRunner timed(items, sender, host, clock);
+    items.AddItemRow(EventRow("A", "10"));
+    ASSERT_TRUE(timed.Start());
+    timed.WaitForWorkers();
+    EXPECT_THAT(log.Entries(),
+                ElementsAre("send  -PostEvent \"A\" 0 0", "wait 3", "controls", "message Trials Completed"));
+}
+
 TEST_F(TrialRunnerTest, OddDelaysNeverBecomeLongWaits) {
     const std::uint32_t seed = 1700000321;
     runner->SetSeed(seed);
@@ -196,7 +224,7 @@ TEST_F(TrialRunnerTest, PauseTakesHoldAfterTheDelayAndContinueResumes) {
     ASSERT_TRUE(log.WaitForEntry("message Trials Completed"));
 }
 
-TEST_F(TrialRunnerTest, StopDuringPauseReportsCompletion) {
+TEST_F(TrialRunnerTest, StopDuringPauseSaysWhereItStoppedNeverThatTheTrialsCompleted) {
     clock.SetAutomatic(false);
     items.AddItemRow(EventRow("A", "10"));
     items.AddItemRow(EventRow("B", "10"));
@@ -208,8 +236,15 @@ TEST_F(TrialRunnerTest, StopDuringPauseReportsCompletion) {
     runner->Stop();
     EXPECT_EQ(runner->Controls(), kIdle);
     runner->WaitForWorkers();
-    EXPECT_THAT(log.Entries(),
-                ElementsAre("send  -PostEvent \"A\" 0 0", "wait 10", "wait 100", "message Trials Completed"));
+    EXPECT_THAT(log.Entries(), ElementsAre("send  -PostEvent \"A\" 0 0", "wait 10", "wait 100"));
+    ASSERT_EQ(observer.Ends().size(), 1u);
+    EXPECT_EQ(observer.Ends()[0].how, sequora::RunEnd::Stopped);
+    EXPECT_EQ(observer.Ends()[0].row, 1);
+    // The row's start, then the hold after it, both of run 1.
+    const auto positions = observer.Positions();
+    ASSERT_EQ(positions.size(), 2u);
+    EXPECT_EQ(positions[1].run, 1u);
+    EXPECT_EQ(positions[1].row, 1);
 }
 
 TEST_F(TrialRunnerTest, StopDuringDelayEndsSilentlyAndSendsNothingMore) {
@@ -235,13 +270,13 @@ TEST_F(TrialRunnerTest, AStoppedWorkerNeverJoinsTheNextRun) {
     runner->Stop();
     runner->SetTrialCount(2);
     ASSERT_TRUE(runner->Start()) << "Start must not wait for the old worker";
-    ASSERT_TRUE(log.WaitForEntry("message Trials Completed"));
+    // The new run's first command waits for the old run's pending answer: runs never overlap.
     sender.Release();
+    ASSERT_TRUE(log.WaitForEntry("message Trials Completed"));
     runner->WaitForWorkers();
 
-    const auto sends = log.Sends();
-    EXPECT_EQ(std::count(sends.begin(), sends.end(), " -PostEvent \"A\" 0 0"), 3);
-    EXPECT_EQ(std::count(sends.begin(), sends.end(), "X"), 2) << "the stopped run sent its command";
+    const std::string a = " -PostEvent \"A\" 0 0";
+    EXPECT_THAT(log.Sends(), ElementsAre(a, a, "X", a, "X")) << "the stopped run sends no further command";
     const auto entries = log.Entries();
     EXPECT_EQ(std::count(entries.begin(), entries.end(), "message Trials Completed"), 1);
     EXPECT_EQ(std::count(entries.begin(), entries.end(), "controls"), 1);

@@ -34,6 +34,19 @@ namespace guitest {
 
 using namespace sequora::gui;
 
+/// True in the build under AddressSanitizer, where the window's work takes several times
+/// as long.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SEQUORA_TEST_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(SEQUORA_TEST_SANITIZED)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 /// Runs the event loop until `condition` holds; false if it still fails after the
 /// patience (generous: it only bounds a hang, it measures nothing).
 template <typename Condition>
@@ -109,6 +122,11 @@ public:
         questions.push_back(text.toStdString());
         return stopAndClose;
     }
+    bool AskStopRunAndDisconnect(const QString& text) override {
+        NoteThread();
+        questions.push_back(text.toStdString());
+        return stopAndDisconnect;
+    }
 
     /// Closes the modeless boxes still open, as the user's OK would.
     void DismissOpenBoxes() {
@@ -134,6 +152,8 @@ public:
     UnsavedChoice unsavedAnswer = UnsavedChoice::Discard;
     /// The answer to the question about stopping a run to close.
     bool stopAndClose = true;
+    /// The answer to the question about stopping a run to disconnect.
+    bool stopAndDisconnect = true;
     /// Closes modeless boxes at once when set.
     bool autoDismiss = true;
     /// Set when any call came from a thread other than the window's.
@@ -165,7 +185,8 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { MakeWindow(); }
     void TearDown() override {
-        const bool offThread = prompter->calledOffWindowThread;
+        // The prompter goes with the window (a test may have destroyed both).
+        const bool offThread = window && prompter->calledOffWindowThread;
         window.reset();
         standIn.reset();
         EXPECT_FALSE(offThread) << "a box or dialog was opened off the window thread";

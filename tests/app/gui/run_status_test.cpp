@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -63,6 +64,9 @@ TEST(JournalFilesTest, NamesEachRunsFileByItsStartAndNeverReusesOne) {
     EXPECT_EQ(first, folder + "/2026-12-08_17-40-02.tsv");
     testsupport::WriteFile(first, "x");
     EXPECT_EQ(sequora::gui::NewJournalPath(folder, start), folder + "/2026-12-08_17-40-02-2.tsv");
+    // A link that leads nowhere still holds its name: the journal would be written through it.
+    std::filesystem::create_symlink(dir.File("elsewhere.cfg"), folder + "/2026-12-08_17-40-02-2.tsv");
+    EXPECT_EQ(sequora::gui::NewJournalPath(folder, start), folder + "/2026-12-08_17-40-02-3.tsv");
 
     testsupport::WriteFile(dir.File("file"), "x");
     EXPECT_EQ(sequora::gui::NewJournalPath(dir.File("file/journals"), start), "");

@@ -1,6 +1,11 @@
 #include <chrono>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/core/CfgSetup.h"
+#include "app/core/CfgWriter.h"
 #include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
@@ -71,6 +76,41 @@ TEST_F(WindowCfgSafetyTest, ASaveThatFailsPartWayIsReported) {
     prompter->QueueFile(QStringLiteral("/dev/full"));
     Click(kIdSaveCfg);
     EXPECT_THAT(prompter->Messages(), ElementsAre("Error; Text file could not be written."));
+}
+
+TEST_F(WindowCfgSafetyTest, ASaveIntoAFolderThatTakesNoNewFileRewritesTheWritableFileInPlace) {
+    const std::string folder = dir.File("locked");
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/protocol.cfg";
+    testsupport::WriteFile(path, "older and longer content to be replaced entirely\r\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    Click(kIdAddItem);
+    prompter->QueueFile(QString::fromStdString(path));
+
+    // Root writes into read-only folders; the save is then made as an ordinary user.
+    const auto save = [&] {
+        Click(kIdSaveCfg);
+        return prompter->Messages().empty() && !window->HasUnsavedChanges();
+    };
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(save());
+    } else {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            ::_exit(!dropped ? 2 : save() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the save failed, 2: no ordinary user";
+    }
+    EXPECT_EQ(testsupport::ReadFile(path), sequora::CfgWriter::FormatText(window->Items().Rows()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    ::chmod(folder.c_str(), 0755);
 }
 
 }  // namespace

@@ -82,6 +82,17 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
     EXPECT_EQ(window->ConnectionStatus(), "Not connected");
 }
 
+TEST_F(WindowConnectionTest, AServerThatClosesAnIdleConnectionIsNoticedWithoutAnythingSent) {
+    Click(kIdConnect);
+    ASSERT_TRUE(window->Connected());
+    server->Stop();
+    // The check comes four times a second; the patience only bounds a hang.
+    ASSERT_TRUE(WaitUntil([&] { return !window->Connected(); }, 10000))
+        << window->ConnectionStatus().toStdString();
+    EXPECT_EQ(window->ConnectionStatus(), "Connection lost: the server closed the connection");
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+}
+
 TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDisconnected) {
     server->SetAnswerOverride([this](const std::string& command) -> std::optional<std::string> {
         if (command.rfind("-RequestGalderaObjects", 0) == 0)

@@ -1,5 +1,7 @@
 #include <QKeyEvent>
+#include <QPalette>
 #include <algorithm>
+#include <array>
 #include <unistd.h>
 
 #include "tests/app/gui/GuiTestSupport.h"
@@ -87,6 +89,12 @@ TEST_F(WindowFormTest, EveryControlExistsInsideTheWindowWithoutOverlapAndTabsByI
 }
 
 TEST_F(WindowFormTest, CheckBoxesUnlockTheirFieldsAndLockThemAgain) {
+    // A locked field looks it, as a disabled one does.
+    const auto greyed = [&](int id) {
+        return Edit(id)->palette().color(QPalette::Base) == window->palette().color(QPalette::Window);
+    };
+    const std::array lockable{kIdEventString, kIdBitNumber, kIdCommand};
+    for (int id : lockable) EXPECT_TRUE(greyed(id)) << id;
     Click(kIdSendEvent);
     EXPECT_FALSE(Edit(kIdEventString)->isReadOnly());
     Click(kIdSetBit);
@@ -99,8 +107,10 @@ TEST_F(WindowFormTest, CheckBoxesUnlockTheirFieldsAndLockThemAgain) {
     EXPECT_TRUE(Edit(kIdDelayMin)->isEnabled());
     EXPECT_TRUE(Edit(kIdDelayMax)->isEnabled());
     EXPECT_FALSE(Edit(kIdDelay)->isEnabled());
+    for (int id : lockable) EXPECT_FALSE(greyed(id)) << id;
 
     for (int id : {kIdSendEvent, kIdSetBit, kIdSendCommand, kIdRandomDelay}) Click(id);
+    for (int id : lockable) EXPECT_TRUE(greyed(id)) << id;
     EXPECT_TRUE(Edit(kIdEventString)->isReadOnly());
     EXPECT_TRUE(Edit(kIdBitNumber)->isReadOnly());
     EXPECT_FALSE(Combo(kIdBitState)->isEnabled());
@@ -158,7 +168,7 @@ TEST_F(WindowFormTest, BitNumberOutsideThePortIsRefusedAndFocused) {
 }
 
 // Audit finding: "Off" typed over "On" was recorded as "On", and "NA" was never produced.
-TEST_F(WindowFormTest, TextTypedOverTheBitStateSelectsItsEntryOrNone) {
+TEST_F(WindowFormTest, TextTypedOverTheBitStateSelectsItsEntryOrIsRefused) {
     Click(kIdSetBit);
     Choose(kIdBitState, 0);
     ASSERT_EQ(Combo(kIdBitState)->currentText(), "On");
@@ -174,13 +184,39 @@ TEST_F(WindowFormTest, TextTypedOverTheBitStateSelectsItsEntryOrNone) {
     typeState("maybe");
     typeState("on");
 
+    // A state the runner cannot send would be listed as "NA" and could never be saved.
     const auto rows = window->Items().Rows();
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0][sequora::kColBitState], "Off");
-    EXPECT_EQ(rows[1][sequora::kColBitState], "NA");
-    EXPECT_EQ(rows[2][sequora::kColBitState], "On");
+    EXPECT_EQ(rows[1][sequora::kColBitState], "On");
     EXPECT_EQ(Combo(kIdBitState)->currentIndex(), 0);
-    EXPECT_TRUE(prompter->Messages().empty());
+    EXPECT_THAT(prompter->Messages(), ElementsAre("Bit State: choose On or Off."));
+}
+
+TEST_F(WindowFormTest, DelaysTheRunnerWouldNotWaitAsWrittenAreRefusedNamingTheField) {
+    for (const char* text : {"-5", "2.5", "2147483648", "1e3"}) {
+        Type(kIdDelay, text);
+        Click(kIdAddItem);
+    }
+    Click(kIdRandomDelay);
+    Type(kIdDelayMin, "-5");
+    Type(kIdDelayMax, "10");
+    Click(kIdAddItem);
+    Type(kIdDelayMin, "5");
+    Type(kIdDelayMax, "10.5");
+    Click(kIdAddItem);
+    EXPECT_EQ(window->Items().RowCount(), 0);
+    EXPECT_EQ(window->focusWidget(), Edit(kIdDelayMax));
+
+    const std::string rule = ": enter a whole number of milliseconds from 0 to 2147483647.";
+    const std::string fixed = "Delay Post Trial Action (ms)" + rule;
+    EXPECT_THAT(prompter->Messages(), ElementsAre(fixed, fixed, fixed, fixed, "Delay Range: Min" + rule,
+                                                  "Delay Range: Max" + rule));
+    // The fixed delay does not count with a random one, whatever it holds.
+    Type(kIdDelayMax, " 10 ");
+    Click(kIdAddItem);
+    ASSERT_EQ(window->Items().RowCount(), 1);
+    EXPECT_EQ(window->Items().Rows()[0][sequora::kColDelay], "Random: 5-10");
 }
 
 // Audit finding: a trial count read by Connect or a command option never reached the runner.
@@ -248,7 +284,7 @@ TEST_F(WindowFormTest, AddItemBuildsRowsFromCheckedBoxesOnly) {
     Click(kIdSetBit);
     Click(kIdSendEvent);
     Click(kIdRandomDelay);
-    Type(kIdDelayMin, "-5");
+    Type(kIdDelayMin, "5");
     Type(kIdDelayMax, "10");
     Click(kIdAddItem);
     Type(kIdDelayMin, "100");
@@ -259,7 +295,7 @@ TEST_F(WindowFormTest, AddItemBuildsRowsFromCheckedBoxesOnly) {
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0], (sequora::ItemRow{"1", "No", "NA", "No", "NA", "NA", "No", "NA", "0"}));
     EXPECT_EQ(rows[1], (sequora::ItemRow{"2", "Yes", "Tone on", "Yes", "3", "On", "No", "NA", "0"}));
-    EXPECT_EQ(rows[2][sequora::kColDelay], "Random: -5-10");
+    EXPECT_EQ(rows[2][sequora::kColDelay], "Random: 5-10");
     EXPECT_EQ(rows[3][sequora::kColDelay], "Random: 100-100");
     EXPECT_TRUE(prompter->Messages().empty());
     // The view shows what the list holds.

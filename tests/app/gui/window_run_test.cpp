@@ -1,6 +1,8 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <algorithm>
+#include <atomic>
+#include <optional>
 
 #include "app/core/RunMessages.h"
 #include "tests/app/gui/GuiTestSupport.h"
@@ -125,6 +127,66 @@ TEST_F(WindowRunTest, ClosingDuringARunTurnsOffTheBitsItSetBeforeDisconnecting) 
     }
     EXPECT_THAT(bitCommands,
                 ElementsAre("-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8"));
+}
+
+TEST_F(WindowRunTest, DisconnectDuringARunAsksAndTurnsTheBitsOffBeforeTheConnectionCloses) {
+    ConnectToStandIn();
+    Click(kIdSetBit);
+    Type(kIdBitNumber, "3");
+    Choose(kIdBitState, 0);
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    Click(kIdStart);
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Trial 1 of 1 \u00b7 row 1 of 1"); }));
+
+    prompter->stopAndDisconnect = false;
+    Click(kIdConnect);
+    EXPECT_TRUE(window->Connected());
+    EXPECT_EQ(Shown(), kRunning);
+    prompter->stopAndDisconnect = true;
+    Click(kIdConnect);
+    ASSERT_TRUE(WaitUntil([&] { return !window->Connected(); }));
+    EXPECT_THAT(prompter->questions,
+                ElementsAre("Stop the run and disconnect?", "Stop the run and disconnect?"));
+    std::vector<std::string> bitCommands;
+    for (const auto& command : standIn->Received()) {
+        if (command.text.find("DIOPortBits") != std::string::npos) bitCommands.push_back(command.text);
+    }
+    EXPECT_THAT(bitCommands,
+                ElementsAre("-SetDIOPortBits AcqSystem1 0 8", "-ResetDIOPortBits AcqSystem1 0 8"));
+    EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+    EXPECT_EQ(Shown(), kIdle);
+    JoinWorkers();
+}
+
+TEST_F(WindowRunTest, AnEarlierRunsEndIsNotTakenForTheRunNowPlaying) {
+    ConnectToStandIn();
+    // The first run's only command is answered once the second run has begun.
+    std::atomic<bool> holding{true};
+    std::atomic<int> events{0};
+    standIn->SetAnswerOverride([&](const std::string& command) -> std::optional<std::string> {
+        if (command.find("-PostEvent") != std::string::npos && events++ == 0) {
+            while (holding) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return std::nullopt;
+    });
+    Click(kIdSendEvent);
+    Type(kIdEventString, "Tone on");
+    Type(kIdDelay, "60000");
+    Click(kIdAddItem);
+    Click(kIdStart);
+    ASSERT_TRUE(WaitUntil([&] { return events.load() == 1; }));
+    Click(kIdStop);
+    Click(kIdStart);
+    holding = false;
+
+    ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Trial 1 of 1 \u00b7 row 1 of 1"); }))
+        << window->RunStatus().toStdString();
+    Click(kIdPause);
+    EXPECT_EQ(window->RunStatus(), "Paused");
+    Click(kIdStop);
+    JoinWorkers();
+    standIn->SetAnswerOverride({});
 }
 
 TEST_F(WindowRunTest, StartOptionBeginsTheRunOnlyWithAConnection) {
