@@ -48,6 +48,12 @@ leaked=$(nm -DC --defined-only "$libdir/libcomlux.so.1" | cut -d' ' -f3- |
     grep -v -x -e 'comlux::ComluxClient' -e 'comlux::ClientLogFile' -e 'comlux::ComputerName' \
         -e 'comlux::DottedAddress' -e 'comlux::Version' || true)
 [[ -z "$leaked" ]] || fail "the shared library exports internals: $leaked"
+# A program may derive from the client: the class's virtual table and type are exported.
+printf '%s\n' '#include <comlux/ComluxClient.h>' '#include <typeinfo>' 'struct Mine : comlux::ComluxClient {};' \
+    'int main() { Mine m; comlux::ComluxClient& c = m; return typeid(c) == typeid(Mine) ? 0 : 1; }' >"$work/derived.cpp"
+c++ -std=c++17 -I "$prefix/include" "$work/derived.cpp" -L "$libdir" -lcomlux -Wl,-rpath,"$libdir" -o "$work/derived" ||
+    fail "a class derived from ComluxClient does not link against the shared library"
+"$work/derived" || fail "the derived client's type is not its own"
 
 # A server on ports the system picks; it announces them on stderr.
 "$prefix/bin/galdera-sim" --quiet --handout-port 0 --command-port 0 2>"$work/sim.err" &
