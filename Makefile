@@ -79,10 +79,10 @@ gui: build
 screenshot: build
 	@bash scripts/screenshot.sh
 
-# The four Debian packages into build/packages/ (CPack's work folder is removed afterwards).
-package: build
-	@cd build && cpack
-	@rm -rf build/packages/_CPack_Packages
+# The Debian packages into build/packages/ (debian/, built without tests or benchmarks), then
+# lintian: any error or warning fails.
+package: deps
+	@bash scripts/package.sh build/packages
 
 clean:
 	rm -rf build build-asan build-asan-gui build-tsan

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
 
 #include "comlux/ComluxExport.h"
@@ -19,7 +18,7 @@ struct LocalTime {
 
 /// The client library's diagnostic log: a banner, one time-stamped line per entry,
 /// a closing line. Lines end with CR LF on disk and are flushed one by one.
-/// Entries may come from any thread; the lock keeps lines whole and in order.
+/// Threads: entries may come from any thread; a lock inside keeps lines whole and in order.
 class COMLUX_EXPORT ClientLogFile {
 public:
     using Clock = std::function<LocalTime()>;
@@ -51,13 +50,11 @@ public:
     static LocalTime Now();
 
 private:
-    int WriteTextLocked(const std::string& text);
-    int CloseLocked();
-
-    std::mutex mLock;  // guards everything below
-    int mFd = -1;      // the open file, -1 when none
-    std::string mFileName;
-    Clock mClock;
+    class Impl;
+    // Owned: created by the constructor, deleted by the destructor. A plain pointer keeps the
+    // class one pointer wide whatever the implementation holds, so callers built against this
+    // header keep working when it changes.
+    Impl* const mImpl;
 };
 
 }  // namespace comlux

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,9 +10,6 @@
 #include "comlux/StreamKinds.h"
 
 namespace comlux {
-
-class NetworkNodeClient;
-class OperationGate;
 
 /// The client library's one entry point for applications: turns requests into command texts,
 /// sends them over the command channel and converts the answers.
@@ -148,20 +144,11 @@ public:
     bool SetAnswerTimeout(std::chrono::milliseconds timeout);
 
 private:
-    void SetCallback(StreamKind kind, RecordCallback callback, void* context);
-    bool ConnectThroughHandout(const std::string& serverName);
-    bool ConnectAndInitializeStreams(const std::string& serverName, int port);
-    bool SendAndReadReply(const std::string& command, std::string& answer);
-    bool SetComputerNameLocked();
-    bool RequestStatusValues(const std::string& command, int* first, int* second);
-
-    // Serialises every operation that uses the channel; declared first, so it outlives the
-    // channel and the receive threads that may still call in while the channel is destroyed.
-    const std::unique_ptr<OperationGate> mGate;
-    std::unique_ptr<NetworkNodeClient> mNetworkNode;
-    int mHandoutPort = 26200;  // guarded by mGate
-    int mCommandPort = 26100;  // guarded by mGate
-    int mConnectedPort = 0;    // guarded by mGate
+    class Impl;
+    // Owned: created by the constructor, deleted by the destructor. A plain pointer keeps the
+    // class one pointer wide whatever the implementation holds, so callers built against this
+    // header keep working when it changes.
+    Impl* const mImpl;
 };
 
 }  // namespace comlux

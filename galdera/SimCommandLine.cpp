@@ -1,6 +1,7 @@
 #include "galdera/SimCommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
 #include <chrono>
@@ -76,6 +77,7 @@ void DefineOptions(CLI::App& app, TypedValues& values) {
         ->type_name("S")
         ->capture_default_str();
     app.add_flag("--quiet", values.quiet, "print nothing per command received");
+    app.set_version_flag("--version", VersionText(), "print the program's name and version and exit");
 }
 
 std::optional<int> ParsePort(const std::string& text) {
@@ -144,6 +146,10 @@ bool Convert(const TypedValues& values, SimCommandLine& line, std::string& error
 
 }  // namespace
 
+std::string VersionText() {
+    return std::string(kProgram) + " " + SEQUORA_VERSION + "\n";
+}
+
 std::string HelpText() {
     CLI::App app(kDescription, kProgram);
     TypedValues values = Defaults();
@@ -156,12 +162,22 @@ SimParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App app(kDescription, kProgram);
     TypedValues values = Defaults();
     DefineOptions(app, values);
+    // The program takes no operands: "--" may end the options, and nothing may follow it.
+    const auto endOfOptions = std::find(arguments.begin(), arguments.end(), "--");
+    if (endOfOptions != arguments.end() && endOfOptions + 1 != arguments.end()) {
+        result.error = "unexpected argument " + *(endOfOptions + 1);
+        return result;
+    }
     // CLI11 takes the arguments last first.
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    std::vector<std::string> reversed(std::make_reverse_iterator(endOfOptions), arguments.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         result.commandLine.help = true;
+        result.ok = true;
+        return result;
+    } catch (const CLI::CallForVersion&) {
+        result.commandLine.version = true;
         result.ok = true;
         return result;
     } catch (const CLI::ParseError& failure) {

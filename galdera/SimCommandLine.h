@@ -12,6 +12,7 @@ struct SimCommandLine {
     ServerOptions options;  ///< echo left unset; the caller decides where commands go
     bool quiet = false;     ///< --quiet: print nothing per command
     bool help = false;      ///< --help: print the help text and exit
+    bool version = false;   ///< --version: print VersionText() and exit
 };
 
 /// Either the command line or the reason it cannot be used.
@@ -23,6 +24,8 @@ struct SimParseResult {
 
 /// The help text generated from the options: what the program is, a synopsis, one line per option.
 std::string HelpText();
+/// "galdera-sim <version>" and a line end.
+std::string VersionText();
 /// Parses the arguments after the program name; not ok on bad usage or an unreadable objects file.
 SimParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 

@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
         std::cout << galdera::HelpText();
         return 0;
     }
+    if (commandLine.version) {
+        std::cout << galdera::VersionText();
+        return 0;
+    }
     if (!commandLine.quiet) commandLine.options.echo = &std::cout;
     commandLine.options.notices = &std::cerr;
 

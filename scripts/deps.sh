@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   fonts-dejavu-core
   iproute2 xvfb xauth
-  dpkg-dev file help2man desktop-file-utils
+  dpkg-dev file desktop-file-utils libglib2.0-bin
   ccache libcpp-httplib-dev nlohmann-json3-dev
   pybind11-dev python3-dev python3-numpy python3-pytest
   debhelper fakeroot lintian abigail-tools shared-mime-info

@@ -1,29 +1,37 @@
 #include "app/cli/CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
 #include "app/core/ControlServer.h"
+#include "comlux/Version.h"
 
 namespace sequora::cli {
 
 namespace {
 
+const char kProgram[] = "sequora-run";
+const char kEndOfOptions[] = "--";
+
 const char kSynopsis[] =
     "usage: sequora-run [--server NAME] [--trials N | --continuous] [--seed N] [--journal PATH]\n"
     "                   [--partial] [--log PATH] [--control [ADDR:]PORT [--wait] [--control-token FILE]]\n"
-    "                   FILE.cfg\n"
-    "       sequora-run --list FILE.cfg\n"
-    "       sequora-run --save OUT.cfg FILE.cfg\n"
-    "       sequora-run --report JOURNAL.tsv\n";
+    "                   [--] FILE.cfg\n"
+    "       sequora-run --list [--] FILE.cfg\n"
+    "       sequora-run --save OUT.cfg [--] FILE.cfg\n"
+    "       sequora-run --report JOURNAL.tsv\n"
+    "       sequora-run --help | --version\n";
 
 const char kSummary[] =
     "Runs the item list of FILE.cfg against the Galdera server NAME (default: this\n"
     "computer) for N trials (default 1) or until Ctrl-C; --list prints the rows,\n"
     "--save writes the list back in the standard layout, --report prints the timing\n"
-    "summary of a saved run journal.\n";
+    "summary of a saved run journal. FILE.cfg - reads standard input; -- ends the options.\n"
+    "The client log goes beside the program, or for an installed program to\n"
+    "$XDG_STATE_HOME/Sequora/ (default ~/.local/state/Sequora/), unless --log names it.\n";
 
 const char kRules[] =
     "\nStop: Ctrl-C, SIGTERM and SIGHUP stop the run. Every TTL bit it set on and did not\n"
@@ -58,6 +66,7 @@ void Describe(CLI::App& app, GivenArgs& given) {
     app.description(kSummary);
     app.footer(std::string("\n") + kSynopsis + kRules);
     app.set_help_flag("-h,--help", "print this help and exit");
+    app.set_version_flag("--version", VersionText(), "print the program's name and version and exit");
     const auto value = [&app](const char* name, std::string& target, const char* type, const char* text) {
         app.add_option(name, target, text)
             ->type_name(type)
@@ -71,8 +80,10 @@ void Describe(CLI::App& app, GivenArgs& given) {
     value("--journal", given.journal, "PATH",
           "write the run journal (every command and delay, timed) to PATH, a new file");
     app.add_flag("--partial", given.partial, "run a list that could be read only in part");
-    value("--log", given.log, "PATH", "the client log file (default: beside the executable)");
-    app.add_flag("--list", given.list, "print the loaded rows as JSON arrays, run nothing");
+    value("--log", given.log, "PATH", "the client log file (default: see above)");
+    app.add_flag("--list", given.list,
+                 "print the loaded rows as JSON arrays of UTF-8 text (a byte that is not UTF-8 is read as "
+                 "Latin-1), run nothing");
     value("--save", given.save, "OUT.cfg", "write the loaded list to OUT.cfg in the standard layout");
     value("--control", given.control, "[ADDR:]PORT",
           "serve the HTTP control API on PORT (0: any free one) of ADDR (default 127.0.0.1)");
@@ -122,17 +133,24 @@ std::string MissingValue(const std::string& parserMessage) {
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
-    CLI::App app("", "sequora-run");
+    CLI::App app("", kProgram);
     GivenArgs given;
     Describe(app, given);
+    // Everything after "--" is a file name, whatever it looks like.
+    const auto endOfOptions = std::find(args.begin(), args.end(), kEndOfOptions);
     try {
         // CLI11 takes the arguments last first.
-        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        std::vector<std::string> reversed(std::make_reverse_iterator(endOfOptions), args.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         ParseResult result;
         result.ok = true;
         result.options.mode = Mode::Help;
+        return result;
+    } catch (const CLI::CallForVersion&) {
+        ParseResult result;
+        result.ok = true;
+        result.options.mode = Mode::Version;
         return result;
     } catch (const CLI::ArgumentMismatch& error) {
         return Failure(MissingValue(error.what()));
@@ -144,6 +162,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (extra.size() > 1 && extra[0] == '-') return Failure("unknown option " + extra);
         given.files.push_back(extra);
     }
+    if (endOfOptions != args.end()) given.files.insert(given.files.end(), endOfOptions + 1, args.end());
 
     Options options;
     options.server = given.server;
@@ -215,8 +234,12 @@ std::string UsageText() {
     return kSynopsis;
 }
 
+std::string VersionText() {
+    return std::string(kProgram) + " " + COMLUX_VERSION_STRING + "\n";
+}
+
 std::string HelpText() {
-    CLI::App app("", "sequora-run");
+    CLI::App app("", kProgram);
     GivenArgs given;
     Describe(app, given);
     return app.help();

@@ -8,7 +8,7 @@
 namespace sequora::cli {
 
 /// What sequora-run was asked to do.
-enum class Mode { Run, List, Save, Report, Help };
+enum class Mode { Run, List, Save, Report, Help, Version };
 
 /// The parsed command line of sequora-run.
 struct Options {
@@ -19,8 +19,8 @@ struct Options {
     std::optional<std::uint32_t> seed;         ///< the run's random seed; none: taken from the clock
     std::string journalPath;                   ///< empty: no run journal
     bool partial = false;                      ///< run a list that was read only in part
-    std::string logPath;                       ///< empty: beside the executable
-    std::string cfgPath;                       ///< the item list to run, list or save
+    std::string logPath;                       ///< empty: the default place (DefaultLogFilePath)
+    std::string cfgPath;                       ///< the item list to run, list or save; "-": standard input
     std::string outPath;                       ///< --save's output file
     std::string reportPath;                    ///< --report's journal
     std::optional<int> controlPort;            ///< --control [ADDR:]PORT: serve the control API
@@ -44,5 +44,8 @@ std::string UsageText();
 
 /// The full help (--help): the usage, then every option with its description.
 std::string HelpText();
+
+/// "sequora-run <version>" and a line end (--version).
+std::string VersionText();
 
 }  // namespace sequora::cli

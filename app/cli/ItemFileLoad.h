@@ -14,9 +14,9 @@ enum class LoadOutcome {
     kUnreadable,  ///< the file could not be opened; the list is unchanged
 };
 
-/// Loads FILE.cfg into `list` as the window's Open does, without its pause per line, and
-/// says on `err` what went wrong: "sequora-run: cannot read PATH: REASON" for a file that
-/// cannot be read, the window's message for one read only in part.
+/// Loads FILE.cfg ("-": standard input) into `list` as the window's Open does, without its pause per line,
+/// and says on `err` what went wrong: "sequora-run: cannot read PATH: REASON" for a file that cannot be read,
+/// the window's message for one read only in part.
 LoadOutcome LoadItemFile(const std::string& path, ItemList& list, std::ostream& err);
 
 }  // namespace sequora::cli

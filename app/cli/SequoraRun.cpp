@@ -22,6 +22,7 @@
 #include "app/core/ComluxCommandSender.h"
 #include "app/core/FileIdentity.h"
 #include "app/core/ItemList.h"
+#include "app/core/LogLocation.h"
 #include "app/core/RandomDraw.h"
 #include "app/core/RunJournal.h"
 #include "app/core/RunMessages.h"
@@ -276,7 +277,7 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
     client.SetMessageHandler([&console](const std::string& text) { console.Print(text); });
     // The window runs on silently without a log; a path asked for explicitly deserves a word.
     if (options.logPath.empty()) {
-        client.OpenLogFile(ServerSession::LogFilePathBesideExecutable());
+        if (const std::string path = DefaultLogFilePath(); !path.empty()) client.OpenLogFile(path);
     } else if (!client.OpenLogFile(options.logPath)) {
         console.Print("sequora-run: cannot open the log file " + options.logPath + "; running without it");
     }
@@ -324,6 +325,7 @@ int SequoraRun(const std::vector<std::string>& args, std::ostream& out, std::ost
     const Options& options = parsed.options;
     switch (options.mode) {
         case Mode::Help: out << HelpText(); return kExitDone;
+        case Mode::Version: out << VersionText(); return kExitDone;
         case Mode::List: return ListItems(options.cfgPath, out, err);
         case Mode::Save: return SaveItems(options.outPath, options.cfgPath, err);
         case Mode::Report: return ReportJournal(options.reportPath, out, err);

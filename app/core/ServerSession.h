@@ -23,10 +23,6 @@ public:
     /// `client` is not owned and must outlive the session.
     explicit ServerSession(comlux::ComluxClient& client) : mClient(client) {}
 
-    /// "<directory of the running executable>/Sequora Comlux Client Log File.txt"; the
-    /// bare file name when the executable's path cannot be found.
-    static std::string LogFilePathBesideExecutable();
-
     /// Connects to `serverName`. On failure shows "Connection Failed, Please check log
     /// file for details" and returns false. On success sets the application name
     /// "Sequora" and fetches the objects and types; when that fails it shows "Retrieval of

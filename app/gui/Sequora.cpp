@@ -7,17 +7,20 @@
 
 #include "app/gui/ConsolePrompter.h"
 #include "app/gui/SequoraDlg.h"
+#include "comlux/Version.h"
 
 namespace sequora::gui {
 
 Sequora::Sequora(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Sequora"));
     setApplicationDisplayName(QStringLiteral("Sequora"));
-    setApplicationVersion(QStringLiteral("2.00"));
+    setApplicationVersion(QStringLiteral(COMLUX_VERSION_STRING));
 }
 
 int Sequora::Run(const WindowOptions& options) {
-    SequoraDlg window;
+    SequoraDlgOptions windowOptions;
+    windowOptions.logFilePath = options.log;
+    SequoraDlg window(std::move(windowOptions));
     // Once the window is up, so that its boxes have a window to stand over.
     QTimer::singleShot(0, &window, [&window, &options] { window.ApplyStartOptions(options); });
     window.exec();
@@ -28,6 +31,7 @@ int Sequora::RenderScreenshot(const WindowOptions& options) {
     // A box would wait for a click that never comes: what the window has to say goes to stderr.
     SequoraDlgOptions windowOptions;
     windowOptions.prompter = std::make_unique<ConsolePrompter>(std::cerr);
+    windowOptions.logFilePath = options.log;
     SequoraDlg window(std::move(windowOptions));
     window.show();
     window.ApplyStartOptions(options);

@@ -26,6 +26,7 @@
 #include "app/core/CfgSetup.h"
 #include "app/core/IntegerField.h"
 #include "app/core/ItemCells.h"
+#include "app/core/LogLocation.h"
 #include "app/core/RunMessages.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/gui/CfgFiles.h"
@@ -176,8 +177,8 @@ SequoraDlg::SequoraDlg(SequoraDlgOptions options, QWidget* parent)
     ConnectSignals();
     AddShortcuts();
     // A log that cannot be opened is not reported: the program runs on without one.
-    mClient.OpenLogFile(options.logFilePath.empty() ? ServerSession::LogFilePathBesideExecutable()
-                                                    : options.logFilePath);
+    const std::string logPath = options.logFilePath.empty() ? DefaultLogFilePath() : options.logFilePath;
+    if (!logPath.empty()) mClient.OpenLogFile(logPath);
     ReadComputerName();
     RestoreSettings();
     ShowForm();

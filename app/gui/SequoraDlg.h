@@ -52,7 +52,7 @@ class ItemListModel;
 struct SequoraDlgOptions {
     /// Message boxes and file dialogs; null for the real ones.
     std::unique_ptr<Prompter> prompter;
-    /// The client log file; empty for the file beside the executable.
+    /// The client log file; empty for the default place (DefaultLogFilePath).
     std::string logFilePath;
     /// The clock the trial runs wait on; null for the real clock. Must outlive the window.
     RunClock* clock = nullptr;

@@ -2,6 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
+
+#include "comlux/Version.h"
 
 namespace sequora::gui {
 
@@ -9,7 +12,9 @@ namespace {
 
 const char kSummary[] =
     "The Sequora window: builds experiment item lists and plays them as trials against the\n"
-    "Galdera server. FILE.cfg is opened into the list at start-up.\n";
+    "Galdera server. FILE.cfg is opened into the list at start-up.\n"
+    "The client log goes beside the program, or for an installed program to\n"
+    "$XDG_STATE_HOME/Sequora/ (default ~/.local/state/Sequora/), unless --log names it.\n";
 
 // Ten minutes: any picture worth waiting for is there by then.
 constexpr int kLongestScreenshotWaitMs = 600000;
@@ -18,11 +23,16 @@ void Describe(CLI::App& app, WindowOptions& options) {
     app.description(kSummary);
     app.footer(std::string("\n") + kWindowUsage + "\n");
     app.set_help_flag("-h,--help", "print this help and exit");
+    app.set_version_flag("--version", std::string("sequora ") + COMLUX_VERSION_STRING,
+                         "print the program's name and version and exit");
     app.add_option("--server", options.server, "the Galdera server's name or address (default: as last time)")
         ->type_name("NAME")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_flag("--connect", options.connect, "connect to the server once the window is open");
     app.add_flag("--start", options.start, "start the run once the list is open and the window connected");
+    app.add_option("--log", options.log, "the client log file (default: see above)")
+        ->type_name("PATH")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     auto* screenshot = app.add_option("--screenshot", options.screenshot,
                                       "render the window as it looks after start-up into FILE.png and exit")
                            ->type_name("FILE.png")
@@ -69,6 +79,10 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string>& args, s
         out << app.help();
         result.exitStatus = 0;
         return result;
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << std::endl;
+        result.exitStatus = 0;
+        return result;
     } catch (const CLI::ParseError& error) {
         err << "sequora: " << error.what() << "\n" << kWindowUsage << std::endl;
         result.exitStatus = 2;
@@ -76,6 +90,13 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string>& args, s
     }
     result.options = std::move(options);
     return result;
+}
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (const char* value = std::getenv(name); value != nullptr && value[0] != '\0') return true;
+    }
+    return false;
 }
 
 }  // namespace sequora::gui

@@ -7,19 +7,6 @@
 #include "app/gui/TimingDialog.h"
 #include "app/gui/WindowCommandLine.h"
 
-namespace {
-
-// Whether Qt will find a screen: a platform chosen outright, or an X or Wayland display.
-bool DisplayAvailable() {
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     // Read before Qt starts, so that --help and bad usage need no display.
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -29,12 +16,16 @@ int main(int argc, char** argv) {
     const sequora::gui::WindowOptions& options = *commandLine.options;
 
     const bool timing = !options.timing.empty();
-    if (timing && !DisplayAvailable()) {
+    // Qt would abort with a message of its own; a timing picture needs no screen.
+    if (!sequora::gui::HasDisplay()) {
+        if (!timing) {
+            std::cerr << sequora::gui::kNoDisplay << std::endl;
+            return 2;
+        }
         if (options.screenshot.empty()) {
             std::cerr << sequora::gui::NoDisplayLine(options.timing) << std::endl;
             return 2;
         }
-        // A picture needs no screen.
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 

@@ -28,8 +28,8 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake 
 libdir=$(dirname "$(find "$prefix" -name 'libcomlux.so.1' | head -n1)")
 [[ -e "$libdir/libcomlux.so.1" ]] || fail "libcomlux.so.1 is not installed"
 
-# Exactly the public headers (those directly in comlux/) and the generated export header.
-expected=$( (cd "$source" && ls comlux/*.h; echo comlux/ComluxExport.h) | sort)
+# Exactly the public headers (those directly in comlux/) and the generated ones.
+expected=$( (cd "$source" && ls comlux/*.h; echo comlux/ComluxExport.h; echo comlux/Version.h) | sort)
 installed=$(cd "$prefix/include" && find . -type f | sed 's|^\./||' | sort)
 [[ "$installed" == "$expected" ]] || fail "installed headers differ from the public set:
 $(diff <(echo "$expected") <(echo "$installed"))"
@@ -46,8 +46,14 @@ soname=$(readelf -d "$libdir/libcomlux.so.1" | sed -n 's/.*Library soname: \[\(.
 leaked=$(nm -DC --defined-only "$libdir/libcomlux.so.1" | cut -d' ' -f3- |
     sed -E 's/^(typeinfo name for|typeinfo for|vtable for) //' | grep -o '^comlux::[A-Za-z_]*' | sort -u |
     grep -v -x -e 'comlux::ComluxClient' -e 'comlux::ClientLogFile' -e 'comlux::ComputerName' \
-        -e 'comlux::DottedAddress' || true)
+        -e 'comlux::DottedAddress' -e 'comlux::Version' || true)
 [[ -z "$leaked" ]] || fail "the shared library exports internals: $leaked"
+# A program may derive from the client: the class's virtual table and type are exported.
+printf '%s\n' '#include <comlux/ComluxClient.h>' '#include <typeinfo>' 'struct Mine : comlux::ComluxClient {};' \
+    'int main() { Mine m; comlux::ComluxClient& c = m; return typeid(c) == typeid(Mine) ? 0 : 1; }' >"$work/derived.cpp"
+c++ -std=c++17 -I "$prefix/include" "$work/derived.cpp" -L "$libdir" -lcomlux -Wl,-rpath,"$libdir" -o "$work/derived" ||
+    fail "a class derived from ComluxClient does not link against the shared library"
+"$work/derived" || fail "the derived client's type is not its own"
 
 # A server on ports the system picks; it announces them on stderr.
 "$prefix/bin/galdera-sim" --quiet --handout-port 0 --command-port 0 2>"$work/sim.err" &

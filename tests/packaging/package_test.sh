@@ -1,71 +1,161 @@
 #!/usr/bin/env bash
-# Builds the Debian packages from the build tree into a temporary folder, checks what each one
-# declares and holds, unpacks them into a temporary root and runs the tools from there.
-#   package_test.sh BUILD_DIR
+# Builds the Debian packages as `make package` does (lintian included) into BUILD_DIR, checks
+# what each declares, unpacks them into a temporary root and uses them from there: each
+# program's --version, the window without a display and off screen, where an installed
+# program puts its log, the MIME type on an item list and on other .cfg files, and
+# examples/comlux-consumer built against the unpacked library with CMake and with pkg-config.
+#   package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
+source=$2
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+sim_pid=""
+cleanup() {
+    if [[ -n "$sim_pid" ]]; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    chmod -R u+w "$work" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
 
-(cd "$build" && cpack -B "$work/packages" >"$work/cpack.log" 2>&1) || fail "cpack: $(cat "$work/cpack.log")"
-debs=$(cd "$work/packages" && ls ./*.deb | sed 's|^\./||; s|_.*||' | sort | tr '\n' ' ')
-[[ "$debs" == "galdera-sim libcomlux-dev libcomlux1 sequora " ]] || fail "packages made: $debs"
+out=$build/package-test
+bash "$source/scripts/package.sh" "$out" >"$work/package.log" 2>&1 ||
+    fail "building the packages: $(tail -n 40 "$work/package.log")"
+version=$(dpkg-parsechangelog -l "$source/debian/changelog" -S Version)
 
-deb() { ls "$work/packages/$1"_*.deb; }
+packages="galdera-sim libcomlux-dev libcomlux1 sequora"
+debs=$(cd "$out" && ls ./*.deb | sed 's|^\./||; s|_.*||' | grep -v -- '-dbgsym$' | sort | tr '\n' ' ')
+[[ "$debs" == "$packages " ]] || fail "packages made: $debs"
+deb() { ls "$out/$1_${version}_"*.deb; }
 field() { dpkg-deb -f "$(deb "$1")" "$2"; }
-for package in sequora galdera-sim libcomlux1 libcomlux-dev; do
-    [[ "$(field "$package" Section)" == science ]] || fail "$package is not in section science"
-done
-# Dependencies were computed from the executables and the library.
-for package in sequora galdera-sim libcomlux1; do
-    field "$package" Depends | grep -q 'libc6 (>=' || fail "$package: no computed dependencies"
-done
-field sequora Depends | grep -q 'libqt6widgets6' || fail "sequora does not depend on Qt Widgets"
-field sequora Depends | grep -q 'libcomlux1 (= ' || fail "sequora does not depend on libcomlux1"
-field libcomlux-dev Depends | grep -q 'libcomlux1 (= ' || fail "libcomlux-dev does not depend on libcomlux1"
-dpkg-deb --ctrl-tarfile "$(deb libcomlux1)" | tar -xO ./shlibs | grep -q '^libcomlux 1 libcomlux1' ||
-    fail "libcomlux1 declares no shlibs entry for libcomlux.so.1"
+expect_field() {
+    [[ "$(field "$1" "$2")" == "$3" ]] || fail "$1: $2 is '$(field "$1" "$2")', not '$3'"
+}
+expect_field sequora Section science
+expect_field galdera-sim Section science
+expect_field libcomlux1 Section libs
+expect_field libcomlux-dev Section libdevel
+expect_field libcomlux1 Multi-Arch same
+expect_field libcomlux-dev Multi-Arch same
+field sequora Depends | grep -q "libcomlux1 (>= $version)" || fail "sequora: $(field sequora Depends)"
+field libcomlux-dev Depends | grep -q "libcomlux1 (= $version)" || fail "libcomlux-dev: $(field libcomlux-dev Depends)"
+dpkg-deb --ctrl-tarfile "$(deb libcomlux1)" | tar -xO ./triggers | grep -q '^activate-noawait ldconfig$' ||
+    fail "libcomlux1 has no ldconfig trigger"
+dpkg-deb --ctrl-tarfile "$(deb libcomlux1)" | tar -xO ./symbols | grep -q '^libcomlux.so.1 libcomlux1 ' ||
+    fail "libcomlux1 has no symbols file"
 
-# No file in two packages: they could not be installed together.
-for package in sequora galdera-sim libcomlux1 libcomlux-dev; do
-    dpkg-deb -c "$(deb "$package")" | awk '$1 !~ /^d/ {print $6}'
-done | sort | uniq -d >"$work/twice"
-[[ ! -s "$work/twice" ]] || fail "files in more than one package: $(cat "$work/twice")"
+# Installed and purged with dpkg in a root of their own, they leave no file behind.
+dpkg_root=$work/dpkg-root
+mkdir -p "$dpkg_root/var/lib/dpkg/info" "$dpkg_root/var/lib/dpkg/updates" "$dpkg_root/var/lib/dpkg/triggers"
+touch "$dpkg_root/var/lib/dpkg/status" "$dpkg_root/var/lib/dpkg/available"
+in_root=(dpkg --root="$dpkg_root" --log=/dev/null --force-depends --force-script-chrootless)
+# shellcheck disable=SC2046
+"${in_root[@]}" -i $(for package in $packages; do deb "$package"; done) >"$work/dpkg.log" 2>&1 ||
+    fail "dpkg -i: $(cat "$work/dpkg.log")"
+"${in_root[@]}" --purge $packages >"$work/dpkg.log" 2>&1 || fail "dpkg --purge: $(cat "$work/dpkg.log")"
+left=$(cd "$dpkg_root" && find . -not -type d -not -path './var/lib/dpkg/*')
+[[ -z "$left" ]] || fail "files left after purging: $left"
 
 root=$work/root
-for package in sequora galdera-sim libcomlux1 libcomlux-dev; do dpkg-deb -x "$(deb "$package")" "$root"; done
+for package in $packages; do dpkg-deb -x "$(deb "$package")" "$root"; done
+multiarch=$(dpkg-architecture -q DEB_HOST_MULTIARCH)
+libdir=$root/usr/lib/$multiarch
 bin=$root/usr/bin
+export LD_LIBRARY_PATH=$libdir
 for tool in sequora sequora-run comlux-record galdera-sim; do
-    [[ -x "$bin/$tool" ]] || fail "$tool is not in /usr/bin"
+    [[ "$("$bin/$tool" --version)" == "$tool $version" ]] || fail "$tool --version says '$("$bin/$tool" --version)'"
+    readelf -d "$bin/$tool" | grep -q -e RPATH -e RUNPATH && fail "$tool carries a library search path"
+    readelf -d "$bin/$tool" | grep -q 'BIND_NOW' || fail "$tool is not linked with -z now"
 done
-"$bin/sequora-run" --help >"$work/help" 2>&1 || fail "sequora-run --help: $(cat "$work/help")"
-grep -q 'sequora-run' "$work/help" || fail "sequora-run --help says: $(cat "$work/help")"
-"$bin/comlux-record" --help >"$work/help" 2>&1 || fail "comlux-record --help: $(cat "$work/help")"
-grep -q 'comlux-record' "$work/help" || fail "comlux-record --help says: $(cat "$work/help")"
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work "$bin/sequora" --screenshot "$work/window.png" \
-    >"$work/shot.log" 2>&1 || fail "sequora --screenshot: $(cat "$work/shot.log")"
+for tool in sequora sequora-run; do
+    readelf -d "$bin/$tool" | grep -q 'NEEDED.*\[libcomlux.so.1\]' || fail "$tool does not use libcomlux.so.1"
+done
+
+# The window: one line and status 2 without a display; off screen it draws, and as its folder
+# is not writable its log goes to the state folder.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/sequora" >"$work/nodisplay" 2>&1 || status=$?
+[[ $status -eq 2 && "$(cat "$work/nodisplay")" == \
+    "sequora: no display; set DISPLAY or use --screenshot with QT_QPA_PLATFORM=offscreen" ]] ||
+    fail "sequora without a display: status $status, $(cat "$work/nodisplay")"
+# Root may write anywhere: then the window runs as nobody, for whom the folder is read-only.
+chmod a-w "$bin"
+as_user=()
+if [[ $(id -u) -eq 0 ]]; then
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    chmod 755 "$work"
+    mkdir -m 777 "$work/user"
+fi
+mkdir -p "$work/user"
+"${as_user[@]}" env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/user" XDG_STATE_HOME="$work/user/state" \
+    XDG_CONFIG_HOME="$work/user/config" "$bin/sequora" --screenshot "$work/user/window.png" >"$work/shot.log" 2>&1 ||
+    fail "sequora --screenshot: $(cat "$work/shot.log")"
+cp "$work/user/window.png" "$work/window.png"
 file "$work/window.png" | grep -q 'PNG image data' || fail "sequora --screenshot wrote no picture"
+[[ -s "$work/user/state/Sequora/Sequora Comlux Client Log File.txt" ]] || fail "no client log in \$XDG_STATE_HOME/Sequora/"
+[[ -z "$(find "$root" -newer "$work/nodisplay" -type f)" ]] || fail "the window wrote into its own tree"
 
 share=$root/usr/share
 desktop-file-validate "$share/applications/sequora.desktop" || fail "the desktop entry is not valid"
-exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$share/applications/sequora.desktop")
-[[ -x "$bin/$exec_name" ]] || fail "the desktop entry starts '$exec_name', which is not installed"
-file "$share/icons/hicolor/32x32/apps/sequora.png" | grep -q 'PNG image data, 32 x 32' ||
-    fail "no 32x32 icon in the hicolor theme"
-mkdir -p "$work/mime/packages"
-cp "$share/mime/packages/sequora.xml" "$work/mime/packages/"
-update-mime-database "$work/mime" >"$work/mime.log" 2>&1 || fail "the MIME entry: $(cat "$work/mime.log")"
-grep -q '^application/x-sequora-item-list:\*\.cfg$' <(cut -d: -f2- "$work/mime/globs2") ||
-    fail "the MIME database does not map *.cfg to Sequora item lists"
-grep -q 'MimeType=application/x-sequora-item-list;' "$share/applications/sequora.desktop" ||
-    fail "the desktop entry does not open Sequora item lists"
-for page in sequora-run comlux-record galdera-sim; do
-    zcat "$share/man/man1/$page.1.gz" | grep -q '^\.SH NAME' || fail "no man page for $page"
+for page in sequora sequora-run comlux-record galdera-sim; do
+    zcat "$share/man/man1/$page.1.gz" | grep -q '^\.SH EXIT STATUS' || fail "the man page of $page"
 done
 
-echo "packages: $debs- unpacked, tools run, desktop entry, icon, MIME type and man pages in place"
+# The MIME type goes by content: a list is one whatever its name, other .cfg files stay text.
+mkdir -p "$work/mime/mime/packages" "$work/empty"
+cp "$share/mime/packages/sequora.xml" "$work/mime/mime/packages/"
+update-mime-database "$work/mime/mime" >"$work/mime.log" 2>&1 || fail "the MIME entry: $(cat "$work/mime.log")"
+cp "$source/examples/demo.cfg" "$work/list.cfg"
+printf 'set timeout=5\nmenuentry "Debian" {\n\tlinux /vmlinuz root=/dev/sda1\n}\n' >"$work/grub.cfg"
+printf '[server]\nname=galdera\nport=26200\n' >"$work/settings.cfg"
+mime_type() {
+    XDG_DATA_DIRS=$work/mime:/usr/share XDG_DATA_HOME=$work/empty gio info -a standard::content-type "$1" |
+        sed -n 's/.*standard::content-type: //p'
+}
+for case in list.cfg:application/x-sequora-item-list grub.cfg:text/plain settings.cfg:text/plain; do
+    [[ "$(mime_type "$work/${case%%:*}")" == "${case#*:}" ]] ||
+        fail "${case%%:*} is $(mime_type "$work/${case%%:*}"), not ${case#*:}"
+done
+
+# The shared library exports its public classes and functions and nothing else.
+# The classes comlux/internal/ defines (not those it only declares).
+internal=$(sed -n 's/^\(class\|struct\) \([A-Za-z_]*\)[^;]*$/\2/p' "$source"/comlux/internal/*.h | sort -u | paste -sd'|')
+exported=$(nm -DC --defined-only "$libdir/libcomlux.so.1" | cut -d' ' -f3-)
+foreign=$(sed -E 's/^(typeinfo name for|typeinfo for|vtable for) //' <<<"$exported" |
+    grep -v -E '^comlux::(ComluxClient|ClientLogFile|ComputerName|DottedAddress|Version)\b' || true)
+[[ -z "$foreign" ]] || fail "libcomlux.so.1 exports more than the public API: $foreign"
+leaked=$(grep -E "\b($internal|Impl)\b" <<<"$exported" || true)
+[[ -z "$leaked" ]] || fail "libcomlux.so.1 names internal types: $leaked"
+
+# The consumer example, against the unpacked prefix, through the CMake package and comlux.pc.
+"$bin/galdera-sim" --quiet --handout-port 0 --command-port 0 2>"$work/sim.err" &
+sim_pid=$!
+ports=""
+for _ in $(seq 100); do
+    ports=$(sed -n 's/.*hand-out port \([0-9]*\), command port \([0-9]*\).*/\1 \2/p' "$work/sim.err")
+    [[ -n "$ports" ]] && break
+    sleep 0.1
+done
+[[ -n "$ports" ]] || fail "galdera-sim did not start: $(cat "$work/sim.err")"
+read -r handout command <<<"$ports"
+cmake -S "$source/examples/comlux-consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
+    >"$work/configure.log" 2>&1 || fail "configuring the consumer: $(cat "$work/configure.log")"
+cmake --build "$work/consumer" >"$work/build.log" 2>&1 || fail "building the consumer: $(cat "$work/build.log")"
+"$work/consumer/comlux-consumer" 127.0.0.1 "$handout" "$command" >"$work/cmake.out" ||
+    fail "the consumer built with CMake failed"
+grep -q -P '\tEventAcqEnt$' "$work/cmake.out" || fail "no event object listed: $(cat "$work/cmake.out")"
+flags=$(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --cflags --libs comlux) || fail "pkg-config does not know comlux"
+# shellcheck disable=SC2086
+c++ -std=c++17 "$source/examples/comlux-consumer/main.cpp" $flags -o "$work/pc-consumer" ||
+    fail "building the consumer with pkg-config flags ($flags)"
+"$work/pc-consumer" 127.0.0.1 "$handout" "$command" >"$work/pc.out" || fail "the pkg-config consumer failed"
+diff "$work/cmake.out" "$work/pc.out" >/dev/null || fail "the two consumers listed different objects"
+
+echo "packages: $debs- lintian clean, unpacked; versions, window, log, MIME, exports and consumer checked"

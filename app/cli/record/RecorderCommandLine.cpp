@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/cli/record/RecordColumns.h"
+#include "comlux/Version.h"
 
 namespace sequora::record {
 
@@ -52,6 +53,8 @@ void Describe(CLI::App& app, RecorderOptions& options, double& seconds) {
     app.description(kSummary);
     app.footer(ColumnsText() + "\n\n" + kExitStatuses);
     app.set_help_flag("-h,--help", "print this help and exit");
+    app.set_version_flag("--version", std::string("comlux-record ") + COMLUX_VERSION_STRING + "\n",
+                         "print the program's name and version and exit");
     app.add_option("--server", options.server,
                    "the Galdera server's name or address (default: this computer)")
         ->type_name("NAME");
@@ -82,6 +85,10 @@ RecorderCommandLine ParseRecorderCommandLine(const std::vector<std::string>& arg
     } catch (const CLI::CallForHelp&) {
         result.outcome = RecorderCommandLine::Outcome::Help;
         result.text = app.help();
+        return result;
+    } catch (const CLI::CallForVersion& version) {
+        result.outcome = RecorderCommandLine::Outcome::Help;
+        result.text = version.what();
         return result;
     } catch (const CLI::ParseError& error) {
         result.text = error.what();

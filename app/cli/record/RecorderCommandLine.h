@@ -17,10 +17,11 @@ struct RecorderOptions {
 
 /// The outcome of reading the command line.
 struct RecorderCommandLine {
+    /// Help: print `text` and exit 0 (--help, --version).
     enum class Outcome { Record, Help, BadUsage };
     Outcome outcome = Outcome::BadUsage;
     RecorderOptions options;  ///< set for Record
-    std::string text;         ///< the help (Help) or the one-line complaint (BadUsage)
+    std::string text;         ///< the help or version (Help), or the one-line complaint (BadUsage)
 };
 
 /// Reads the arguments after the program name.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/cli/CommandLine.h"
+#include "comlux/Version.h"
 
 namespace {
 
@@ -56,6 +57,30 @@ TEST(CommandLine, DefaultsAndTheOtherModes) {
         ASSERT_TRUE(result.ok) << help;
         EXPECT_EQ(result.options.mode, Mode::Help);
     }
+    result = ParseCommandLine({"--bogus", "--version"});
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.options.mode, Mode::Version);
+    EXPECT_EQ(sequora::cli::VersionText(), std::string("sequora-run ") + COMLUX_VERSION_STRING + "\n");
+}
+
+TEST(CommandLine, DoubleDashEndsTheOptionsAndDashIsStandardInput) {
+    auto result = ParseCommandLine({"--list", "--", "--version"});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.options.mode, Mode::List);
+    EXPECT_EQ(result.options.cfgPath, "--version");
+
+    result = ParseCommandLine({"--trials", "2", "--", "-x.cfg"});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.options.trials, 2);
+    EXPECT_EQ(result.options.cfgPath, "-x.cfg");
+
+    result = ParseCommandLine({"--list", "-"});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.options.cfgPath, "-");
+
+    result = ParseCommandLine({"--", "a.cfg", "b.cfg"});
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "only one FILE.cfg may be given");
 }
 
 TEST(CommandLine, UnusableCommandLinesAreExplainedInOneLine) {

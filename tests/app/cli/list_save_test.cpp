@@ -34,15 +34,29 @@ const std::string kStopsAtLineFiveMessage =
 
 }  // namespace
 
-TEST(JsonCells, EscapesControlCharactersQuotesAndEightBitBytes) {
+TEST(JsonCells, EscapesControlCharactersAndQuotesAndKeepsUtf8AsText) {
     EXPECT_EQ(JsonString("plain text / ok"), "\"plain text / ok\"");
     EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(JsonString("\n\t\r\b\f"), "\"\\n\\t\\r\\b\\f\"");
-    EXPECT_EQ(JsonString(std::string("\x00\x01\x1f\x7f", 4)), "\"\\u0000\\u0001\\u001f\\u007f\"");
-    EXPECT_EQ(JsonString("\x80\xe4\xff"), "\"\\u0080\\u00e4\\u00ff\"");
+    EXPECT_EQ(JsonString(std::string("\x00\x01\x1f", 3)), "\"\\u0000\\u0001\\u001f\"");
+    EXPECT_EQ(JsonString("T\xc3\xb6ne \xe2\x9c\x93 \xf0\x9f\x8e\xb5"),
+              "\"T\xc3\xb6ne \xe2\x9c\x93 \xf0\x9f\x8e\xb5\"");
     EXPECT_EQ(JsonString(""), "\"\"");
     EXPECT_EQ(JsonStringArray(std::vector<std::string>{"1", "", "x"}), "[\"1\",\"\",\"x\"]");
     EXPECT_EQ(JsonStringArray(std::vector<std::string>{}), "[]");
+}
+
+TEST(JsonCells, ReadsEveryByteThatIsNotUtf8AsLatin1) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xb5V", "\xc2\xb5V"},                                    // a lone 8-bit byte
+        {"\x80\xe4\xff", "\xc2\x80\xc3\xa4\xc3\xbf"},              // continuation, lead, never valid
+        {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                          // an overlong form of '/'
+        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},              // a surrogate
+        {"\xf4\x90\x80\x80", "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"},  // beyond U+10FFFF
+        {"ok\xe2\x9c", "ok\xc3\xa2\xc2\x9c"},                      // cut short at the end
+        {"\xe2\x9c\x93\xb5", "\xe2\x9c\x93\xc2\xb5"},              // valid, then a stray byte
+    };
+    for (const auto& [text, utf8] : cases) EXPECT_EQ(sequora::cli::ValidUtf8(text), utf8) << text;
 }
 
 TEST(ListSave, ListPrintsOneJsonArrayPerRow) {
@@ -59,7 +73,7 @@ TEST(ListSave, ListPrintsOneJsonArrayPerRow) {
     std::ostringstream odd;
     EXPECT_EQ(ListItems(dir.File("odd.cfg"), odd, err), 0);
     EXPECT_EQ(odd.str(),
-              "[\"1\",\"Yes\",\"tab\\there \\u00b5V\\\\\",\"No\",\"NA\",\"NA\",\"No\",\"NA\",\"0\"]\n");
+              "[\"1\",\"Yes\",\"tab\\there \xc2\xb5V\\\\\",\"No\",\"NA\",\"NA\",\"No\",\"NA\",\"0\"]\n");
 }
 
 TEST(ListSave, UnreadableInputGivesStatusTwoAndAReason) {

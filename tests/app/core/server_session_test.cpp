@@ -93,9 +93,4 @@ TEST_F(ServerSessionTest, RefusedConnectionIsReportedAndLeavesTheSessionDisconne
     EXPECT_THAT(messages, IsEmpty());
 }
 
-TEST(ServerSessionLogPathTest, LogFileLiesBesideTheExecutable) {
-    EXPECT_EQ(sequora::ServerSession::LogFilePathBesideExecutable(),
-              std::string(SEQUORA_BIN_DIR) + "/Sequora Comlux Client Log File.txt");
-}
-
 }  // namespace

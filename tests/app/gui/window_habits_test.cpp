@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "app/gui/WindowCommandLine.h"
+#include "comlux/Version.h"
 #include "tests/app/gui/GuiTestSupport.h"
 
 namespace guitest {
@@ -134,7 +135,7 @@ TEST_F(WindowHabitsTest, ColumnsAreWideEnoughForWhatTheyHold) {
     EXPECT_GE(List()->header()->sectionSize(sequora::kColNumber), 25);
 }
 
-TEST(WindowCommandLineTest, ReadsServerConnectFileAndScreenshot) {
+TEST(WindowCommandLineTest, ReadsServerConnectFileScreenshotLogAndVersion) {
     std::ostringstream out, err;
     const auto parsed = ParseWindowCommandLine({"--server", "galdera", "--connect", "list.cfg"}, out, err);
     ASSERT_TRUE(parsed.options);
@@ -154,7 +155,20 @@ TEST(WindowCommandLineTest, ReadsServerConnectFileAndScreenshot) {
     const auto plain = ParseWindowCommandLine({}, out, err);
     ASSERT_TRUE(plain.options);
     EXPECT_FALSE(plain.options->connect);
+    EXPECT_EQ(plain.options->log, "");
     EXPECT_TRUE(err.str().empty());
+
+    const auto logged = ParseWindowCommandLine({"--log", "client.log", "--", "--connect"}, out, err);
+    ASSERT_TRUE(logged.options);
+    EXPECT_EQ(logged.options->log, "client.log");
+    EXPECT_FALSE(logged.options->connect) << "after --, an argument is a file";
+    EXPECT_EQ(logged.options->file, "--connect");
+
+    std::ostringstream versionOut;
+    const auto version = ParseWindowCommandLine({"--version"}, versionOut, err);
+    EXPECT_FALSE(version.options);
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(versionOut.str(), std::string("sequora ") + COMLUX_VERSION_STRING + "\n");
 }
 
 TEST(WindowCommandLineTest, BadUsageExitsTwoWithTheUsageAndHelpExitsZero) {
