@@ -15,7 +15,7 @@ packages=(
   dpkg-dev file desktop-file-utils libglib2.0-bin
   ccache libcpp-httplib-dev nlohmann-json3-dev
   pybind11-dev python3-dev python3-numpy python3-pytest
-  debhelper fakeroot lintian abigail-tools shared-mime-info
+  debhelper dh-python fakeroot lintian abigail-tools shared-mime-info
 )
 
 missing=()

@@ -30,7 +30,7 @@ bash "$source/scripts/package.sh" "$out" >"$work/package.log" 2>&1 ||
     fail "building the packages: $(tail -n 40 "$work/package.log")"
 version=$(dpkg-parsechangelog -l "$source/debian/changelog" -S Version)
 
-packages="galdera-sim libcomlux-dev libcomlux1 sequora"
+packages="galdera-sim libcomlux-dev libcomlux1 python3-comlux sequora"
 debs=$(cd "$out" && ls ./*.deb | sed 's|^\./||; s|_.*||' | grep -v -- '-dbgsym$' | sort | tr '\n' ' ')
 [[ "$debs" == "$packages " ]] || fail "packages made: $debs"
 deb() { ls "$out/$1_${version}_"*.deb; }
@@ -44,8 +44,11 @@ expect_field libcomlux1 Section libs
 expect_field libcomlux-dev Section libdevel
 expect_field libcomlux1 Multi-Arch same
 expect_field libcomlux-dev Multi-Arch same
+expect_field python3-comlux Section python
 field sequora Depends | grep -q "libcomlux1 (>= $version)" || fail "sequora: $(field sequora Depends)"
 field libcomlux-dev Depends | grep -q "libcomlux1 (= $version)" || fail "libcomlux-dev: $(field libcomlux-dev Depends)"
+field python3-comlux Depends | grep -q "libcomlux1 (= $version), python3-numpy" ||
+    fail "python3-comlux: $(field python3-comlux Depends)"
 dpkg-deb --ctrl-tarfile "$(deb libcomlux1)" | tar -xO ./triggers | grep -q '^activate-noawait ldconfig$' ||
     fail "libcomlux1 has no ldconfig trigger"
 dpkg-deb --ctrl-tarfile "$(deb libcomlux1)" | tar -xO ./symbols | grep -q '^libcomlux.so.1 libcomlux1 ' ||
@@ -77,6 +80,9 @@ done
 for tool in sequora sequora-run; do
     readelf -d "$bin/$tool" | grep -q 'NEEDED.*\[libcomlux.so.1\]' || fail "$tool does not use libcomlux.so.1"
 done
+python_version=$(PYTHONPATH=$root/usr/lib/python3/dist-packages /usr/bin/python3 -c 'import comlux; print(comlux.__version__)' 2>&1) ||
+    true
+[[ "$python_version" == "$version" ]] || fail "import comlux from the package: $python_version"
 
 # The window: one line and status 2 without a display; off screen it draws, and as its folder
 # is not writable its log goes to the state folder.
