@@ -10,8 +10,8 @@ namespace cmdfile {
 /// case and any unambiguous abbreviation. The table is fixed at construction.
 class CmdInterface {
 public:
-    /// Receives the whole command line; its result is not passed on.
-    using Handler = std::function<int(const std::string& line)>;
+    /// Receives the whole command line.
+    using Handler = std::function<void(const std::string& line)>;
     /// One keyword (beginning with '-') and its handler.
     struct Entry {
         std::string keyword;

@@ -55,11 +55,11 @@ CfgSetup::CfgSetup(ItemList& list, std::chrono::milliseconds pausePerLine)
     : mList(list),
       mPausePerLine(pausePerLine),
       mCommands({
-          {cfg_keywords::kCreateTrialItem, [this](const std::string& line) { return CreateTrialItem(line); }},
-          {cfg_keywords::kSendEventString, [this](const std::string& line) { return SendEventString(line); }},
-          {cfg_keywords::kSendTtlBit, [this](const std::string& line) { return SendTtlBit(line); }},
-          {cfg_keywords::kSendCommand, [this](const std::string& line) { return SendCommand(line); }},
-          {cfg_keywords::kSetDelay, [this](const std::string& line) { return SetDelay(line); }},
+          {cfg_keywords::kCreateTrialItem, [this](const std::string& line) { CreateTrialItem(line); }},
+          {cfg_keywords::kSendEventString, [this](const std::string& line) { SendEventString(line); }},
+          {cfg_keywords::kSendTtlBit, [this](const std::string& line) { SendTtlBit(line); }},
+          {cfg_keywords::kSendCommand, [this](const std::string& line) { SendCommand(line); }},
+          {cfg_keywords::kSetDelay, [this](const std::string& line) { SetDelay(line); }},
       }) {
     mReader.SetDelivery(cmdfile::FormatCmdLine::LineKind::Command, true);
 }

@@ -978,12 +978,7 @@ void SequoraDlg::OnRunEnded(const RunEndInfo& info) {
     ShowRemembered();
     ShowRunStatus();
     if (info.how == RunEnd::ConnectionLost && Connected() && !mClient.IsConnected()) {
-        // "Run stopped: <why> (trial 3, row 2, ...)." tells the status bar why.
-        std::string reason = info.message;
-        const std::string prefix = "Run stopped: ";
-        if (reason.rfind(prefix, 0) == 0) reason.erase(0, prefix.size());
-        reason = reason.substr(0, reason.find(" ("));
-        LoseConnection(reason);
+        LoseConnection(run_messages::FailureReason(info.failure));
     }
 }
 
