@@ -3,18 +3,13 @@
 #include <string_view>
 #include <utility>
 
+#include "cmdfile/TextTools.h"
+
 namespace cmdfile {
 
 namespace {
 
-bool IsWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Folds only A to Z, so that 8-bit characters compare byte for byte in any locale.
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using text::FoldAscii;
 
 // Whether the folded keyword begins with the word, folded.
 bool KeywordBeginsWith(std::string_view keyword, std::string_view word) {
@@ -23,14 +18,6 @@ bool KeywordBeginsWith(std::string_view keyword, std::string_view word) {
         if (keyword[i] != FoldAscii(word[i])) return false;
     }
     return true;
-}
-
-std::string_view FirstWord(std::string_view line) {
-    std::size_t start = 0;
-    while (start < line.size() && IsWhite(line[start])) ++start;
-    std::size_t end = start;
-    while (end < line.size() && !IsWhite(line[end])) ++end;
-    return line.substr(start, end - start);
 }
 
 }  // namespace
@@ -42,7 +29,7 @@ CmdInterface::CmdInterface(std::vector<Entry> table) : mTable(std::move(table)) 
 }
 
 int CmdInterface::Dispatch(const std::string& line) const {
-    const std::string_view word = FirstWord(line);
+    const std::string_view word = text::WordAt(line, 0);
     const Entry* match = nullptr;
     int matches = 0;
     for (const Entry& entry : mTable) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <sys/stat.h>
 
+#include "cmdfile/TextTools.h"
+
 namespace cmdfile {
 
 namespace {
@@ -19,26 +21,13 @@ bool IsSpaceOrTab(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool IsWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::vector<std::string_view> SplitWords(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        while (pos < line.size() && IsWhite(line[pos])) ++pos;
-        const std::size_t start = pos;
-        while (pos < line.size() && !IsWhite(line[pos])) ++pos;
-        if (pos > start) words.push_back(line.substr(start, pos - start));
-    }
-    return words;
-}
+using text::IsBlank;
+using text::SplitWords;
 
 // Reads a number the way atoi does, but wrapping on overflow instead of leaving it undefined.
 std::int32_t ReadAtoi(std::string_view text) {
     std::size_t pos = 0;
-    while (pos < text.size() && IsWhite(text[pos])) ++pos;
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
     std::uint32_t value = 0;

@@ -5,26 +5,15 @@
 #include <thread>
 
 #include "app/core/CfgKeywords.h"
+#include "cmdfile/TextTools.h"
 
 namespace sequora {
 
 namespace {
 
-bool IsWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// The word at `index` (0 is the keyword), or empty when the line has fewer words.
-std::string_view WordAt(std::string_view line, int index) {
-    std::size_t pos = 0;
-    for (int i = 0;; ++i) {
-        while (pos < line.size() && IsWhite(line[pos])) ++pos;
-        if (pos == line.size()) return {};
-        const std::size_t start = pos;
-        while (pos < line.size() && !IsWhite(line[pos])) ++pos;
-        if (i == index) return line.substr(start, pos - start);
-    }
-}
+using cmdfile::text::FoldAscii;
+// The word at `index` (0 is the keyword).
+using cmdfile::text::WordAt;
 
 // The text between the first double quote and the next one; up to the end of the line when
 // the closing quote is missing, the whole line when there is no quote at all.
@@ -34,14 +23,6 @@ std::string_view QuotedText(std::string_view line) {
     const std::size_t close = line.find('"', open + 1);
     if (close == std::string_view::npos) return line.substr(open + 1);
     return line.substr(open + 1, close - open - 1);
-}
-
-std::string FoldAscii(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
 }
 
 // The share of the file read, in thousandths.

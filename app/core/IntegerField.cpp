@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "cmdfile/TextTools.h"
+
 namespace sequora {
 
 namespace {
@@ -11,9 +13,7 @@ namespace {
 // The window only ever looks at this many characters of a field.
 constexpr std::size_t kMaxFieldCharacters = 63;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+using cmdfile::text::IsBlank;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';

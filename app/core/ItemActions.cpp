@@ -4,21 +4,18 @@
 #include <cstdint>
 
 #include "app/core/ItemCells.h"
+#include "cmdfile/TextTools.h"
 
 namespace sequora::item_actions {
 
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
 int ParseDecimal(const std::string& text, std::size_t pos) {
-    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    while (pos < text.size() && cmdfile::text::IsBlank(text[pos])) ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
         negative = text[pos] == '-';
