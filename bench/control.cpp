@@ -27,6 +27,7 @@
 #include "app/core/SteadyRunClock.h"
 #include "app/core/TimingSummary.h"
 #include "app/core/TrialRunner.h"
+#include "bench/Figures.h"
 #include "bench/LoopbackSession.h"
 
 namespace {
@@ -37,15 +38,8 @@ using namespace std::chrono_literals;
 constexpr int kStops = 30;
 constexpr auto kStatusSpan = 1s;
 
-double Ms(Clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    const std::size_t index = static_cast<std::size_t>(std::ceil(fraction * values.size())) - 1;
-    return values[std::min(index, values.size() - 1)];
-}
+using bench::Ms;
+using bench::Percentile;
 
 class QuietObserver : public sequora::RunObserver {
 public:

@@ -29,6 +29,7 @@
 #include "app/core/RunObserver.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/core/TrialRunner.h"
+#include "bench/Figures.h"
 #include "bench/LoopbackSession.h"
 
 namespace {
@@ -84,15 +85,8 @@ struct RunResult {
     bool realtime = false;
 };
 
-double Ms(Clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    const std::size_t index = static_cast<std::size_t>(std::ceil(fraction * values.size())) - 1;
-    return values[std::min(index, values.size() - 1)];
-}
+using bench::Ms;
+using bench::Percentile;
 
 RunResult PlayList(comlux::ComluxClient& client, std::chrono::milliseconds delay,
                    const std::string& journal) {
