@@ -22,6 +22,7 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+source "$(dirname "$0")/consumer-steps.sh"
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake --install: $(cat "$work/install.log")"
@@ -56,23 +57,10 @@ c++ -std=c++17 -I "$prefix/include" "$work/derived.cpp" -L "$libdir" -lcomlux -W
 "$work/derived" || fail "the derived client's type is not its own"
 
 # A server on ports the system picks; it announces them on stderr.
-"$prefix/bin/galdera-sim" --quiet --handout-port 0 --command-port 0 2>"$work/sim.err" &
-sim_pid=$!
-ports=""
-for _ in $(seq 100); do
-    ports=$(sed -n 's/.*hand-out port \([0-9]*\), command port \([0-9]*\).*/\1 \2/p' "$work/sim.err")
-    [[ -n "$ports" ]] && break
-    sleep 0.1
-done
-[[ -n "$ports" ]] || fail "galdera-sim did not start: $(cat "$work/sim.err")"
-read -r handout command <<<"$ports"
+start_sim_on_free_ports "$prefix/bin/galdera-sim"
 
 # Through the CMake package.
-cmake -S "$source/examples/comlux-consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-    >"$work/configure.log" 2>&1 || fail "configuring the consumer: $(cat "$work/configure.log")"
-cmake --build "$work/consumer" >"$work/build.log" 2>&1 || fail "building the consumer: $(cat "$work/build.log")"
-"$work/consumer/comlux-consumer" 127.0.0.1 "$handout" "$command" >"$work/cmake.out" ||
-    fail "the consumer built with CMake failed"
+run_cmake_consumer "$prefix"
 grep -q -P '\tCscAcqEnt$' "$work/cmake.out" || fail "no CSC object listed: $(cat "$work/cmake.out")"
 grep -q -P '\tEventAcqEnt$' "$work/cmake.out" || fail "no event object listed: $(cat "$work/cmake.out")"
 

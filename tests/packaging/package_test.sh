@@ -24,6 +24,7 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+source "$(dirname "$0")/consumer-steps.sh"
 
 out=$build/package-test
 bash "$source/scripts/package.sh" "$out" >"$work/package.log" 2>&1 ||
@@ -141,21 +142,8 @@ leaked=$(grep -E "\b($internal|Impl)\b" <<<"$exported" || true)
 [[ -z "$leaked" ]] || fail "libcomlux.so.1 names internal types: $leaked"
 
 # The consumer example, against the unpacked prefix, through the CMake package and comlux.pc.
-"$bin/galdera-sim" --quiet --handout-port 0 --command-port 0 2>"$work/sim.err" &
-sim_pid=$!
-ports=""
-for _ in $(seq 100); do
-    ports=$(sed -n 's/.*hand-out port \([0-9]*\), command port \([0-9]*\).*/\1 \2/p' "$work/sim.err")
-    [[ -n "$ports" ]] && break
-    sleep 0.1
-done
-[[ -n "$ports" ]] || fail "galdera-sim did not start: $(cat "$work/sim.err")"
-read -r handout command <<<"$ports"
-cmake -S "$source/examples/comlux-consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
-    >"$work/configure.log" 2>&1 || fail "configuring the consumer: $(cat "$work/configure.log")"
-cmake --build "$work/consumer" >"$work/build.log" 2>&1 || fail "building the consumer: $(cat "$work/build.log")"
-"$work/consumer/comlux-consumer" 127.0.0.1 "$handout" "$command" >"$work/cmake.out" ||
-    fail "the consumer built with CMake failed"
+start_sim_on_free_ports "$bin/galdera-sim"
+run_cmake_consumer "$root/usr"
 grep -q -P '\tEventAcqEnt$' "$work/cmake.out" || fail "no event object listed: $(cat "$work/cmake.out")"
 flags=$(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --cflags --libs comlux) || fail "pkg-config does not know comlux"
 # shellcheck disable=SC2086
