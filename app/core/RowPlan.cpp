@@ -1,12 +1,13 @@
-#include "app/core/ItemActions.h"
+#include "app/core/RowPlan.h"
 
 #include <climits>
 #include <cstdint>
 
-#include "app/core/ItemCells.h"
 #include "cmdfile/TextTools.h"
 
-namespace sequora::item_actions {
+namespace sequora {
+
+namespace row_rules {
 
 namespace {
 
@@ -32,21 +33,29 @@ int ParseDecimal(const std::string& text, std::size_t pos) {
     return static_cast<int>(value);
 }
 
-}  // namespace
-
-int DecimalValue(const std::string& text) {
-    return ParseDecimal(text, 0);
+// The TTL mask of a bit number: 2^b cut to a signed 32-bit value (0 for negative b,
+// -2147483648 for b of 31 and above).
+int BitMask(int bitNumber) {
+    if (bitNumber < 0) return 0;
+    // 2^31 and beyond do not fit a signed 32-bit value; the cut yields the lowest value.
+    if (bitNumber > 30) return INT_MIN;
+    return 1 << bitNumber;
 }
 
 std::string PostEventCommand(const std::string& eventText) {
     return " -PostEvent \"" + eventText + "\" 0 0";
 }
 
-int BitMask(int bitNumber) {
-    if (bitNumber < 0) return 0;
-    // 2^31 and beyond do not fit a signed 32-bit value; the cut yields the lowest value.
-    if (bitNumber > 30) return INT_MIN;
-    return 1 << bitNumber;
+// The fixed delay of a cell; a negative value waits 0.
+long long FixedDelay(const std::string& delayCell) {
+    const int delay = DecimalValue(delayCell);
+    return delay < 0 ? 0 : delay;
+}
+
+}  // namespace
+
+int DecimalValue(const std::string& text) {
+    return ParseDecimal(text, 0);
 }
 
 std::string BitCommand(bool setBit, int mask) {
@@ -88,9 +97,44 @@ long long RandomDelay(const DelayRange& range, int draw) {
     return delay < 0 ? 0 : delay;
 }
 
-long long FixedDelay(const std::string& delayCell) {
-    const int delay = DecimalValue(delayCell);
-    return delay < 0 ? 0 : delay;
+}  // namespace row_rules
+
+using namespace row_rules;
+
+std::string RandomDelayText(int delayMin, int delayMax) {
+    return std::string(cell_words::kRandomMarker) + " " + std::to_string(delayMin) + "-" +
+           std::to_string(delayMax);
 }
 
-}  // namespace sequora::item_actions
+bool IsRandomDelay(const std::string& delayCell) {
+    return delayCell.find(cell_words::kRandomMarker) != std::string::npos;
+}
+
+RowPlan PlanRow(const ItemRow& row) {
+    RowPlan plan;
+    if (SendsEvent(row)) plan.eventCommand = PostEventCommand(row[kColEventString]);
+    if (SetsBit(row)) {
+        BitPlan bit;
+        bit.bit = DecimalValue(row[kColBitNumber]);
+        bit.on = BitStateOn(row);
+        bit.mask = BitMask(bit.bit);
+        bit.command = BitCommand(bit.on, bit.mask);
+        plan.bit = std::move(bit);
+    }
+    if (SendsCommand(row)) plan.commandPieces = CommandPieces(row[kColCommand]);
+    plan.delay.range = RandomDelayRange(row[kColDelay]);
+    if (!plan.delay.range) plan.delay.fixedMs = FixedDelay(row[kColDelay]);
+    return plan;
+}
+
+const std::string& CommandToSend(const RowPlan& plan, RandomDraw& random) {
+    const std::vector<std::string>& pieces = plan.commandPieces;
+    if (pieces.size() == 1) return pieces.front();
+    return pieces[static_cast<std::size_t>(random.Next()) % pieces.size()];
+}
+
+long long DelayMs(const DelayPlan& delay, RandomDraw& random) {
+    return delay.range ? RandomDelay(*delay.range, random.Next()) : delay.fixedMs;
+}
+
+}  // namespace sequora
