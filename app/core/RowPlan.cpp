@@ -137,4 +137,25 @@ long long DelayMs(const DelayPlan& delay, RandomDraw& random) {
     return delay.range ? RandomDelay(*delay.range, random.Next()) : delay.fixedMs;
 }
 
+ListPlan::ListPlan(const ItemList& items, const std::atomic<bool>& stopped) : mItems(items) {
+    // The revision is taken first: a change made while the rows are read leaves them stale.
+    const std::uint64_t revision = mItems.Revision();
+    mRows.resize(static_cast<std::size_t>(mItems.RowCount()));
+    for (std::size_t row = 0; row < mRows.size() && !stopped; ++row) {
+        mRows[row].plan = PlanRow(mItems.Row(static_cast<int>(row)));
+        mRows[row].revision = revision;
+    }
+}
+
+const RowPlan* ListPlan::Current(int row) {
+    if (row < 0 || row >= RowCount()) return nullptr;
+    PlannedRow& planned = mRows[static_cast<std::size_t>(row)];
+    const std::uint64_t revision = mItems.Revision();
+    if (planned.revision == revision) return &planned.plan;
+    if (row >= mItems.RowCount()) return nullptr;
+    planned.plan = PlanRow(mItems.Row(row));
+    planned.revision = revision;
+    return &planned.plan;
+}
+
 }  // namespace sequora

@@ -1,17 +1,20 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/core/ItemCells.h"
+#include "app/core/ItemList.h"
 #include "app/core/RandomDraw.h"
 
 namespace sequora {
 
 /// What the cell words of a row mean, in one place: which actions a row takes, the command
 /// texts they become and the delay after them. A run plans each row once (PlanRow) and plays
-/// the plan; the list, the Add Item form and the .cfg writer ask the same rules.
+/// the plan; the Add Item form and the .cfg writer ask the same rules.
 
 /// True when the row posts its event string ("Send EV" is exactly "Yes").
 inline bool SendsEvent(const ItemRow& row) {
@@ -85,6 +88,33 @@ const std::string& CommandToSend(const RowPlan& plan, RandomDraw& random);
 
 /// The wait of one turn in milliseconds: the fixed delay, or one drawn from the range.
 long long DelayMs(const DelayPlan& delay, RandomDraw& random);
+
+/// The plans of the rows a run plays: the row count and every row's plan are taken once, as the
+/// run starts; a row the list changed since it was planned is read and planned again when its
+/// turn comes, so that an edit applies from the row's next turn while an unchanged list is
+/// never read again.
+/// Threads: the run's worker only; the list locks itself.
+class ListPlan {
+public:
+    /// Plans the rows of `items`, giving up (with the rest unplanned) once `stopped` is set.
+    /// `items` must outlive the plan.
+    ListPlan(const ItemList& items, const std::atomic<bool>& stopped);
+
+    /// The number of rows as the plan was made.
+    int RowCount() const { return static_cast<int>(mRows.size()); }
+    /// The plan of `row` as the list stands now; null when the row is no longer in the list.
+    const RowPlan* Current(int row);
+
+private:
+    static constexpr std::uint64_t kNeverRead = UINT64_MAX;
+    struct PlannedRow {
+        RowPlan plan;
+        std::uint64_t revision = kNeverRead;  // the list's revision when the row was read
+    };
+
+    const ItemList& mItems;         // the rows come from here; it locks itself
+    std::vector<PlannedRow> mRows;  // one per row as the plan was made; the worker's own
+};
 
 /// The single rules PlanRow is made of, for the callers that need one of them alone.
 namespace row_rules {

@@ -65,7 +65,7 @@ private:
 
     void Forget(int mask);
 
-    mutable std::mutex mLock;
+    mutable std::mutex mLock;    // guards the two below
     std::vector<BitOn> mBitsOn;  // guarded by mLock
     bool mRefusing = false;      // guarded by mLock
 };

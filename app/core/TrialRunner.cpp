@@ -19,14 +19,6 @@ constexpr std::chrono::milliseconds kPausePoll{100};
 
 const char kStatusStopped[] = "stopped";
 
-// A row's plan and the list's revision it was read at.
-struct PlannedRow {
-    static constexpr std::uint64_t kNeverRead = UINT64_MAX;
-
-    RowPlan plan;
-    std::uint64_t revision = kNeverRead;
-};
-
 }  // namespace
 
 /// One run's identity and what was fixed for it at Start: Stop marks its own run only, so an
@@ -49,18 +41,17 @@ struct TrialRunner::RunToken {
 
 /// What the worker keeps while it plays one run. Worker thread only.
 struct TrialRunner::Play {
-    explicit Play(RunToken& token) : run(token) {}
+    Play(RunToken& token, const ItemList& items) : run(token), plans(items, token.stopped) {}
 
     RunToken& run;
+    ListPlan plans;  // the rows and their number, taken as the run starts
     RandomDraw random;
     std::uint32_t seed = 0;
-    RunClock::TimePoint start{};    // the run's time zero
-    RunClock::TimePoint due{};      // when the next action is meant to start
-    long long trial = 0;            // 1-based, the trial being played
-    int row = 0;                    // 1-based, the row being played
-    int rowCount = 0;               // taken once, as the run starts
-    std::vector<PlannedRow> plans;  // one per row of rowCount
-    bool failed = false;            // a command failed while the run was not stopped
+    RunClock::TimePoint start{};  // the run's time zero
+    RunClock::TimePoint due{};    // when the next action is meant to start
+    long long trial = 0;          // 1-based, the trial being played
+    int row = 0;                  // 1-based, the row being played
+    bool failed = false;          // a command failed while the run was not stopped
     SendFailure failure = SendFailure::ConnectionLost;
     std::string failedCommand;
     long long failedTrial = 0;
@@ -294,10 +285,9 @@ void TrialRunner::ShowMessage(const std::string& text) {
 void TrialRunner::RunTrials(std::shared_ptr<RunToken> run) {
     std::string message;
     {
-        Play play(*run);
         // Planned while earlier runs may still finish, and before the real-time treatment and
         // the run's time zero: a long list takes a while to plan.
-        PlanRows(play);
+        Play play(*run, mItems);
         WaitForEarlierRuns(*run);
         const RealtimeHold realtime(run->realtime);
         BeginRun(play, realtime.Grant());
@@ -307,29 +297,6 @@ void TrialRunner::RunTrials(std::shared_ptr<RunToken> run) {
     // Shown after the real-time hold has ended: the run is over while the user reads.
     if (!message.empty()) ShowMessage(message);
     run->finished = true;
-}
-
-void TrialRunner::PlanRows(Play& play) {
-    // The revision is taken first: a change made while the rows are read leaves them stale.
-    const std::uint64_t revision = mItems.Revision();
-    play.rowCount = mItems.RowCount();
-    play.plans.resize(static_cast<std::size_t>(play.rowCount));
-    for (int row = 0; row < play.rowCount && !play.run.stopped; ++row) {
-        PlannedRow& planned = play.plans[static_cast<std::size_t>(row)];
-        planned.plan = PlanRow(mItems.Row(row));
-        planned.revision = revision;
-    }
-}
-
-const RowPlan* TrialRunner::CurrentPlan(int row, Play& play) {
-    PlannedRow& planned = play.plans[static_cast<std::size_t>(row)];
-    const std::uint64_t revision = mItems.Revision();
-    if (planned.revision == revision) return &planned.plan;
-    // The list changed since the row was read: the row as it stands now, if it still exists.
-    if (row >= mItems.RowCount()) return nullptr;
-    planned.plan = PlanRow(mItems.Row(row));
-    planned.revision = revision;
-    return &planned.plan;
 }
 
 void TrialRunner::WaitForEarlierRuns(RunToken& run) {
@@ -367,7 +334,7 @@ RunPosition TrialRunner::Position(const Play& play) const {
     at.run = play.run.number;
     at.trial = play.trial;
     at.row = play.row;
-    at.rowCount = play.rowCount;
+    at.rowCount = play.plans.RowCount();
     at.trialCount = mRunContinuously ? 0 : mTrialCount.load();
     return at;
 }
@@ -380,8 +347,8 @@ TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
         play.trial = trialsDone + 1;
         play.row = 0;
         if (!mClosing) mObserver.TrialStarting(Position(play));
-        if (play.rowCount == 0) WaitWhileNothingToPlay(run);
-        for (int row = 0; row < play.rowCount && !run.stopped; ++row) {
+        if (play.plans.RowCount() == 0) WaitWhileNothingToPlay(run);
+        for (int row = 0; row < play.plans.RowCount() && !run.stopped; ++row) {
             play.row = row + 1;
             ProcessItem(row, play);
             if (play.failed) return Ending::SendFailed;
@@ -500,7 +467,7 @@ void TrialRunner::WaitWhileNothingToPlay(const RunToken& run) {
 void TrialRunner::ProcessItem(int row, Play& play) {
     RunToken& run = play.run;
     if (run.stopped) return;
-    const RowPlan* plan = row < 0 || row >= play.rowCount ? nullptr : CurrentPlan(row, play);
+    const RowPlan* plan = play.plans.Current(row);
     if (!plan) {
         ShowMessage(run_messages::kInvalidItemIndex);
         play.due = mClock.Now();

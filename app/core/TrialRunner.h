@@ -40,12 +40,12 @@ struct JournalSettings {
     JournalOpen mode = JournalOpen::Replace;  ///< CreateNew: Start refuses a file that exists
 };
 
-/// Plays the item list as trials on a worker thread. The worker plans every row once as it
-/// starts (PlanRow) and plays the plans: each row's command texts are sent through the
+/// Plays the item list as trials on a worker thread. The worker plans the rows once as it
+/// starts (ListPlan) and plays the plans: each row's command texts are sent through the
 /// CommandSender, then its delay is slept. A row the list changed since it was planned is read
-/// and planned again when its turn comes, so an edit applies from the row's next turn. The window (or
-/// sequora-run) forwards its Start, Pause/Continue, Stop and Run Continuously controls
-/// here and reads Controls() afterwards.
+/// and planned again when its turn comes, so an edit applies from the row's next turn. The
+/// window (or sequora-run) forwards its Start, Pause/Continue, Stop and Run Continuously
+/// controls here and reads Controls() afterwards.
 ///
 /// A run ends in one of four ways (RunEnd): its trials are done; Stop; a command that could
 /// not be sent or answered, which ends the run at once with one message saying where and why;
@@ -139,8 +139,6 @@ private:
     enum class Ending { Completed, Stopped, SendFailed };
 
     void RunTrials(std::shared_ptr<RunToken> run);
-    void PlanRows(Play& play);
-    const RowPlan* CurrentPlan(int row, Play& play);
     std::string OpenJournal(RunToken& run);
     void WaitForEarlierRuns(RunToken& run);
     void BeginRun(Play& play, const RealtimeGrant& grant);
