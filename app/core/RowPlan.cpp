@@ -42,12 +42,8 @@ int BitMask(int bitNumber) {
     return 1 << bitNumber;
 }
 
-std::string PostEventCommand(const std::string& eventText) {
-    return " -PostEvent \"" + eventText + "\" 0 0";
-}
-
 // The fixed delay of a cell; a negative value waits 0.
-long long FixedDelay(const std::string& delayCell) {
+int FixedDelay(const std::string& delayCell) {
     const int delay = DecimalValue(delayCell);
     return delay < 0 ? 0 : delay;
 }
@@ -56,6 +52,10 @@ long long FixedDelay(const std::string& delayCell) {
 
 int DecimalValue(const std::string& text) {
     return ParseDecimal(text, 0);
+}
+
+std::string PostEventCommand(const std::string& eventText) {
+    return " -PostEvent \"" + eventText + "\" 0 0";
 }
 
 std::string BitCommand(bool setBit, int mask) {
@@ -112,14 +112,13 @@ bool IsRandomDelay(const std::string& delayCell) {
 
 RowPlan PlanRow(const ItemRow& row) {
     RowPlan plan;
-    if (SendsEvent(row)) plan.eventCommand = PostEventCommand(row[kColEventString]);
+    if (SendsEvent(row)) plan.eventText = row[kColEventString];
     if (SetsBit(row)) {
         BitPlan bit;
         bit.bit = DecimalValue(row[kColBitNumber]);
         bit.on = BitStateOn(row);
         bit.mask = BitMask(bit.bit);
-        bit.command = BitCommand(bit.on, bit.mask);
-        plan.bit = std::move(bit);
+        plan.bit = bit;
     }
     if (SendsCommand(row)) plan.commandPieces = CommandPieces(row[kColCommand]);
     plan.delay.range = RandomDelayRange(row[kColDelay]);

@@ -46,12 +46,11 @@ struct DelayRange {
     bool operator==(const DelayRange&) const = default;
 };
 
-/// A row's TTL bit command.
+/// A row's TTL bit command (row_rules::BitCommand).
 struct BitPlan {
-    int bit = 0;          ///< the bit number as the row gives it
-    bool on = false;      ///< set (true) or reset
-    int mask = 0;         ///< what the command carries; 0 (sets nothing) for a negative bit
-    std::string command;  ///< "-SetDIOPortBits AcqSystem1 0 <mask>" or "-ResetDIOPortBits ..."
+    int bit = 0;      ///< the bit number as the row gives it
+    bool on = false;  ///< set (true) or reset
+    int mask = 0;     ///< what the command carries; 0 (sets nothing) for a negative bit
 
     bool operator==(const BitPlan&) const = default;
 };
@@ -60,15 +59,16 @@ struct BitPlan {
 /// every turn.
 struct DelayPlan {
     std::optional<DelayRange> range;  ///< set for a random delay
-    long long fixedMs = 0;            ///< the wait of a fixed delay, never negative
+    int fixedMs = 0;                  ///< the wait of a fixed delay, never negative
 
     bool operator==(const DelayPlan&) const = default;
 };
 
 /// What one row does when its turn comes, in order: post the event, send the bit command, send
-/// the command (or one of its pieces), then wait.
+/// the command (or one of its pieces), then wait. The texts of the first two are made as they
+/// are sent, so that a plan costs about what its row does.
 struct RowPlan {
-    std::optional<std::string> eventCommand;  ///< ` -PostEvent "<event text>" 0 0`
+    std::optional<std::string> eventText;  ///< the event posted (row_rules::PostEventCommand)
     std::optional<BitPlan> bit;
     /// The command cut at every "|": empty when the row sends none, one piece sent as it is,
     /// or several, of which each turn draws one.
@@ -123,6 +123,9 @@ namespace row_rules {
 /// reading stops at the first other character, no digits give 0. Values beyond the
 /// 32-bit range saturate instead of wrapping.
 int DecimalValue(const std::string& text);
+
+/// The post-event command for an event text, e.g. ` -PostEvent "Tone on" 0 0`.
+std::string PostEventCommand(const std::string& eventText);
 
 /// "-SetDIOPortBits AcqSystem1 0 <mask>" when setting, "-ResetDIOPortBits ..." otherwise.
 std::string BitCommand(bool setBit, int mask);

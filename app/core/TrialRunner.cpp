@@ -507,11 +507,12 @@ void TrialRunner::ProcessItem(int row, Play& play) {
 
 bool TrialRunner::SendRow(const RowPlan& plan, Play& play) {
     // Each step that sends ends the row when its command was not sent or failed.
-    if (plan.eventCommand && !Send(*plan.eventCommand, JournalAction::Event, play)) return false;
+    if (plan.eventText && !Send(row_rules::PostEventCommand(*plan.eventText), JournalAction::Event, play))
+        return false;
     if (plan.bit) {
         const BitPlan& bit = *plan.bit;
         if (!play.run.bits.BeforeSending(bit)) return false;
-        if (!Send(bit.command, JournalAction::Bit, play)) return false;
+        if (!Send(row_rules::BitCommand(bit.on, bit.mask), JournalAction::Bit, play)) return false;
         play.run.bits.Answered(bit);
     }
     if (!plan.commandPieces.empty() && !Send(CommandToSend(plan, play.random), JournalAction::Command, play))

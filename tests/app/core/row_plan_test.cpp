@@ -14,10 +14,9 @@
 
 namespace sequora {
 void PrintTo(const RowPlan& plan, std::ostream* out) {
-    *out << "{event " << (plan.eventCommand ? "[" + *plan.eventCommand + "]" : "-");
+    *out << "{event " << (plan.eventText ? "[" + *plan.eventText + "]" : "-");
     if (plan.bit)
-        *out << ", bit " << plan.bit->bit << (plan.bit->on ? " on" : " off") << " [" << plan.bit->command
-             << "]";
+        *out << ", bit " << plan.bit->bit << (plan.bit->on ? " on" : " off") << " mask " << plan.bit->mask;
     *out << ", pieces";
     for (const std::string& piece : plan.commandPieces) *out << " [" << piece << "]";
     if (plan.delay.range) {
@@ -42,7 +41,7 @@ using testsupport::CommandRow;
 using testsupport::EventRow;
 using testsupport::WaitRow;
 
-DelayPlan Fixed(long long ms) {
+DelayPlan Fixed(int ms) {
     return {std::nullopt, ms};
 }
 DelayPlan Random(int minimum, int maximum) {
@@ -63,31 +62,22 @@ const std::vector<std::string> kNoCommand;
 // actions: event command, bit, command pieces, delay.
 const PlanCase kPlans[] = {
     {"a blank row only waits", sequora::BlankItemCells(), {kNoEvent, kNoBit, kNoCommand, Fixed(0)}},
-    {"an event", EventRow("Tone on", "10"), {" -PostEvent \"Tone on\" 0 0", kNoBit, kNoCommand, Fixed(10)}},
-    {"an empty event", EventRow("", "0"), {" -PostEvent \"\" 0 0", kNoBit, kNoCommand, Fixed(0)}},
-    {"quotes in an event go out unescaped",
-     EventRow("say \"hi\"", "0"),
-     {" -PostEvent \"say \"hi\"\" 0 0", kNoBit, kNoCommand, Fixed(0)}},
-    {"bit on",
-     BitRow("3", "On"),
-     {kNoEvent, BitPlan{3, true, 8, "-SetDIOPortBits AcqSystem1 0 8"}, kNoCommand, Fixed(0)}},
-    {"bit off",
-     BitRow("3", "Off"),
-     {kNoEvent, BitPlan{3, false, 8, "-ResetDIOPortBits AcqSystem1 0 8"}, kNoCommand, Fixed(0)}},
+    {"an event", EventRow("Tone on", "10"), {"Tone on", kNoBit, kNoCommand, Fixed(10)}},
+    {"an empty event", EventRow("", "0"), {"", kNoBit, kNoCommand, Fixed(0)}},
+    {"bit on", BitRow("3", "On"), {kNoEvent, BitPlan{3, true, 8}, kNoCommand, Fixed(0)}},
+    {"bit off", BitRow("3", "Off"), {kNoEvent, BitPlan{3, false, 8}, kNoCommand, Fixed(0)}},
     {"a state other than the exact On resets",
      BitRow("0", "on"),
-     {kNoEvent, BitPlan{0, false, 1, "-ResetDIOPortBits AcqSystem1 0 1"}, kNoCommand, Fixed(0)}},
+     {kNoEvent, BitPlan{0, false, 1}, kNoCommand, Fixed(0)}},
     {"a bit number is read up to its first other character",
      BitRow(" +30xyz", "On"),
-     {kNoEvent, BitPlan{30, true, 1073741824, "-SetDIOPortBits AcqSystem1 0 1073741824"}, kNoCommand,
-      Fixed(0)}},
+     {kNoEvent, BitPlan{30, true, 1073741824}, kNoCommand, Fixed(0)}},
     {"bits above 30 cut to the lowest mask",
      BitRow("40", "On"),
-     {kNoEvent, BitPlan{40, true, INT_MIN, "-SetDIOPortBits AcqSystem1 0 -2147483648"}, kNoCommand,
-      Fixed(0)}},
+     {kNoEvent, BitPlan{40, true, INT_MIN}, kNoCommand, Fixed(0)}},
     {"a negative bit sets nothing",
      BitRow("-1", "On"),
-     {kNoEvent, BitPlan{-1, true, 0, "-SetDIOPortBits AcqSystem1 0 0"}, kNoCommand, Fixed(0)}},
+     {kNoEvent, BitPlan{-1, true, 0}, kNoCommand, Fixed(0)}},
     {"an action word other than the exact Yes takes no action",
      {"yes", "E", "YES", "2", "On", "No ", "-StartRecording", "0"},
      {kNoEvent, kNoBit, kNoCommand, Fixed(0)}},
@@ -111,10 +101,7 @@ const PlanCase kPlans[] = {
      {kNoEvent, kNoBit, kNoCommand, Fixed(1500)}},
     {"all three actions",
      {"Yes", "E", "Yes", "2", "On", "Yes", "-StartRecording", "Random: 7-9"},
-     {" -PostEvent \"E\" 0 0",
-      BitPlan{2, true, 4, "-SetDIOPortBits AcqSystem1 0 4"},
-      {"-StartRecording"},
-      Random(7, 9)}},
+     {"E", BitPlan{2, true, 4}, {"-StartRecording"}, Random(7, 9)}},
 };
 
 TEST(RowPlanTest, EachKindOfRowPlansToTheTextsItSendsAndItsDelay) {
