@@ -151,6 +151,7 @@ const RowPlan* ListPlan::Current(int row) {
     PlannedRow& planned = mRows[static_cast<std::size_t>(row)];
     const std::uint64_t revision = mItems.Revision();
     if (planned.revision == revision) return &planned.plan;
+    // The list changed since the row was read: the row as it stands now, if it still exists.
     if (row >= mItems.RowCount()) return nullptr;
     planned.plan = PlanRow(mItems.Row(row));
     planned.revision = revision;
