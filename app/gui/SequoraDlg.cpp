@@ -20,6 +20,7 @@
 #include "app/gui/DialogUnits.h"
 #include "app/gui/ItemFormPanel.h"
 #include "app/gui/ListDocument.h"
+#include "app/gui/ListView.h"
 #include "app/gui/LocalText.h"
 #include "app/gui/RunPanel.h"
 #include "app/gui/StatusTexts.h"
@@ -138,10 +139,10 @@ void SequoraDlg::MakeParts(std::chrono::milliseconds loadPausePerLine) {
 
     RunPanel::Hooks run;
     run.applyControls = [this] { ApplyRunControls(); };
-    run.started = [this] { mDocument->RunStarted(); };
-    run.rowStarted = [this](int row) { mDocument->ShowRunRow(row); };
+    run.started = [this] { mDocument->View().RunStarted(); };
+    run.rowStarted = [this](int row) { mDocument->View().ShowRunRow(row); };
     run.ended = [this](const RunEndInfo& info) {
-        mDocument->RunEnded();
+        mDocument->View().RunEnded();
         if (info.how == RunEnd::ConnectionLost) {
             mConnection->RunLostConnection(run_messages::FailureReason(info.failure));
         }
