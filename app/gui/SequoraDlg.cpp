@@ -12,6 +12,7 @@
 
 #include "app/core/IntegerField.h"
 #include "app/core/LogLocation.h"
+#include "app/core/RunControl.h"
 #include "app/core/RunMessages.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/gui/ConnectionPanel.h"
@@ -74,8 +75,8 @@ SequoraDlg::~SequoraDlg() {
     // The order is the class comment's.
     mDocument->AbandonLoad();
     EndRun();
-    const std::array<QObject*, 5> receivers{this, mForm.get(), mConnection.get(), mDocument.get(),
-                                            mRunPanel.get()};
+    const std::array<QObject*, 6> receivers{
+        this, mForm.get(), mConnection.get(), mDocument.get(), &mDocument->View(), mRunPanel.get()};
     for (QObject* child : findChildren<QObject*>()) {
         for (QObject* receiver : receivers) child->disconnect(receiver);
     }
@@ -253,7 +254,7 @@ void SequoraDlg::ApplyRunControls() {
 WindowControl::Actions SequoraDlg::ControlActions() {
     WindowControl::Actions actions;
     const auto busy = [this]() -> std::string {
-        if (mRunPanel->UnderWay()) return status_texts::kRunUnderWay;
+        if (mRunPanel->UnderWay()) return kRunUnderWayRefusal;
         if (Loading()) return status_texts::kListBeingOpened;
         return {};
     };
@@ -277,7 +278,7 @@ WindowControl::Actions SequoraDlg::ControlActions() {
         return std::string();
     };
     actions.stop = [this]() -> std::string {
-        if (!mRunPanel->UnderWay()) return status_texts::kNoRun;
+        if (!mRunPanel->UnderWay()) return kNoRunRefusal;
         mRunPanel->Stop();
         return {};
     };
