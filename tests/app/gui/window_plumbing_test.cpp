@@ -111,7 +111,7 @@ TEST_F(PlumbingTest, InvokerRunsWorkOnTheWindowThreadAndWaitsForItsFinish) {
     bool result = false;
 
     std::thread caller([&] {
-        result = invoker.Call([&](const WindowThreadInvoker::Finish& finish) {
+        result = invoker.Call([&](WindowThreadInvoker::Finish finish) {
             ranOnWindowThread = QThread::currentThread() == context.thread();
             pendingFinish = std::move(finish);  // finished later, as a closing box would
         });
