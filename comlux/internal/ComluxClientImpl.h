@@ -23,24 +23,25 @@ public:
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
-    bool OpenLogFile(std::string fileName);
+    bool OpenLogFile(const std::string& fileName);
     bool CloseLogFile();
-    bool OpenConnection(std::string serverName, bool requestPort);
+    bool OpenConnection(const std::string& serverName, bool requestPort);
     bool CloseConnection();
     bool IsConnected();
-    bool SendCommand(std::string command, std::string& answer);
-    bool SendCommandRaw(std::string command, std::vector<unsigned char>& block, int& length);
-    bool SetApplicationName(std::string name);
+    bool SendCommand(const std::string& command, std::string& answer);
+    bool SendCommandRaw(const std::string& command, std::vector<unsigned char>& block, int& length);
+    bool SetApplicationName(const std::string& name);
     bool SetComputerName();
-    bool RequestRingBufferSize(std::string objectName, int& value1, int& value2);
-    bool RequestRingBuffer(std::string objectName, unsigned char* buffer, int bufferSize, int& bytesCopied);
-    bool RequestSamplingFrequency(std::string objectName, int& frequency);
-    bool RequestADRange(std::string objectName, int& value1, int& value2);
-    bool RequestFeature(std::string featureName, int value, std::string& featureValue);
-    bool LogMessage(std::string message, int value);
+    bool RequestRingBufferSize(const std::string& objectName, int& value1, int& value2);
+    bool RequestRingBuffer(const std::string& objectName, unsigned char* buffer, int bufferSize,
+                           int& bytesCopied);
+    bool RequestSamplingFrequency(const std::string& objectName, int& frequency);
+    bool RequestADRange(const std::string& objectName, int& value1, int& value2);
+    bool RequestFeature(const std::string& featureName, int value, std::string& featureValue);
+    bool LogMessage(const std::string& message, int value);
     bool GetObjectsAndTypes(std::vector<std::string>& objectNames, std::vector<std::string>& objectTypes);
-    bool OpenStream(std::string objectName, std::string dataType);
-    bool CloseStream(std::string objectName, std::string dataType);
+    bool OpenStream(const std::string& objectName, const std::string& dataType);
+    bool CloseStream(const std::string& objectName, const std::string& dataType);
     StreamState GetStreamState(StreamKind kind);
     void SetCallbackSE(RecordCallback callback, void* context);
     void SetCallbackST(RecordCallback callback, void* context);
