@@ -43,6 +43,7 @@ void RunBits::ResetAll(ResetChannel& channel, std::vector<int>& reset,
     }
     if (bitsOn.empty()) return;
     std::vector<int> bits;
+    bits.reserve(bitsOn.size());
     for (const BitOn& on : bitsOn) bits.push_back(on.bit);
     channel.ResetsStarting(bits);
     for (const BitOn& on : bitsOn) {

@@ -282,7 +282,7 @@ void TrialRunner::ShowMessage(const std::string& text) {
     if (!mClosing) mObserver.ShowMessage(text);
 }
 
-void TrialRunner::RunTrials(std::shared_ptr<RunToken> run) {
+void TrialRunner::RunTrials(const std::shared_ptr<RunToken>& run) {
     std::string message;
     {
         // Planned while earlier runs may still finish, and before the real-time treatment and

@@ -138,7 +138,8 @@ private:
     // How PlayTrials left off.
     enum class Ending { Completed, Stopped, SendFailed };
 
-    void RunTrials(std::shared_ptr<RunToken> run);
+    // The worker thread keeps its own copy of `run` for as long as this runs.
+    void RunTrials(const std::shared_ptr<RunToken>& run);
     std::string OpenJournal(RunToken& run);
     void WaitForEarlierRuns(RunToken& run);
     void BeginRun(Play& play, const RealtimeGrant& grant);
