@@ -4,20 +4,6 @@
 
 namespace comlux_python {
 
-namespace {
-
-// The client's set-callback operation of each stream kind, in StreamKind order.
-using SetCallback = void (comlux::ComluxClient::*)(comlux::RecordCallback, void*);
-constexpr SetCallback kSetCallbacks[comlux::kStreamKindCount] = {
-    &comlux::ComluxClient::SetCallbackSE, &comlux::ComluxClient::SetCallbackST,
-    &comlux::ComluxClient::SetCallbackTT, &comlux::ComluxClient::SetCallbackCSC,
-    &comlux::ComluxClient::SetCallbackVT, &comlux::ComluxClient::SetCallbackEV,
-};
-static_assert(comlux::kStreamKinds[4].kind == comlux::StreamKind::VideoTracker &&
-              comlux::kStreamKinds[5].kind == comlux::StreamKind::Event);
-
-}  // namespace
-
 RecordRouter::RecordRouter() {
     for (std::size_t i = 0; i < mSlots.size(); ++i) {
         mSlots[i].router = this;
@@ -26,7 +12,9 @@ RecordRouter::RecordRouter() {
 }
 
 void RecordRouter::RegisterWith(comlux::ComluxClient& client) {
-    for (std::size_t i = 0; i < mSlots.size(); ++i) (client.*kSetCallbacks[i])(&OnRecord, &mSlots[i]);
+    for (std::size_t i = 0; i < mSlots.size(); ++i) {
+        comlux::SetCallback(client, mSlots[i].kind, &OnRecord, &mSlots[i]);
+    }
 }
 
 bool RecordRouter::Attach(const std::vector<comlux::StreamKind>& kinds, std::shared_ptr<StreamBuffer> buffer,

@@ -38,16 +38,6 @@ constexpr auto kWriteGrace = std::chrono::milliseconds(300);
 // How often the wait for the server's stream connections looks again.
 constexpr auto kStreamLook = std::chrono::milliseconds(20);
 
-// The client's set-callback operation of each stream kind, in StreamKind order.
-using SetCallback = void (comlux::ComluxClient::*)(comlux::RecordCallback, void*);
-constexpr SetCallback kSetCallbacks[comlux::kStreamKindCount] = {
-    &comlux::ComluxClient::SetCallbackSE, &comlux::ComluxClient::SetCallbackST,
-    &comlux::ComluxClient::SetCallbackTT, &comlux::ComluxClient::SetCallbackCSC,
-    &comlux::ComluxClient::SetCallbackVT, &comlux::ComluxClient::SetCallbackEV,
-};
-static_assert(comlux::kStreamKinds[4].kind == comlux::StreamKind::VideoTracker &&
-              comlux::kStreamKinds[5].kind == comlux::StreamKind::Event);
-
 // A server object to record.
 struct StreamObject {
     std::string name;
@@ -253,8 +243,7 @@ int RecordStreams(const RecorderOptions& options, comlux::ComluxClient& client, 
     StreamRecorder recorder(output.lines);
     recorder.OnWriteFailure([&stop] { stop.Request(); });
     for (const StreamObject& object : objects) {
-        (client.*kSetCallbacks[static_cast<std::size_t>(object.kind)])(StreamRecorder::Callback(),
-                                                                       recorder.Context(object.kind));
+        comlux::SetCallback(client, object.kind, StreamRecorder::Callback(), recorder.Context(object.kind));
     }
     std::vector<const StreamObject*> opened;
     int status = kExitDone;
@@ -283,7 +272,7 @@ int RecordStreams(const RecorderOptions& options, comlux::ComluxClient& client, 
     recorder.Finish();
     client.CloseConnection();
     for (const StreamObject& object : objects) {
-        (client.*kSetCallbacks[static_cast<std::size_t>(object.kind)])(nullptr, nullptr);
+        comlux::SetCallback(client, object.kind, nullptr, nullptr);
     }
 
     std::vector<std::string> recorded;

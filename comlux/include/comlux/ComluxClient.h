@@ -151,4 +151,17 @@ private:
     Impl* const mImpl;
 };
 
+/// Registers the record callback of the stream of `kind` (one of the SetCallback operations above,
+/// chosen by kind). Inline, so the library exports nothing more for it.
+inline void SetCallback(ComluxClient& client, StreamKind kind, RecordCallback callback, void* context) {
+    switch (kind) {
+        case StreamKind::SingleElectrode: client.SetCallbackSE(callback, context); return;
+        case StreamKind::Stereotrode: client.SetCallbackST(callback, context); return;
+        case StreamKind::Tetrode: client.SetCallbackTT(callback, context); return;
+        case StreamKind::Csc: client.SetCallbackCSC(callback, context); return;
+        case StreamKind::VideoTracker: client.SetCallbackVT(callback, context); return;
+        case StreamKind::Event: client.SetCallbackEV(callback, context); return;
+    }
+}
+
 }  // namespace comlux
