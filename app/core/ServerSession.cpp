@@ -120,7 +120,7 @@ bool ServerSession::CheckConnectionAsync(std::function<void(bool up)> done) {
     if (!mPoster) return false;
     std::lock_guard guard(mLock);
     EnqueueLocked([this, done = std::move(done)] {
-        const bool up = mClient.IsConnected();
+        const bool up = mClient.IsConnected() && !mClient.ServerClosedConnection();
         Post([done, up] { done(up); });
     });
     return true;

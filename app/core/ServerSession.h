@@ -82,9 +82,9 @@ public:
     /// Connected() is false at once, `done` (may be empty) follows on the owner's thread.
     /// False without a Poster.
     bool DisconnectAsync(std::function<void()> done);
-    /// Asks the client on the worker whether its command connection is still up (which may
-    /// wait for another thread's command) and tells `done` on the owner's thread. False
-    /// without a Poster.
+    /// Asks the client on the worker whether its command connection is still up and not ended
+    /// by the server (which may wait for another thread's command; nothing is sent) and tells
+    /// `done` on the owner's thread. False without a Poster.
     bool CheckConnectionAsync(std::function<void(bool up)> done);
 
     /// True between ConnectAsync and its completion.

@@ -28,6 +28,7 @@ public:
     bool OpenConnection(std::string serverName, bool requestPort);
     bool CloseConnection();
     bool IsConnected();
+    bool ServerClosedConnection();
     bool SendCommand(std::string command, std::string& answer);
     bool SendCommandRaw(std::string command, std::vector<unsigned char>& block, int& length);
     bool SetApplicationName(std::string name);

@@ -195,6 +195,23 @@ TEST_F(AsyncSessionTest, CancelAfterTheProcedureEndedStillClosesWhatItConnected)
     EXPECT_FALSE(*up);
 }
 
+TEST_F(AsyncSessionTest, CheckOfAnIdleConnectionNoticesThatTheServerClosedIt) {
+    ASSERT_TRUE(session->ConnectAsync("127.0.0.1", Keep()));
+    ASSERT_TRUE(AwaitOutcome());
+    const auto check = [this] {
+        std::optional<bool> up;
+        EXPECT_TRUE(session->CheckConnectionAsync([&](bool isUp) { up = isUp; }));
+        tasks.RunUntil([&] { return up.has_value(); },
+                       std::chrono::steady_clock::now() + testsupport::kPatience);
+        return up.value_or(false);
+    };
+    EXPECT_TRUE(check());
+    const std::size_t sent = server->Received().size();
+    server->Stop();
+    EXPECT_TRUE(testsupport::AwaitThat([&] { return !check(); }));
+    EXPECT_EQ(server->Received().size(), sent);
+}
+
 TEST_F(AsyncSessionTest, DestroyingTheSessionMidConnectEndsTheAttemptAndDeliversNothing) {
     ConnectToAServerThatNeverAccepts();
     ASSERT_FALSE(HasFatalFailure());
