@@ -5,6 +5,7 @@
 
 #include "app/core/IntegerField.h"
 #include "app/gui/DialogTemplate.h"
+#include "app/gui/LocalText.h"
 
 namespace sequora::gui {
 
@@ -27,11 +28,6 @@ constexpr std::array kFormFields{
     FormField{kIdDelayMin, nullptr, &FormMembers::delayMin},
     FormField{kIdDelayMax, nullptr, &FormMembers::delayMax},
 };
-
-std::string ToLocal(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 }  // namespace
 

@@ -5,48 +5,32 @@
 #include <QSize>
 #include <QString>
 #include <QUndoStack>
-#include <atomic>
 #include <chrono>
-#include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/core/AddItemRules.h"
-#include "app/core/ComluxCommandSender.h"
 #include "app/core/ItemList.h"
-#include "app/core/ItemSelection.h"
-#include "app/core/PartlyReadFiles.h"
 #include "app/core/RunClock.h"
-#include "app/core/ServerSession.h"
 #include "app/core/TrialRunner.h"
 #include "app/gui/AnchoredLayout.h"
-#include "app/gui/ConnectionWatch.h"
+#include "app/gui/ConnectionPanel.h"
+#include "app/gui/DialogControls.h"
 #include "app/gui/FormBinding.h"
-#include "app/gui/ListLoader.h"
+#include "app/gui/ItemFormPanel.h"
+#include "app/gui/ListDocument.h"
 #include "app/gui/Prompter.h"
-#include "app/gui/RunHost.h"
-#include "app/gui/RunStatus.h"
+#include "app/gui/RunPanel.h"
 #include "app/gui/WindowCommandLine.h"
 #include "app/gui/WindowControl.h"
 #include "app/gui/WindowSettings.h"
 #include "app/gui/WindowThreadInvoker.h"
 #include "comlux/ComluxClient.h"
 
-class QAction;
-class QLabel;
-class QPushButton;
 class QStatusBar;
-class QTimer;
-class QTreeView;
 
 namespace sequora::gui {
-
-class ElidingLabel;
-class ItemListModel;
 
 /// What the window is made with; the defaults are the program's own.
 struct SequoraDlgOptions {
@@ -62,17 +46,25 @@ struct SequoraDlgOptions {
     std::chrono::milliseconds loadPausePerLine{20};
 };
 
-/// The Sequora main window: the connection controls, the item form and list, the run
-/// controls, the .cfg buttons and a status bar. It owns the client, the item list, the
-/// trial runner and the undo history of the list's edits.
+/// The Sequora main window. It builds the dialog template and the status bar, and wires
+/// the parts that do the work: the item form (ItemFormPanel), the connection
+/// (ConnectionPanel), the item list as a document (ListDocument), run control (RunPanel)
+/// and the control API (WindowControl). Itself it keeps only what spans the parts: which
+/// controls a run or a load leaves enabled, the command line's start options, the
+/// settings, and closing.
+///
+/// Owns the parts, the prompter, the clock (unless given one), the settings and the
+/// invoker; the controls are its Qt children. The parts borrow each other only along the
+/// order of declaration (a part borrows those declared before it), so the reverse order of
+/// destruction leaves every borrowed part alive while its borrower goes.
 ///
 /// Teardown goes in this order, so that nothing reaches a window partly destroyed: the
 /// destructor abandons a load and ends the runs (their workers joined, a pending disconnect
-/// dropped); it then cuts every signal of its members and controls to itself (the undo
-/// history clears itself as it goes, and would retitle the window). The members then go in
-/// reverse order of declaration: the runner before what it refers to, the client after what
-/// its reading thread calls (prompter, invoker, mInClientCall). QWidget deletes the controls
-/// last.
+/// dropped, the control API closed); it then cuts every signal of its controls to itself
+/// and the parts. The members then go in reverse order of declaration: the run panel (with
+/// the runner) before the list and the client it uses, the client (in the connection panel)
+/// after the runner and before what its reading thread calls (invoker, prompter). QWidget
+/// deletes the controls last.
 class SequoraDlg : public QDialog {
     Q_OBJECT
 public:
@@ -85,47 +77,47 @@ public:
     void ApplyStartOptions(const WindowOptions& options);
 
     /// The control with the given ID, null for none.
-    QWidget* Control(int id) const;
+    QWidget* Control(int id) const { return mControls.Control(id); }
     /// The control with the given ID as a widget type, null for none or another type.
     template <typename Widget>
     Widget* ControlAs(int id) const {
-        return qobject_cast<Widget*>(Control(id));
+        return mControls.As<Widget>(id);
     }
 
     /// The connection to the server (tests set its ports).
-    comlux::ComluxClient& Client() { return mClient; }
+    comlux::ComluxClient& Client() { return mConnection->Client(); }
     /// The experiment item list.
-    ItemList& Items() { return mItems; }
+    ItemList& Items() { return mDocument->Items(); }
     /// The trial runner.
-    TrialRunner& Runner() { return *mRunner; }
+    TrialRunner& Runner() { return mRunPanel->Runner(); }
     /// The undo history of the list's edits.
-    QUndoStack& UndoStack() { return mUndoStack; }
+    QUndoStack& UndoStack() { return mDocument->UndoStack(); }
     /// The form's values as last read or shown.
-    const FormMembers& Form() const { return mForm; }
+    const FormMembers& Form() const { return mForm->Members(); }
     /// The remembered row of the item list, -1 for none.
-    int SelectedRow() const { return mSelection.SelectedRow(); }
+    int SelectedRow() const { return mDocument->SelectedRow(); }
     /// Between a successful Connect and the next Disconnect.
-    bool Connected() const { return mSession.Connected(); }
+    bool Connected() const { return mConnection->Connected(); }
     /// The server's object names fetched by the last Connect.
-    const std::vector<std::string>& ObjectNames() const { return mSession.ObjectNames(); }
+    const std::vector<std::string>& ObjectNames() const { return mConnection->ObjectNames(); }
     /// Their types, in the same order.
-    const std::vector<std::string>& ObjectTypes() const { return mSession.ObjectTypes(); }
+    const std::vector<std::string>& ObjectTypes() const { return mConnection->ObjectTypes(); }
     /// True when the list differs from what was last opened or saved.
-    bool HasUnsavedChanges() const;
+    bool HasUnsavedChanges() const { return mDocument->HasUnsavedChanges(); }
     /// True while a .cfg file is being opened.
-    bool Loading() const { return mLoader && mLoader->Loading(); }
+    bool Loading() const { return mDocument->Loading(); }
     /// Ends the load under way as the status bar's Cancel does.
-    void CancelLoad();
+    void CancelLoad() { mDocument->CancelLoad(); }
     /// The status bar's load text (empty and hidden unless a load has lasted a while).
-    QString LoadStatus() const;
+    QString LoadStatus() const { return mDocument->LoadStatus(); }
     /// The status bar's connection text.
-    QString ConnectionStatus() const;
+    QString ConnectionStatus() const { return mConnection->StatusText(); }
     /// The control API's port, 0 when it is not served.
     int ControlPort() const { return mControl->Port(); }
     /// The status bar's run text.
-    QString RunStatus() const;
+    QString RunStatus() const { return mRunPanel->StatusText(); }
     /// The status bar's run details (seed, journal), whole even where the bar shortens them.
-    QString RunDetails() const;
+    QString RunDetails() const { return mRunPanel->DetailsText(); }
     /// The window's size for exactly the template's controls and the status bar.
     QSize TemplateSize() const { return mTemplateSize; }
 
@@ -140,118 +132,31 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     /// Places the controls for the new size: only the item list grows.
     void resizeEvent(QResizeEvent* event) override;
-    /// Clicks and keys of the item list; Enter in the combo boxes.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
-    void BuildStatusBar(const QSize& templatePixels);
+    void MakeParts(std::chrono::milliseconds loadPausePerLine);
+    void BuildStatusBar();
     void SetTabOrder();
-    void ConnectSignals();
-    void InitialiseControls();
-    void InitialiseItemList();
-    void AddShortcuts();
     void ReadComputerName();
     void RestoreSettings();
     void SaveSettings();
 
-    bool ReadForm();
-    void ShowForm();
     void ShowMessage(const std::string& text);
-    void ShowClientMessage(const std::string& text);
-    ItemForm CurrentItemForm();
-    std::optional<ItemCells> CellsFromForm();
-    bool RefuseUnplayableFields();
-    void FocusField(int id);
-
-    void OnConnect();
-    void Connect();
-    void Disconnect();
-    void StopRunThenDisconnect();
-    void FinishDisconnectAfterRun();
-    void SetConnectedControls(bool connected);
-    void LoseConnection(const std::string& reason);
-    void CheckIdleConnection();
-    void OnSendEventClicked(bool checked);
-    void OnSetBitClicked(bool checked);
-    void OnSendCommandClicked(bool checked);
-    void OnRandomDelayClicked(bool checked);
-    void OnCommandOptionChosen(int index);
-    void OnAddItem();
-    void OnRemoveAll();
-    void OnRemoveCurrent();
-    void OnMoveUp();
-    void OnMoveDown();
     void OnStart();
-    void OnPause();
-    void OnStop();
-    void OnRunContinuously(bool checked);
-    void OnOpenCfg();
-    void OnSaveCfg();
-    bool SaveList();
-    void OpenList(const QString& path);
-    void OnLoadProgress();
-    void OnLoadFinished(const CfgLoadResult& result);
-    void NoteFolderOf(const QString& path);
-
-    void EditList(const QString& text, const std::function<void()>& change);
-    void OnUndo();
-    void OnRedo();
-    void UpdateUndoActions();
-    void OnListRefreshed();
-    void UpdateTitle();
-    void FitColumns();
-
-    void Remember(int row);
-    void ShowRemembered();
-    void OnViewSelectionChanged();
-    void OnListContextMenu(const QPoint& position);
-    void LoadRowIntoForm(int row);
-    void ReplaceRowWithForm(int row);
-    void DuplicateRow(int row);
-    void RemoveRow(int row);
-
-    void OnRunStarted(const RunStartInfo& info);
-    void OnRowStarted(const RunPosition& at);
-    void OnJournalStopped(std::uint64_t run, const std::string& message);
-    void OnRunEnded(const RunEndInfo& info);
-    void ShowUnconfirmedBits(const RunEndInfo& info);
-    void StopRunsForClose();
-    void ShowRunStatus();
-    void HighlightRunRow(int row);
-    void ShowRunTiming();
+    void ApplyRunControls();
     WindowControl::Actions ControlActions();
     void ServeControl(const std::optional<int>& port);
-
-    bool ListEditsAllowed() const;
-    bool RunUnderWay() const;
-    void ApplyRunControls();
+    void StopRunsForClose();
     void EndRun();
     bool ConfirmClose();
-    void SetReadOnly(int id, bool readOnly);
-    void SetEnabled(int id, bool enabled);
-    void SetChecked(int id, bool checked);
-    bool IsChecked(int id) const;
 
     QIcon mIcon;
-    FormMembers mForm;
-    FormBinding mFormBinding;
-    std::map<int, QWidget*> mControls;
-    QTreeView* mListView = nullptr;
+    DialogControls mControls;
     AnchoredLayout mLayout;
     QSize mTemplateSize;
     QSize mTemplatePixels;
     QStatusBar* mStatusBar = nullptr;
-    ElidingLabel* mConnectionStatus = nullptr;
-    QLabel* mRunStatus = nullptr;
-    ElidingLabel* mRunDetails = nullptr;
-    QLabel* mLoadStatus = nullptr;
-    QPushButton* mLoadCancel = nullptr;
-    QTimer* mElapsedTimer = nullptr;
-    QPushButton* mTimingButton = nullptr;  // shown after a run that wrote a journal
-    std::string mRunJournalPath;           // the last run's journal, empty when it wrote none
-    sequora::gui::RunStatus mRun;
-    RunClock::TimePoint mRunStartedAt{};
 
     std::unique_ptr<Prompter> mPrompter;
     std::unique_ptr<RunClock> mOwnClock;
@@ -259,60 +164,19 @@ private:
     WindowSettings mSettings;
     RememberedState mRemembered;
 
-    // Before the client: its reading thread shows boxes through them until it is joined.
+    // Before the parts: the client's reading thread and the runs' workers reach the window
+    // through it until they are joined.
     WindowThreadInvoker mInvoker{this};
-    // Written by the window thread around its own client calls; read by a reading thread
-    // that wants to show a box and must not wait for a window that waits for the client.
-    std::atomic<bool> mInClientCall{false};
-    comlux::ComluxClient mClient;
-    ServerSession mSession{mClient};
-    // The command connection's socket, checked while idle for a server that closed it
-    // (window thread only), and the timer that checks it.
-    ConnectionWatch mConnectionWatch;
-    QTimer* mConnectionTimer = nullptr;
+    std::unique_ptr<ItemFormPanel> mForm;
+    std::unique_ptr<ConnectionPanel> mConnection;
+    std::unique_ptr<ListDocument> mDocument;
+    // The control API, closed by EndRun before anything goes; the run panel feeds its model.
+    std::unique_ptr<WindowControl> mControl;
+    std::unique_ptr<RunPanel> mRunPanel;
 
-    ItemList mItems;
-    ItemSelection mSelection{mItems};
-    std::unique_ptr<ItemListModel> mModel;
-    QUndoStack mUndoStack;
-    QAction* mUndoAction = nullptr;
-    QAction* mRedoAction = nullptr;
-    // The file last opened whole or saved; the undo history's clean state is the list as it
-    // was then.
-    QString mFilePath;
-    // Set while the window itself moves the view's highlight, so that the view's own
-    // selection changes are not taken for the user's.
-    bool mShowingRemembered = false;
     // Set once closing has been confirmed, so the close box's reject() does not ask again.
     bool mCloseConfirmed = false;
-    // Set once closing has stopped the runs: their reports are shown in boxes that wait
-    // (window thread).
-    bool mClosing = false;
-    // The .cfg files opened but read only in part: Save refuses to write over them.
-    PartlyReadFiles mPartlyRead;
-    // The .cfg file being opened, and what its load's undo step needs: whether the list was
-    // empty, the row the load may change first and that row as it was, the remembered row.
-    std::chrono::milliseconds mLoadPausePerLine;
-    std::unique_ptr<ListLoader> mLoader;  // after mItems and mModel: it refers to both
-    QString mLoadPath;
-    bool mLoadIntoEmpty = false;
-    int mLoadFirstRow = 0;
-    std::vector<PackedRow> mLoadReplaced;
-    int mLoadRememberedBefore = -1;
     bool mStartWhenLoaded = false;  // the command line's --start waits for the load's end
-
-    ComluxCommandSender mSender{mClient};
-    std::unique_ptr<RunHost> mRunHost;
-    std::unique_ptr<TrialRunner> mRunner;
-    // The control API: after the invoker and the runner, which its requests use.
-    std::unique_ptr<WindowControl> mControl;
-    // The runner's number of the newest run that has reported its start: the run the status
-    // bar follows (window thread). Reports of earlier runs are dropped.
-    std::uint64_t mCurrentRun = 0;
-    // Set from a Disconnect that stopped a run until its resets are done and the connection
-    // closed (window thread); the thread that waits for the run's workers meanwhile.
-    bool mDisconnectPending = false;
-    std::thread mRunEndWaiter;
 };
 
 }  // namespace sequora::gui
