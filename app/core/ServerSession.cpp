@@ -155,12 +155,13 @@ void ServerSession::RunAttempt(const std::shared_ptr<Attempt>& attempt, const st
     // Joined before the next step, so that a close never lands on a later connection.
     if (closer.joinable()) closer.join();
     const bool up = !abandoned() && procedure.connected && mClient.IsConnected();
-    Deliver(attempt, std::move(procedure), up, done);
+    const int port = up ? mClient.GetCommandPort() : 0;
+    Deliver(attempt, std::move(procedure), up, port, done);
 }
 
-void ServerSession::Deliver(const std::shared_ptr<Attempt>& attempt, Procedure procedure, bool up,
+void ServerSession::Deliver(const std::shared_ptr<Attempt>& attempt, Procedure procedure, bool up, int port,
                             const ConnectDone& done) {
-    Post([this, attempt, procedure = std::move(procedure), up, done]() mutable {
+    Post([this, attempt, procedure = std::move(procedure), up, port, done]() mutable {
         bool cancelled = false;
         {
             std::lock_guard guard(mLock);
@@ -174,6 +175,7 @@ void ServerSession::Deliver(const std::shared_ptr<Attempt>& attempt, Procedure p
             outcome.result = procedure.connected ? ConnectResult::Connected : ConnectResult::Failed;
             outcome.messages = std::move(procedure.messages);
             outcome.closedDuringRequests = procedure.connected && !up;
+            outcome.commandPort = port;
         }
         if (outcome.result == ConnectResult::Connected) {
             mConnected = true;

@@ -49,6 +49,8 @@ public:
         /// Connected, but an answer the client gave up on during the requests closed the
         /// connection again: there is nothing to send on.
         bool closedDuringRequests = false;
+        /// The server port the command connection was made to (when connected).
+        int commandPort = 0;
     };
     /// Receives the outcome on the owner's thread.
     using ConnectDone = std::function<void(const ConnectOutcome& outcome)>;
@@ -102,7 +104,7 @@ private:
 
     Procedure RunProcedure(const std::string& serverName, const std::function<bool()>& abandoned);
     void RunAttempt(const std::shared_ptr<Attempt>& attempt, const std::string& serverName, ConnectDone done);
-    void Deliver(const std::shared_ptr<Attempt>& attempt, Procedure procedure, bool up,
+    void Deliver(const std::shared_ptr<Attempt>& attempt, Procedure procedure, bool up, int port,
                  const ConnectDone& done);
     bool CancelLocked(bool closeWhatItLeft);
     void EnqueueLocked(std::function<void()> step);

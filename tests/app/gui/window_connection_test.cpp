@@ -54,7 +54,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
     Type(kIdBitNumber, "abc");
     EXPECT_EQ(window->ConnectionStatus(), "Not connected");
     EXPECT_EQ(ShownConnectionStatus().toStdString(), "Not connected") << "a text that fits is shown whole";
-    Click(kIdConnect);
+    ClickConnect();
 
     EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
     ASSERT_TRUE(window->Connected());
@@ -75,7 +75,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
               "Connected to 127.0.0.1 (command port " + std::to_string(port) + ")");
     EXPECT_EQ(ShownConnectionStatus().toStdString(), window->ConnectionStatus().toStdString());
 
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_FALSE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
@@ -83,7 +83,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
 }
 
 TEST_F(WindowConnectionTest, AServerThatClosesAnIdleConnectionIsNoticedWithoutAnythingSent) {
-    Click(kIdConnect);
+    ClickConnect();
     ASSERT_TRUE(window->Connected());
     server->Stop();
     // The check comes four times a second; the patience only bounds a hang.
@@ -99,7 +99,7 @@ TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDi
             server->SetFault(galdera::Fault::CloseInsteadOfAnswer, 1);
         return std::nullopt;
     });
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_THAT(prompter->Messages(), ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
     EXPECT_FALSE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
@@ -107,7 +107,7 @@ TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDi
     EXPECT_EQ(window->ConnectionStatus(), "Connection lost: no answer to the requests after connecting");
 
     server->SetAnswerOverride(nullptr);
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
 }
@@ -115,13 +115,13 @@ TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDi
 TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {
     const int port = testsupport::UnusedLoopbackPort();
     window->Client().SetPorts(port, port);
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_THAT(prompter->Messages(), ElementsAre("Connection Failed, Please check log file for details"));
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
 
     window->Client().SetPorts(server->HandoutPort(), server->CommandPort());
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(prompter->Messages().size(), 1u);
 }
@@ -131,17 +131,17 @@ TEST_F(WindowConnectionTest, FailedObjectListLeavesTheWindowConnected) {
         if (command.rfind("-RequestGalderaObjects", 0) == 0) return "-1";
         return std::nullopt;
     });
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_THAT(prompter->Messages(), ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
 
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
 }
 
 TEST_F(WindowConnectionTest, RunSendsTheRowsAndShowsTheCorruptAnswerBoxOnTheWindowThread) {
-    Click(kIdConnect);
+    ClickConnect();
     ASSERT_TRUE(window->Connected());
     Click(kIdSendEvent);
     Type(kIdEventString, "Tone on");
@@ -167,7 +167,7 @@ TEST_F(WindowConnectionTest, RunSendsTheRowsAndShowsTheCorruptAnswerBoxOnTheWind
 }
 
 TEST_F(WindowConnectionTest, ClosingDuringARunDisconnectsAndEndsTheWorker) {
-    Click(kIdConnect);
+    ClickConnect();
     ASSERT_TRUE(window->Connected());
     Type(kIdDelay, "60000");
     Click(kIdAddItem);
@@ -183,7 +183,7 @@ TEST_F(WindowConnectionTest, ClosingDuringARunDisconnectsAndEndsTheWorker) {
 }
 
 TEST_F(WindowConnectionTest, EscapeEndsTheRunButSkipsTheDisconnect) {
-    Click(kIdConnect);
+    ClickConnect();
     Type(kIdDelay, "60000");
     Click(kIdAddItem);
     Click(kIdStart);
