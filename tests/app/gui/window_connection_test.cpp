@@ -5,6 +5,7 @@
 
 #include "galdera/GalderaServer.h"
 #include "tests/app/gui/GuiTestSupport.h"
+#include "tests/support/FullAcceptQueue.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/StandIn.h"
 
@@ -110,6 +111,38 @@ TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDi
     ClickConnect();
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
+}
+
+TEST_F(WindowConnectionTest, CancelOrEscapeAbandonsAConnectThatHangsWithoutABox) {
+    const testsupport::FullAcceptQueue blackHole;
+    ASSERT_TRUE(blackHole.Ready());
+    window->Client().SetPorts(blackHole.Port(), blackHole.Port());
+    // Only a cancel ends the attempt within the test's patience.
+    window->Client().SetConnectTimeout(std::chrono::hours(1));
+    const bool visible = window->isVisible();
+    for (const bool escape : {false, true}) {
+        Click(kIdConnect);
+        EXPECT_TRUE(window->Connecting());
+        EXPECT_EQ(Button(kIdConnect)->text(), "Cancel");
+        EXPECT_EQ(window->ConnectionStatus(), QString::fromUtf8("Connecting to 127.0.0.1\u2026"));
+        EXPECT_TRUE(Edit(kIdServerName)->isReadOnly());
+        if (escape) {
+            QTest::keyClick(Edit(kIdServerName), Qt::Key_Escape);
+        } else {
+            Click(kIdConnect);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return !window->ConnectionBusy(); })) << "the attempt was not cut short";
+        EXPECT_FALSE(window->Connected());
+        EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+        EXPECT_EQ(window->ConnectionStatus(), "Not connected");
+        EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
+        EXPECT_EQ(window->isVisible(), visible) << "Escape cancels the connect, not the window";
+    }
+    EXPECT_TRUE(prompter->Messages().empty());
+
+    window->Client().SetPorts(server->HandoutPort(), server->CommandPort());
+    ClickConnect();
+    EXPECT_TRUE(window->Connected());
 }
 
 TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {
