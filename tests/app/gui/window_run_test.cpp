@@ -352,6 +352,8 @@ TEST_F(WindowRunTest, ServerGoneMidRunEndsTheRunAndTheConnection) {
 
     ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Run stopped: "); }))
         << window->RunStatus().toStdString();
+    // The window asks the client about the connection without waiting for the answer.
+    ASSERT_TRUE(WaitUntil([&] { return !window->ConnectionBusy(); }));
     EXPECT_TRUE(window->ConnectionStatus().startsWith("Connection lost: "))
         << window->ConnectionStatus().toStdString();
     EXPECT_FALSE(window->Connected());
