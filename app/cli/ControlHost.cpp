@@ -9,9 +9,7 @@ namespace sequora::cli {
 
 namespace {
 
-const char kRunUnderWay[] = "A run is under way.";
 const char kNoStartHere[] = "sequora-run starts its run itself unless it was given --wait.";
-const char kNotRunning[] = "No run is under way.";
 const char kTrialsFromCommandLine[] = "sequora-run takes its trials from its command line.";
 // How long POST /start waits for the run it released to begin.
 constexpr std::chrono::seconds kStartPatience{5};
@@ -84,7 +82,7 @@ void ControlHost::Interrupt() {
 std::string ControlHost::Start(const StartRequest& request) {
     if (request.trials || request.continuous) return kTrialsFromCommandLine;
     std::unique_lock lock(mLock);
-    if (mStarted || mStartAsked) return kRunUnderWay;
+    if (mStarted || mStartAsked) return kRunUnderWayRefusal;
     if (!mWaiting) return kNoStartHere;
     mStartAsked = true;
     mChanged.notify_all();
@@ -97,7 +95,7 @@ std::string ControlHost::PauseContinue() {
     {
         std::lock_guard guard(mLock);
         runner = mRunner;
-        if (runner == nullptr) return kNotRunning;
+        if (runner == nullptr) return kNoRunRefusal;
         ++mCallsInProgress;
     }
     runner->PauseContinue();
@@ -125,7 +123,7 @@ std::string ControlHost::Stop() {
             return {};
         }
         stop = mStop;
-        if (!stop) return kNotRunning;
+        if (!stop) return kNoRunRefusal;
         ++mCallsInProgress;
     }
     mControl.SetStopping();

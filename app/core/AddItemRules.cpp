@@ -5,7 +5,7 @@
 #include <charconv>
 #include <utility>
 
-#include "app/core/ItemActions.h"
+#include "app/core/RowPlan.h"
 
 namespace sequora {
 
@@ -125,7 +125,7 @@ RowForm FormFromRow(const ItemRow& row) {
         form.useRandomDelay = true;
         form.delayMin = std::to_string(written->first);
         form.delayMax = std::to_string(written->second);
-    } else if (const auto range = item_actions::RandomDelayRange(row[kColDelay])) {
+    } else if (const auto range = row_rules::RandomDelayRange(row[kColDelay])) {
         // A hand-written range: the numbers the runner reads from it.
         form.useRandomDelay = true;
         form.delayMin = std::to_string(range->minimum);

@@ -14,6 +14,7 @@
 
 #include "app/core/CfgKeywords.h"
 #include "app/core/CfgSetup.h"
+#include "app/core/RowPlan.h"
 #include "cmdfile/FormatCmdLine.h"
 
 namespace sequora {

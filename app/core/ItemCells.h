@@ -24,7 +24,8 @@ using ItemRow = std::array<std::string, kColumnCount>;
 /// The texts of columns 1 to 8, as Add Item and the .cfg reader hand them over.
 using ItemCells = std::array<std::string, kColumnCount - 1>;
 
-/// The words the cells hold: the list shows them, .cfg files store them, the runner reads them.
+/// The words the cells hold: the list shows them, .cfg files store them; what they mean is
+/// app/core/RowPlan.h.
 namespace cell_words {
 inline constexpr char kYes[] = "Yes";               ///< an action the row takes
 inline constexpr char kNo[] = "No";                 ///< an action the row does not take
@@ -36,27 +37,5 @@ inline constexpr char kRandomMarker[] = "Random:";  ///< begins a random delay, 
 
 /// Columns 1 to 8 of a row that takes no action and waits 0 ms: what a new item starts from.
 ItemCells BlankItemCells();
-
-/// The "Delay" text of a random delay range, "Random: <min>-<max>".
-std::string RandomDelayText(int delayMin, int delayMax);
-/// True when a "Delay" cell holds a random range rather than a fixed number.
-bool IsRandomDelay(const std::string& delayCell);
-
-/// True when the row posts its event string.
-inline bool SendsEvent(const ItemRow& row) {
-    return row[kColSendEvent] == cell_words::kYes;
-}
-/// True when the row sets or resets a TTL bit.
-inline bool SetsBit(const ItemRow& row) {
-    return row[kColSetBit] == cell_words::kYes;
-}
-/// True when the row's bit state is "On" (anything else resets the bit).
-inline bool BitStateOn(const ItemRow& row) {
-    return row[kColBitState] == cell_words::kOn;
-}
-/// True when the row sends its server command.
-inline bool SendsCommand(const ItemRow& row) {
-    return row[kColSendCommand] == cell_words::kYes;
-}
 
 }  // namespace sequora

@@ -168,6 +168,8 @@ void ItemList::SetChangeObserver(ChangeObserver observer) {
 }
 
 void ItemList::NotifyChanged(const ItemListChange& change) {
+    // Raised after the change, so that a reader who sees the new revision reads the new rows.
+    ++mRevision;
     ChangeObserver observer;
     {
         std::lock_guard guard(mLock);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <initializer_list>
@@ -30,7 +32,7 @@ struct ItemListChange {
 /// while a load appends); each operation locks internally. Rows are kept packed, so that a
 /// list of millions of rows costs about as much memory as their text.
 /// Threads: any thread; every operation takes mLock for its own duration only and calls the
-/// change observer after releasing it.
+/// change observer after releasing it; Revision reads an atomic counter without the lock.
 class ItemList {
 public:
     /// Called after every change, on the thread that made it, with no lock held.
@@ -72,15 +74,21 @@ public:
     /// of Rows() for a long list.
     std::vector<PackedRow> PackedRows() const;
 
+    /// Grows with every change of the rows, before the change observer hears of it. A reader
+    /// that keeps something made from rows notes the revision before reading them; while it
+    /// stays the same, what it made is current. Takes no lock.
+    std::uint64_t Revision() const { return mRevision.load(); }
+
     /// Installs the one change observer (replacing any earlier one).
     void SetChangeObserver(ChangeObserver observer);
 
 private:
     void NotifyChanged(const ItemListChange& change);
 
-    mutable std::mutex mLock;     // guards mRows and mObserver
-    std::deque<PackedRow> mRows;  // guarded by mLock; a deque grows without copying its rows
-    ChangeObserver mObserver;     // guarded by mLock
+    mutable std::mutex mLock;                 // guards mRows and mObserver
+    std::deque<PackedRow> mRows;              // guarded by mLock; a deque grows without copying its rows
+    ChangeObserver mObserver;                 // guarded by mLock
+    std::atomic<std::uint64_t> mRevision{0};  // raised by the changing thread once its change is made
 };
 
 }  // namespace sequora

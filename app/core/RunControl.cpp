@@ -9,7 +9,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-const char kNotRunning[] = "No run is under way.";
 const char kNotPaused[] = "The run is not paused.";
 const char kAlreadyPaused[] = "The run is paused already.";
 const char kStopTooSlow[] = "The run has not ended yet.";
@@ -167,7 +166,7 @@ ControlReply RunControl::Open(const std::string& path) {
 ControlReply RunControl::Pause() {
     const ControlState state = Status().state;
     if (state == ControlState::Paused) return Refused(kAlreadyPaused);
-    if (state != ControlState::Running) return Refused(kNotRunning);
+    if (state != ControlState::Running) return Refused(kNoRunRefusal);
     if (const std::string refusal = mActions.pauseContinue(); !refusal.empty()) return Refused(refusal);
     return {200, Json{{"state", ControlStateWord(Status().state)}}.dump()};
 }

@@ -55,6 +55,11 @@ struct StartRequest {
     std::optional<bool> continuous;
 };
 
+/// The refusals every host gives in the same words: a start while a run is under way, a
+/// pause, continue or stop without one.
+inline constexpr const char kRunUnderWayRefusal[] = "A run is under way.";
+inline constexpr const char kNoRunRefusal[] = "No run is under way.";
+
 /// What the host does when asked through the control API: the same operations its own
 /// buttons or signals call. Each returns the refusal in the host's own words, empty when done.
 /// `open` (load an item list) is empty where the host opens no lists.

@@ -5,9 +5,9 @@
 #include <system_error>
 #include <utility>
 
-#include "app/core/ItemActions.h"
 #include "app/core/RandomDraw.h"
 #include "app/core/RealtimeHold.h"
+#include "app/core/RunBits.h"
 #include "app/core/RunMessages.h"
 
 namespace sequora {
@@ -27,9 +27,7 @@ struct TrialRunner::RunToken {
     std::atomic<bool> stopped{false};      // written by Stop / StopRun / Close under mLock (any thread)
     std::atomic<bool> doneSending{false};  // written by the run's worker under mLock after its last answer
     std::atomic<bool> finished{false};     // written by the run's worker as its last action
-    // The bits set on and not seen reset, in the order set. Guarded by mLock; written by the
-    // run's worker, and before it sends the command that sets the bit.
-    std::vector<BitOn> bitsOn;
+    RunBits bits;  // its own lock; noted by the run's worker, refused by the Stop operation
 
     // Written by Start before the worker exists, then read by the worker only.
     std::uint64_t number = 0;
@@ -43,17 +41,17 @@ struct TrialRunner::RunToken {
 
 /// What the worker keeps while it plays one run. Worker thread only.
 struct TrialRunner::Play {
-    explicit Play(RunToken& token) : run(token) {}
+    Play(RunToken& token, const ItemList& items) : run(token), plans(items, token.stopped) {}
 
     RunToken& run;
+    ListPlan plans;  // the rows and their number, taken as the run starts
     RandomDraw random;
     std::uint32_t seed = 0;
     RunClock::TimePoint start{};  // the run's time zero
     RunClock::TimePoint due{};    // when the next action is meant to start
     long long trial = 0;          // 1-based, the trial being played
     int row = 0;                  // 1-based, the row being played
-    int rowCount = 0;
-    bool failed = false;  // a command failed while the run was not stopped
+    bool failed = false;          // a command failed while the run was not stopped
     SendFailure failure = SendFailure::ConnectionLost;
     std::string failedCommand;
     long long failedTrial = 0;
@@ -235,7 +233,8 @@ std::vector<int> TrialRunner::BitsNotConfirmed() const {
     std::lock_guard guard(mLock);
     std::vector<int> bits;
     for (const Worker& worker : mWorkers) {
-        for (const BitOn& on : worker.run->bitsOn) bits.push_back(on.bit);
+        const std::vector<int> on = worker.run->bits.BitsOn();
+        bits.insert(bits.end(), on.begin(), on.end());
     }
     return bits;
 }
@@ -250,6 +249,8 @@ void TrialRunner::StopLocked() {
     mControls.runContinuouslyEnabled = true;
     if (mCurrentRun) {
         mCurrentRun->stopped = true;
+        // From here the run's worker sets no bit on that its Safe Stop would not know of.
+        mCurrentRun->bits.RefuseNewBits();
         mCurrentRun.reset();
         // A new run's worker waiting for earlier runs gives up when it is stopped itself.
         mSendingDone.notify_all();
@@ -282,11 +283,13 @@ void TrialRunner::ShowMessage(const std::string& text) {
 }
 
 void TrialRunner::RunTrials(std::shared_ptr<RunToken> run) {
-    WaitForEarlierRuns(*run);
     std::string message;
     {
+        // Planned while earlier runs may still finish, and before the real-time treatment and
+        // the run's time zero: a long list takes a while to plan.
+        Play play(*run, mItems);
+        WaitForEarlierRuns(*run);
         const RealtimeHold realtime(run->realtime);
-        Play play(*run);
         BeginRun(play, realtime.Grant());
         const Ending ending = PlayTrials(play);
         message = FinishRun(play, ending);
@@ -331,22 +334,21 @@ RunPosition TrialRunner::Position(const Play& play) const {
     at.run = play.run.number;
     at.trial = play.trial;
     at.row = play.row;
-    at.rowCount = play.rowCount;
+    at.rowCount = play.plans.RowCount();
     at.trialCount = mRunContinuously ? 0 : mTrialCount.load();
     return at;
 }
 
 TrialRunner::Ending TrialRunner::PlayTrials(Play& play) {
     RunToken& run = play.run;
-    play.rowCount = mItems.RowCount();
     if (run.stopped) return Ending::Stopped;
     long long trialsDone = 0;
     while (trialsDone < mTrialCount || mRunContinuously) {
         play.trial = trialsDone + 1;
         play.row = 0;
         if (!mClosing) mObserver.TrialStarting(Position(play));
-        if (play.rowCount == 0) WaitWhileNothingToPlay(run);
-        for (int row = 0; row < play.rowCount && !run.stopped; ++row) {
+        if (play.plans.RowCount() == 0) WaitWhileNothingToPlay(run);
+        for (int row = 0; row < play.plans.RowCount() && !run.stopped; ++row) {
             play.row = row + 1;
             ProcessItem(row, play);
             if (play.failed) return Ending::SendFailed;
@@ -411,55 +413,32 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
     return message;
 }
 
+/// The Safe Stop's way out: the run's own exchanges, timed and journaled as the run's commands.
+class TrialRunner::PlayedResets : public ResetChannel {
+public:
+    PlayedResets(TrialRunner& runner, Play& play) : mRunner(runner), mPlay(play) {}
+
+    void ResetsStarting(const std::vector<int>& bits) override {
+        if (!mRunner.mClosing) mRunner.mObserver.ResetsStarting(mPlay.run.number, bits);
+        mPlay.due = mRunner.mClock.Now();
+    }
+    bool Connected() override { return mRunner.mSender.Connected(); }
+    bool Exchange(const std::string& command) override {
+        return mRunner.Exchange(command, JournalAction::Bit, mPlay);
+    }
+    void NotSent(const std::string& command) override {
+        mRunner.RecordNotSent(command, JournalAction::Bit, SendFailure::NotConnected, mPlay);
+    }
+    SendFailure LastFailure() const override { return mRunner.mSender.LastFailure(); }
+
+private:
+    TrialRunner& mRunner;
+    Play& mPlay;
+};
+
 void TrialRunner::SafeStop(Play& play, RunEndInfo& info) {
-    std::vector<BitOn> bitsOn;
-    {
-        std::lock_guard guard(mLock);
-        bitsOn = play.run.bitsOn;
-    }
-    if (bitsOn.empty()) return;
-    if (!mClosing) {
-        std::vector<int> bits;
-        for (const BitOn& on : bitsOn) bits.push_back(on.bit);
-        mObserver.ResetsStarting(play.run.number, bits);
-    }
-    play.due = mClock.Now();
-    // Every bit gets its own reset and its own answer: one that is lost says nothing about
-    // the next, and a connection that is gone is asked for afresh before each.
-    for (const BitOn& on : bitsOn) {
-        const std::string command = item_actions::BitCommand(false, on.mask);
-        if (!mSender.Connected()) {
-            RecordNotSent(command, JournalAction::Bit, SendFailure::NotConnected, play);
-            info.unconfirmedBits.push_back({on.bit, run_messages::FailureReason(SendFailure::NotConnected)});
-        } else if (Exchange(command, JournalAction::Bit, play)) {
-            info.resetBits.push_back(on.bit);
-            ForgetBit(play, on.mask);
-        } else {
-            info.unconfirmedBits.push_back({on.bit, run_messages::FailureReason(mSender.LastFailure())});
-        }
-    }
-}
-
-bool TrialRunner::ClaimBitBeforeSending(RunToken& run, BitOn bit) {
-    // Under the lock that Stop takes: either this run is stopped and sends nothing, or the bit
-    // is known to its Safe Stop and to a run started after the Stop.
-    std::lock_guard guard(mLock);
-    if (run.stopped) return false;
-    run.bitsOn.push_back(bit);
-    return true;
-}
-
-bool TrialRunner::BitIsOn(const RunToken& run, int mask) const {
-    std::lock_guard guard(mLock);
-    return std::any_of(run.bitsOn.begin(), run.bitsOn.end(),
-                       [&](const BitOn& on) { return on.mask == mask; });
-}
-
-void TrialRunner::ForgetBit(Play& play, int mask) {
-    std::lock_guard guard(mLock);
-    auto& bits = play.run.bitsOn;
-    bits.erase(std::remove_if(bits.begin(), bits.end(), [&](const BitOn& on) { return on.mask == mask; }),
-               bits.end());
+    PlayedResets channel(*this, play);
+    play.run.bits.ResetAll(channel, info.resetBits, info.unconfirmedBits);
 }
 
 bool TrialRunner::HoldWhilePaused(Play& play) {
@@ -488,44 +467,16 @@ void TrialRunner::WaitWhileNothingToPlay(const RunToken& run) {
 void TrialRunner::ProcessItem(int row, Play& play) {
     RunToken& run = play.run;
     if (run.stopped) return;
-    if (row < 0 || row >= mItems.RowCount()) {
+    const RowPlan* plan = play.plans.Current(row);
+    if (!plan) {
         ShowMessage(run_messages::kInvalidItemIndex);
         play.due = mClock.Now();
         return;
     }
     play.lastAnswered.reset();
-    // One copy under one lock: the row as it stands now, whole.
-    const ItemRow cells = mItems.Row(row);
+    if (!SendRow(*plan, play)) return;
 
-    // Each step that sends ends the row when its command was not sent or failed.
-    if (SendsEvent(cells) &&
-        !Send(item_actions::PostEventCommand(cells[kColEventString]), JournalAction::Event, play))
-        return;
-    if (SetsBit(cells)) {
-        const bool on = BitStateOn(cells);
-        const int bit = item_actions::DecimalValue(cells[kColBitNumber]);
-        const int mask = item_actions::BitMask(bit);
-        const bool known = BitIsOn(run, mask);
-        // Remembered before sending: a command whose answer is lost may still have been carried
-        // out. A mask of 0 (a negative bit number) sets nothing.
-        if (on && mask != 0 && !known && !ClaimBitBeforeSending(run, BitOn{bit, mask})) return;
-        if (!Send(item_actions::BitCommand(on, mask), JournalAction::Bit, play)) return;
-        if (!on && known) ForgetBit(play, mask);
-    }
-    if (SendsCommand(cells)) {
-        const std::string& command = cells[kColCommand];
-        if (command.find('|') == std::string::npos) {
-            if (!Send(command, JournalAction::Command, play)) return;
-        } else {
-            const std::vector<std::string> pieces = item_actions::CommandPieces(command);
-            const std::size_t piece = static_cast<std::size_t>(play.random.Next()) % pieces.size();
-            if (!Send(pieces[piece], JournalAction::Command, play)) return;
-        }
-    }
-
-    const auto range = item_actions::RandomDelayRange(cells[kColDelay]);
-    const long long delay = range ? item_actions::RandomDelay(*range, play.random.Next())
-                                  : item_actions::FixedDelay(cells[kColDelay]);
+    const long long delay = DelayMs(plan->delay, play.random);
     // One absolute deadline from the end of the sends: the wait neither drifts nor
     // accumulates wake-up latencies, and the bookkeeping below is part of it.
     const RunClock::TimePoint delayStart = play.lastAnswered ? *play.lastAnswered : mClock.Now();
@@ -552,6 +503,21 @@ void TrialRunner::ProcessItem(int row, Play& play) {
         if (run.stopped && slept < deadline) line.status = kStatusStopped;
         play.pendingDelay = std::move(line);
     }
+}
+
+bool TrialRunner::SendRow(const RowPlan& plan, Play& play) {
+    // Each step that sends ends the row when its command was not sent or failed.
+    if (plan.eventText && !Send(row_rules::PostEventCommand(*plan.eventText), JournalAction::Event, play))
+        return false;
+    if (plan.bit) {
+        const BitPlan& bit = *plan.bit;
+        if (!play.run.bits.BeforeSending(bit)) return false;
+        if (!Send(row_rules::BitCommand(bit.on, bit.mask), JournalAction::Bit, play)) return false;
+        play.run.bits.Answered(bit);
+    }
+    if (!plan.commandPieces.empty() && !Send(CommandToSend(plan, play.random), JournalAction::Command, play))
+        return false;
+    return true;
 }
 
 bool TrialRunner::Send(const std::string& command, JournalAction action, Play& play) {

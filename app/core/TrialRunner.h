@@ -13,6 +13,7 @@
 
 #include "app/core/CommandSender.h"
 #include "app/core/ItemList.h"
+#include "app/core/RowPlan.h"
 #include "app/core/RunClock.h"
 #include "app/core/RunJournal.h"
 #include "app/core/RunObserver.h"
@@ -39,17 +40,19 @@ struct JournalSettings {
     JournalOpen mode = JournalOpen::Replace;  ///< CreateNew: Start refuses a file that exists
 };
 
-/// Plays the item list as trials on a worker thread: every row's actions become command
-/// texts sent through the CommandSender, then the row's delay is slept. The window (or
-/// sequora-run) forwards its Start, Pause/Continue, Stop and Run Continuously controls
-/// here and reads Controls() afterwards.
+/// Plays the item list as trials on a worker thread. The worker plans the rows once as it
+/// starts (ListPlan) and plays the plans: each row's command texts are sent through the
+/// CommandSender, then its delay is slept. A row the list changed since it was planned is read
+/// and planned again when its turn comes, so an edit applies from the row's next turn. The
+/// window (or sequora-run) forwards its Start, Pause/Continue, Stop and Run Continuously
+/// controls here and reads Controls() afterwards.
 ///
 /// A run ends in one of four ways (RunEnd): its trials are done; Stop; a command that could
 /// not be sent or answered, which ends the run at once with one message saying where and why;
 /// or the host closing. Every way but completion resets the TTL bits the run set on and did
-/// not reset (Safe Stop): one reset per bit, in the order set, each awaiting its own answer
-/// within the sender's answer deadline; RunEndInfo names the bits reset and those it could
-/// not confirm (no connection, or no answer).
+/// not reset (Safe Stop, RunBits): one reset per bit, in the order set, each awaiting its own
+/// answer within the sender's answer deadline; RunEndInfo names the bits reset and those it
+/// could not confirm (no connection, or no answer).
 ///
 /// Each run draws its random delays and "|" pieces from one generator seeded once (SetSeed,
 /// or from the clock), may write a journal of every command and delay (SetJournal), and may
@@ -61,10 +64,12 @@ struct JournalSettings {
 /// last command and had it answered, resets included (a late reset could otherwise undo the
 /// new run's own settings). Every report to the observer carries the run's number.
 ///
-/// Threads: the control operations run on the host's thread; one worker thread per run calls
-/// the sender and the observer. The run flags are atomic; mLock guards the controls, the
-/// settings for the next run and the list of workers. The runner references the list, sender,
-/// observer and clock it is given; they must outlive it. Destroying the runner closes it.
+/// Threads: the control operations run on the host's thread; one worker thread per run plans
+/// the rows and calls the sender and the observer. The run flags are atomic; mLock guards the
+/// controls, the settings for the next run and the list of workers; each run's RunBits has its
+/// own lock, taken inside mLock (Stop, BitsNotConfirmed) and never the other way round. The
+/// runner references the list, sender, observer and clock it is given; they must outlive it.
+/// Destroying the runner closes it.
 class TrialRunner {
 public:
     TrialRunner(ItemList& items, CommandSender& sender, RunObserver& observer, RunClock& clock);
@@ -125,10 +130,7 @@ public:
 private:
     struct RunToken;
     struct Play;
-    struct BitOn {
-        int bit;   // the bit number as the row gave it
-        int mask;  // what the reset sends
-    };
+    class PlayedResets;
     struct Worker {
         std::thread thread;
         std::shared_ptr<RunToken> run;
@@ -143,13 +145,11 @@ private:
     Ending PlayTrials(Play& play);
     std::string FinishRun(Play& play, Ending ending);
     void SafeStop(Play& play, RunEndInfo& info);
-    void ForgetBit(Play& play, int mask);
     RunPosition Position(const Play& play) const;
-    bool ClaimBitBeforeSending(RunToken& run, BitOn bit);
-    bool BitIsOn(const RunToken& run, int mask) const;
     bool HoldWhilePaused(Play& play);
     void WaitWhileNothingToPlay(const RunToken& run);
     void ProcessItem(int row, Play& play);
+    bool SendRow(const RowPlan& plan, Play& play);
     bool Send(const std::string& command, JournalAction action, Play& play);
     bool Exchange(const std::string& command, JournalAction action, Play& play);
     static JournalLine CommandLine(const std::string& command, JournalAction action, const Play& play);

@@ -2,16 +2,11 @@
 
 #include <QAction>
 #include <QFileInfo>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeView>
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "app/gui/CfgFiles.h"
@@ -20,6 +15,7 @@
 #include "app/gui/ItemFormPanel.h"
 #include "app/gui/ItemListModel.h"
 #include "app/gui/ListEdit.h"
+#include "app/gui/ListView.h"
 #include "app/gui/LocalText.h"
 #include "app/gui/Prompter.h"
 #include "app/gui/StatusTexts.h"
@@ -50,20 +46,12 @@ const char kEditOpen[] = "Open .cfg File";
 const char kEditReplace[] = "Replace Item";
 const char kEditDuplicate[] = "Duplicate Item";
 
-// The list's context menu.
-const char kMenuLoad[] = "Load into Form";
-const char kMenuReplace[] = "Replace with Form";
-const char kMenuDuplicate[] = "Duplicate";
-const char kMenuRemove[] = "Remove";
+// The window's actions, also at the foot of the list's context menu.
 const char kMenuUndo[] = "Undo";
 const char kMenuRedo[] = "Redo";
 
 constexpr QKeyCombination kUndoKeys = Qt::CTRL | Qt::Key_Z;
 constexpr QKeyCombination kRedoKeys = Qt::CTRL | Qt::SHIFT | Qt::Key_Z;
-
-bool IsEnterKey(const QKeyEvent* key) {
-    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-}
 
 }  // namespace
 
@@ -77,7 +65,6 @@ ListDocument::ListDocument(QWidget& window, const DialogControls& controls, Item
       mSettings(settings),
       mRemembered(remembered),
       mHooks(std::move(hooks)),
-      mView(controls.As<QTreeView>(kIdItemList)),
       mLoadPausePerLine(loadPausePerLine) {}
 
 ListDocument::~ListDocument() {
@@ -85,28 +72,13 @@ ListDocument::~ListDocument() {
     mLoader.reset();
     mUndoStack.disconnect(this);
     if (mModel) mModel->disconnect(this);
-    mView->disconnect(this);
-    if (mView->selectionModel()) mView->selectionModel()->disconnect(this);
 }
 
 void ListDocument::Initialise() {
     mModel = std::make_unique<ItemListModel>(mItems);
-    mView->setModel(mModel.get());
-    // Every row is one line high: the view need not measure rows, which keeps long lists fast.
-    mView->setUniformRowHeights(true);
     mLoader = std::make_unique<ListLoader>(
         mItems, *mModel, mLoadPausePerLine, [this](const CfgLoadResult& result) { OnLoadFinished(result); },
         [this] { OnLoadProgress(); });
-    for (int column = 0; column < kColumnCount; ++column) {
-        mView->header()->resizeSection(column,
-                                       ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
-    }
-    mView->viewport()->installEventFilter(this);
-    mView->installEventFilter(this);
-    mView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(mView, &QWidget::customContextMenuRequested, this, &ListDocument::OnListContextMenu);
-    connect(mView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &ListDocument::OnViewSelectionChanged);
     connect(mModel.get(), &ItemListModel::Refreshed, this, &ListDocument::OnListRefreshed);
 
     const auto onClick = [this](int id, void (ListDocument::*handler)()) {
@@ -128,12 +100,25 @@ void ListDocument::Initialise() {
     connect(mRedoAction, &QAction::triggered, this, &ListDocument::OnRedo);
     mWindow.addAction(mUndoAction);
     mWindow.addAction(mRedoAction);
+    MakeView();
     connect(&mUndoStack, &QUndoStack::canUndoChanged, this, &ListDocument::UpdateUndoActions);
     connect(&mUndoStack, &QUndoStack::canRedoChanged, this, &ListDocument::UpdateUndoActions);
     // The history moves after an undo or redo has changed the list: the title follows it then.
     connect(&mUndoStack, &QUndoStack::indexChanged, this, &ListDocument::UpdateTitle);
     connect(&mUndoStack, &QUndoStack::cleanChanged, this, &ListDocument::UpdateTitle);
     UpdateUndoActions();
+}
+
+void ListDocument::MakeView() {
+    ListView::Hooks view;
+    view.runPlaying = mHooks.runPlaying;
+    view.editsAllowed = [this] { return EditsAllowed(); };
+    view.loadIntoForm = [this](int row) { LoadRowIntoForm(row); };
+    view.replaceWithForm = [this](int row) { ReplaceRowWithForm(row); };
+    view.duplicate = [this](int row) { DuplicateRow(row); };
+    view.remove = [this](int row) { RemoveRow(row); };
+    mListView = std::make_unique<ListView>(*mControls.As<QTreeView>(kIdItemList), mWindow, *mModel,
+                                           mSelection, *mUndoAction, *mRedoAction, std::move(view));
 }
 
 void ListDocument::AddLoadStatus(QStatusBar* statusBar) {
@@ -170,7 +155,7 @@ void ListDocument::EditList(const QString& text, const std::function<void()>& ch
     change();
     const std::vector<PackedRow> after = mItems.PackedRows();
     const int rememberedAfter = mSelection.SelectedRow();
-    ShowRemembered();
+    mListView->ShowRemembered();
     if (before == after) return;
 
     // Only the stretch that differs is kept for undo, between an unchanged head and tail.
@@ -181,7 +166,7 @@ void ListDocument::EditList(const QString& text, const std::function<void()>& ch
     while (tail < shorter - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
         ++tail;
     mUndoStack.push(new ListEdit(
-        text, mItems, [this](int row) { Remember(row); }, static_cast<int>(head),
+        text, mItems, [this](int row) { mListView->Remember(row); }, static_cast<int>(head),
         std::vector<PackedRow>(before.begin() + static_cast<std::ptrdiff_t>(head),
                                before.end() - static_cast<std::ptrdiff_t>(tail)),
         static_cast<int>(after.size() - head - tail), rememberedBefore, rememberedAfter));
@@ -267,58 +252,6 @@ void ListDocument::LoadRowIntoForm(int row) {
     mForm.LoadRow(mItems.Row(row));
 }
 
-// ---- the view -----------------------------------------------------------------------
-
-void ListDocument::Remember(int row) {
-    mSelection.Click(row);
-    ShowRemembered();
-}
-
-void ListDocument::ShowRemembered() {
-    // The highlighted row is always the remembered one, the row Remove and Move act on;
-    // during a run the list highlights the run's row instead.
-    if (mHooks.runPlaying()) return;
-    const int row = mSelection.SelectedRow();
-    if (row >= 0 && row < mModel->rowCount()) {
-        Highlight(row);
-    } else {
-        mShowingRemembered = true;
-        mView->selectionModel()->clearSelection();
-        mShowingRemembered = false;
-    }
-}
-
-void ListDocument::Highlight(int row) {
-    mShowingRemembered = true;
-    const QModelIndex index = mModel->index(row, 0);
-    mView->selectionModel()->setCurrentIndex(index,
-                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    mView->scrollTo(index);
-    mShowingRemembered = false;
-}
-
-void ListDocument::RunStarted() {
-    // The list shows the run's row; the user's own highlight waits for the run's end.
-    mView->setSelectionMode(QAbstractItemView::NoSelection);
-}
-
-void ListDocument::ShowRunRow(int row) {
-    if (row < 0 || row >= mModel->rowCount()) return;
-    Highlight(row);
-}
-
-void ListDocument::RunEnded() {
-    mView->setSelectionMode(QAbstractItemView::SingleSelection);
-    ShowRemembered();
-}
-
-void ListDocument::OnViewSelectionChanged() {
-    if (mShowingRemembered || mModel->Refreshing() || mHooks.runPlaying()) return;
-    // The user moved the highlight (mouse or keyboard): the highlighted row is remembered.
-    const QModelIndexList rows = mView->selectionModel()->selectedRows();
-    mSelection.Click(rows.size() == 1 ? rows.front().row() : -1);
-}
-
 void ListDocument::OnListRefreshed() {
     if (mSelection.SelectedRow() >= mModel->rowCount()) mSelection.Click(-1);
     UpdateTitle();
@@ -326,8 +259,8 @@ void ListDocument::OnListRefreshed() {
     // and measuring the columns after each slice would cost more than the slice: the end of
     // the load does both.
     if (Loading()) return;
-    if (!mHooks.runPlaying()) ShowRemembered();
-    FitColumns();
+    if (!mHooks.runPlaying()) mListView->ShowRemembered();
+    mListView->FitColumns();
 }
 
 void ListDocument::UpdateTitle() {
@@ -337,58 +270,6 @@ void ListDocument::UpdateTitle() {
                         : QString::fromUtf8(kTitleWithFile).arg(QFileInfo(mFilePath).fileName());
     if (HasUnsavedChanges()) title += QString::fromLatin1(kUnsavedMark);
     mWindow.setWindowTitle(title);
-}
-
-void ListDocument::FitColumns() {
-    // Wide enough for what the column holds, never narrower than the template's width.
-    QHeaderView* header = mView->header();
-    for (int column = 0; column < kColumnCount; ++column) {
-        mView->resizeColumnToContents(column);
-        const int least = ItemListModel::ColumnWidths()[static_cast<std::size_t>(column)];
-        if (header->sectionSize(column) < least) header->resizeSection(column, least);
-    }
-}
-
-void ListDocument::OnListContextMenu(const QPoint& position) {
-    const QModelIndex index = mView->indexAt(position);
-    auto* menu = new QMenu(&mWindow);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    const bool editable = EditsAllowed();
-    if (index.isValid()) {
-        const int row = index.row();
-        Remember(row);
-        menu->addAction(QString::fromLatin1(kMenuLoad), this, [this, row] { LoadRowIntoForm(row); });
-        menu->addAction(QString::fromLatin1(kMenuReplace), this, [this, row] { ReplaceRowWithForm(row); })
-            ->setEnabled(editable);
-        menu->addAction(QString::fromLatin1(kMenuDuplicate), this, [this, row] { DuplicateRow(row); })
-            ->setEnabled(editable);
-        menu->addAction(QString::fromLatin1(kMenuRemove), this, [this, row] { RemoveRow(row); })
-            ->setEnabled(editable);
-        menu->addSeparator();
-    }
-    menu->addAction(mUndoAction);
-    menu->addAction(mRedoAction);
-    menu->popup(mView->viewport()->mapToGlobal(position));
-}
-
-bool ListDocument::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mView->viewport() && event->type() == QEvent::MouseButtonRelease) {
-        // The row under the pointer when the button comes up is remembered and highlighted,
-        // wherever the press was.
-        const auto* release = static_cast<QMouseEvent*>(event);
-        const QModelIndex index = mView->indexAt(release->position().toPoint());
-        Remember(index.isValid() ? index.row() : -1);
-    }
-    if (watched == mView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        const auto* click = static_cast<QMouseEvent*>(event);
-        const QModelIndex index = mView->indexAt(click->position().toPoint());
-        if (click->button() == Qt::LeftButton && index.isValid()) LoadRowIntoForm(index.row());
-    }
-    if (watched == mView && event->type() == QEvent::KeyPress && IsEnterKey(static_cast<QKeyEvent*>(event))) {
-        LoadRowIntoForm(mSelection.SelectedRow());
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 // ---- .cfg files ---------------------------------------------------------------------
@@ -420,7 +301,7 @@ void ListDocument::Open(const QString& path) {
 void ListDocument::OnLoadProgress() {
     if (mLoader->Elapsed() < kLoadProgressAfter) return;
     // Once, when the load turns out long: the first rows give the columns their widths.
-    if (mLoadStatus->isHidden()) FitColumns();
+    if (mLoadStatus->isHidden()) mListView->FitColumns();
     mLoadStatus->setText(FromLocal(status_texts::Loading(ToLocal(QFileInfo(mLoadPath).fileName()),
                                                          mLoader->Percent(), mLoader->ItemsLoaded())));
     mLoadStatus->show();
@@ -450,8 +331,9 @@ void ListDocument::OnLoadFinished(const CfgLoadResult& result) {
         mLoadReplaced.empty() || PackedRow(mItems.Row(mLoadFirstRow)) == mLoadReplaced.front();
     if (changed != static_cast<int>(mLoadReplaced.size()) || !lastRowKept) {
         mUndoStack.push(new ListEdit(
-            QString::fromLatin1(kEditOpen), mItems, [this](int row) { Remember(row); }, mLoadFirstRow,
-            std::move(mLoadReplaced), changed, mLoadRememberedBefore, mSelection.SelectedRow()));
+            QString::fromLatin1(kEditOpen), mItems, [this](int row) { mListView->Remember(row); },
+            mLoadFirstRow, std::move(mLoadReplaced), changed, mLoadRememberedBefore,
+            mSelection.SelectedRow()));
     }
     mLoadReplaced.clear();
     mPartlyRead.Note(file, result);
@@ -463,9 +345,9 @@ void ListDocument::OnLoadFinished(const CfgLoadResult& result) {
         mUndoStack.setClean();
         mFilePath = mLoadPath;
     }
-    if (!mHooks.runPlaying()) ShowRemembered();
+    if (!mHooks.runPlaying()) mListView->ShowRemembered();
     UpdateTitle();
-    FitColumns();
+    mListView->FitColumns();
     mHooks.loadEnded(result);
 }
 

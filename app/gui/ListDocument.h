@@ -17,10 +17,8 @@
 
 class QAction;
 class QLabel;
-class QPoint;
 class QPushButton;
 class QStatusBar;
-class QTreeView;
 class QWidget;
 
 namespace sequora::gui {
@@ -28,22 +26,26 @@ namespace sequora::gui {
 class DialogControls;
 class ItemFormPanel;
 class ItemListModel;
+class ListView;
 class Prompter;
 class WindowSettings;
 struct RememberedState;
 
-/// The item list as a document: its rows and the view of them, the remembered row, the undo
-/// history of its edits, the file it was opened from or saved to (and the window title that
-/// names it), the files read only in part, the load of a .cfg file in slices with its status
-/// text, and Save. The list buttons, the list's context menu, Undo/Redo and Open/Save act here.
+/// The item list as a document: its rows, the remembered row, the undo history of its edits,
+/// the file it was opened from or saved to (and the window title that names it), the files
+/// read only in part, the load of a .cfg file in slices with its status text, and Save. The
+/// list buttons, the list's context menu, Undo/Redo and Open/Save act here; the view of the
+/// rows (highlight, menu, mouse and keys, column widths) is its ListView.
 ///
-/// Owns the list, the selection, the model, the undo history, the loader and the load
-/// state. Borrows the window (title, actions, menus), its controls, the item form, the
-/// prompter, the settings and their remembered state, and whatever the hooks call; all must
-/// outlive it. The runner and the loader refer to the list: the window destroys the run
-/// panel before this, and the loader goes first among this one's own members. The view is
-/// the window's child and outlives this; the destructor cuts every signal to this (the undo
-/// history clears itself as it goes, and the view would report a lost selection) so that
+/// Owns the list, the selection, the model, the list's view, the undo history, the loader
+/// and the load state. Borrows the window (title, actions, menus), its controls, the item
+/// form, the prompter, the settings and their remembered state, and whatever the hooks
+/// call; all must outlive it. The runner and the loader refer to the list: the window
+/// destroys the run panel before this, and the loader goes first among this one's own
+/// members. The undo history goes before the list's view (its steps remember rows through
+/// the view), the view before the model and the selection it borrows. The tree view is the
+/// window's child and outlives this; the destructor cuts every signal to this (the undo
+/// history clears itself as it goes) and the list's view cuts the tree view's, so that
 /// nothing reaches a document partly destroyed. Window thread only.
 class ListDocument : public QObject {
     Q_OBJECT
@@ -94,18 +96,11 @@ public:
     /// The title shows the file and whether it has unsaved changes.
     void UpdateTitle();
 
-    /// A run has started: the view shows the run's row instead of the remembered one.
-    void RunStarted();
-    /// The run plays `row` (0-based).
-    void ShowRunRow(int row);
-    /// The run is over: the remembered row is highlighted again.
-    void RunEnded();
-
-protected:
-    /// Clicks and keys of the item list.
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    /// The view of the rows; it shows the run's row while a run plays.
+    ListView& View() { return *mListView; }
 
 private:
+    void MakeView();
     bool EditsAllowed() const;
     void EditList(const QString& text, const std::function<void()>& change);
     void OnAddItem();
@@ -121,12 +116,6 @@ private:
     void OnLoadFinished(const CfgLoadResult& result);
     void NoteFolderOf(const QString& path);
     void OnListRefreshed();
-    void FitColumns();
-    void Remember(int row);
-    void ShowRemembered();
-    void Highlight(int row);
-    void OnViewSelectionChanged();
-    void OnListContextMenu(const QPoint& position);
     void LoadRowIntoForm(int row);
     void ReplaceRowWithForm(int row);
     void DuplicateRow(int row);
@@ -139,7 +128,6 @@ private:
     WindowSettings& mSettings;
     RememberedState& mRemembered;
     const Hooks mHooks;
-    QTreeView* mView = nullptr;          // the window's child
     QLabel* mLoadStatus = nullptr;       // the status bar's child
     QPushButton* mLoadCancel = nullptr;  // the status bar's child
     QAction* mUndoAction = nullptr;      // the window's child
@@ -148,13 +136,11 @@ private:
     ItemList mItems;
     ItemSelection mSelection{mItems};
     std::unique_ptr<ItemListModel> mModel;
+    std::unique_ptr<ListView> mListView;  // after mModel and mSelection, before mUndoStack
     QUndoStack mUndoStack;
     // The file last opened whole or saved; the undo history's clean state is the list as it
     // was then.
     QString mFilePath;
-    // Set while the document itself moves the view's highlight, so that the view's own
-    // selection changes are not taken for the user's.
-    bool mShowingRemembered = false;
     // The .cfg files opened but read only in part: Save refuses to write over them.
     PartlyReadFiles mPartlyRead;
     // The .cfg file being opened, and what its load's undo step needs: whether the list was

@@ -12,6 +12,7 @@
 
 #include "app/core/IntegerField.h"
 #include "app/core/LogLocation.h"
+#include "app/core/RunControl.h"
 #include "app/core/RunMessages.h"
 #include "app/core/SteadyRunClock.h"
 #include "app/gui/ConnectionPanel.h"
@@ -20,6 +21,7 @@
 #include "app/gui/DialogUnits.h"
 #include "app/gui/ItemFormPanel.h"
 #include "app/gui/ListDocument.h"
+#include "app/gui/ListView.h"
 #include "app/gui/LocalText.h"
 #include "app/gui/RunPanel.h"
 #include "app/gui/StatusTexts.h"
@@ -73,8 +75,8 @@ SequoraDlg::~SequoraDlg() {
     // The order is the class comment's.
     mDocument->AbandonLoad();
     EndRun();
-    const std::array<QObject*, 5> receivers{this, mForm.get(), mConnection.get(), mDocument.get(),
-                                            mRunPanel.get()};
+    const std::array<QObject*, 6> receivers{
+        this, mForm.get(), mConnection.get(), mDocument.get(), &mDocument->View(), mRunPanel.get()};
     for (QObject* child : findChildren<QObject*>()) {
         for (QObject* receiver : receivers) child->disconnect(receiver);
     }
@@ -138,10 +140,10 @@ void SequoraDlg::MakeParts(std::chrono::milliseconds loadPausePerLine) {
 
     RunPanel::Hooks run;
     run.applyControls = [this] { ApplyRunControls(); };
-    run.started = [this] { mDocument->RunStarted(); };
-    run.rowStarted = [this](int row) { mDocument->ShowRunRow(row); };
+    run.started = [this] { mDocument->View().RunStarted(); };
+    run.rowStarted = [this](int row) { mDocument->View().ShowRunRow(row); };
     run.ended = [this](const RunEndInfo& info) {
-        mDocument->RunEnded();
+        mDocument->View().RunEnded();
         if (info.how == RunEnd::ConnectionLost) {
             mConnection->RunLostConnection(run_messages::FailureReason(info.failure));
         }
@@ -259,7 +261,7 @@ void SequoraDlg::ApplyRunControls() {
 WindowControl::Actions SequoraDlg::ControlActions() {
     WindowControl::Actions actions;
     const auto busy = [this]() -> std::string {
-        if (mRunPanel->UnderWay()) return status_texts::kRunUnderWay;
+        if (mRunPanel->UnderWay()) return kRunUnderWayRefusal;
         if (Loading()) return status_texts::kListBeingOpened;
         return {};
     };
@@ -283,7 +285,7 @@ WindowControl::Actions SequoraDlg::ControlActions() {
         return std::string();
     };
     actions.stop = [this]() -> std::string {
-        if (!mRunPanel->UnderWay()) return status_texts::kNoRun;
+        if (!mRunPanel->UnderWay()) return kNoRunRefusal;
         mRunPanel->Stop();
         return {};
     };

@@ -28,11 +28,9 @@ inline constexpr const char kServerClosedConnection[] = "the server closed the c
 std::string Loading(const std::string& fileName, int percent, int items);
 /// The caption of the button that cancels a load.
 inline constexpr const char kCancelLoad[] = "Cancel";
-/// The control API's refusals, in the window's words.
-inline constexpr const char kRunUnderWay[] = "A run is under way.";
+/// The control API's refusals in the window's own words (the rest are app/core's).
 inline constexpr const char kListBeingOpened[] = "An item list is being opened.";
 inline constexpr const char kRunNotStarted[] = "The run did not start.";
-inline constexpr const char kNoRun[] = "No run is under way.";
 /// The caption of the button that opens the last run's timing report.
 inline constexpr const char kTiming[] = "Timing";
 

@@ -9,6 +9,7 @@
 #include "app/core/CfgSetup.h"
 #include "app/core/CfgWriter.h"
 #include "app/core/ItemList.h"
+#include "app/core/RowPlan.h"
 #include "tests/support/TempDir.h"
 
 using sequora::CfgSetup;

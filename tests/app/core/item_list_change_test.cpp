@@ -46,6 +46,7 @@ protected:
 using ::testing::ElementsAre;
 
 TEST_F(ItemListChangeTest, EveryChangeSaysWhichRowsItReplacedByHowMany) {
+    const auto revision = list.Revision();
     list.AddItemRow({"No", "NA", "No", "NA", "NA", "No", "NA", "60"});
     list.SetCellText(2, sequora::kColDelay, "35");
     list.SwapRows(4, 1);
@@ -58,6 +59,7 @@ TEST_F(ItemListChangeTest, EveryChangeSaysWhichRowsItReplacedByHowMany) {
                 ElementsAre(ItemListChange{5, 0, 1}, ItemListChange{2, 1, 1}, ItemListChange{1, 4, 4},
                             ItemListChange{0, 1, 0}, ItemListChange{2, 0, 1}, ItemListChange{1, 1, 1},
                             ItemListChange{0, 6, 2}, ItemListChange{0, 2, 0}));
+    EXPECT_EQ(list.Revision(), revision + changes.size()) << "a plan made from the rows must see each change";
 }
 
 TEST_F(ItemListChangeTest, SpliceTakesRowsOutAndPutsOthersInTheirPlace) {
