@@ -88,25 +88,25 @@ FormatCmdLine::~FormatCmdLine() = default;
 
 std::string FormatCmdLine::Stop::Describe() const {
     switch (reason) {
-        case StopReason::kNone: return "reading goes on";
-        case StopReason::kNoInput: return "no file is open";
-        case StopReason::kEndOfInput: return "the whole file was read";
-        case StopReason::kReadError: return "the file could not be read further (" + detail + ")";
-        case StopReason::kLineTooLong:
+        case StopReason::None: return "reading goes on";
+        case StopReason::NoInput: return "no file is open";
+        case StopReason::EndOfInput: return "the whole file was read";
+        case StopReason::ReadError: return "the file could not be read further (" + detail + ")";
+        case StopReason::LineTooLong:
             return "the line is longer than " + std::to_string(kMaxLineLength) + " characters";
-        case StopReason::kMalformed: return "the line begins with neither -, %, # nor //";
-        case StopReason::kStrayCarriageReturn:
+        case StopReason::Malformed: return "the line begins with neither -, %, # nor //";
+        case StopReason::StrayCarriageReturn:
             return "the line begins with a carriage return that is not followed by a line feed";
-        case StopReason::kTooFewWords: return "the variable line has fewer than three words";
-        case StopReason::kUnknownOperator:
+        case StopReason::TooFewWords: return "the variable line has fewer than three words";
+        case StopReason::UnknownOperator:
             return "the variable line's operator is none of =, +=, -=, *= and /=";
-        case StopReason::kUndefinedVariable: return "the variable " + detail + " is not defined";
-        case StopReason::kDivisionByZero: return "the variable line divides by zero";
-        case StopReason::kQuotientOverflow: return "the variable line's quotient does not fit in 32 bits";
-        case StopReason::kSubstitutionTooLong:
+        case StopReason::UndefinedVariable: return "the variable " + detail + " is not defined";
+        case StopReason::DivisionByZero: return "the variable line divides by zero";
+        case StopReason::QuotientOverflow: return "the variable line's quotient does not fit in 32 bits";
+        case StopReason::SubstitutionTooLong:
             return "variables make the line longer than " + std::to_string(kMaxSubstitutedLength) +
                    " characters";
-        case StopReason::kSubstitutionEndless: return "variables are replaced in the line without end";
+        case StopReason::SubstitutionEndless: return "variables are replaced in the line without end";
     }
     return {};
 }
@@ -152,7 +152,7 @@ int FormatCmdLine::OpenFile(const std::string& path) {
     mInputBytes = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
     mBuffer.resize(kReadChunk);
     mOpen = true;
-    mStop.reason = StopReason::kNone;
+    mStop.reason = StopReason::None;
     return 0;
 }
 
@@ -164,7 +164,7 @@ int FormatCmdLine::OpenText(std::string_view text) {
     // The whole text is in the buffer: there is nothing more to fetch.
     mAtEnd = true;
     mOpen = true;
-    mStop.reason = StopReason::kNone;
+    mStop.reason = StopReason::None;
     return 0;
 }
 
@@ -216,23 +216,23 @@ FormatCmdLine::ReadResult FormatCmdLine::ReadPhysicalLine(std::string& line) {
 }
 
 int FormatCmdLine::GetNextLine(std::string& line) {
-    if (!mOpen || mStop.reason != StopReason::kNone) return -1;
+    if (!mOpen || mStop.reason != StopReason::None) return -1;
     for (;;) {
         switch (ReadPhysicalLine(mPhysical)) {
             case ReadResult::Line: break;
-            case ReadResult::End: return End(StopReason::kEndOfInput);
-            case ReadResult::TooLong: return End(StopReason::kLineTooLong);
-            case ReadResult::Error: return End(StopReason::kReadError, std::strerror(mReadErrno));
+            case ReadResult::End: return End(StopReason::EndOfInput);
+            case ReadResult::TooLong: return End(StopReason::LineTooLong);
+            case ReadResult::Error: return End(StopReason::ReadError, std::strerror(mReadErrno));
         }
         const std::optional<LineKind> kind = Classify(mPhysical);
         if (!kind) {
             const std::size_t first = mPhysical.find_first_not_of(" \t");
-            return End(mPhysical[first] == '\r' ? StopReason::kStrayCarriageReturn : StopReason::kMalformed);
+            return End(mPhysical[first] == '\r' ? StopReason::StrayCarriageReturn : StopReason::Malformed);
         }
-        StopReason fault = StopReason::kNone;
+        StopReason fault = StopReason::None;
         if (*kind == LineKind::Command) fault = ProcessCommandLine(mPhysical);
         if (*kind == LineKind::Variable) fault = ProcessVariableLine(mPhysical);
-        if (fault != StopReason::kNone) return End(fault, std::move(mUndefinedName));
+        if (fault != StopReason::None) return End(fault, std::move(mUndefinedName));
         if (Delivers(*kind)) {
             line.assign(mPhysical);
             return 0;
@@ -265,22 +265,22 @@ FormatCmdLine::StopReason FormatCmdLine::ProcessCommandLine(std::string& line) c
         std::size_t replacements = 0;
         for (std::size_t found = line.find(name); found != std::string::npos; found = line.find(name, from)) {
             line.replace(found, name.size(), value);
-            if (line.size() > kMaxSubstitutedLength) return StopReason::kSubstitutionTooLong;
-            if (++replacements > kMaxSubstitutedLength) return StopReason::kSubstitutionEndless;
+            if (line.size() > kMaxSubstitutedLength) return StopReason::SubstitutionTooLong;
+            if (++replacements > kMaxSubstitutedLength) return StopReason::SubstitutionEndless;
             from = holdsOwnName ? found + value.size() : found - std::min(found, name.size() - 1);
         }
     }
-    return StopReason::kNone;
+    return StopReason::None;
 }
 
 FormatCmdLine::StopReason FormatCmdLine::ProcessVariableLine(const std::string& line) {
     const std::vector<std::string_view> words = SplitWords(line);
-    if (words.size() < 3) return StopReason::kTooFewWords;
+    if (words.size() < 3) return StopReason::TooFewWords;
     const std::string_view name = words[0];
     const std::string_view op = words[1];
     std::string_view value = words[2];
 
-    if (!IsOperator(op)) return StopReason::kUnknownOperator;
+    if (!IsOperator(op)) return StopReason::UnknownOperator;
 
     auto find = [this](std::string_view wanted) -> std::string* {
         for (auto& [n, v] : mVariables) {
@@ -293,7 +293,7 @@ FormatCmdLine::StopReason FormatCmdLine::ProcessVariableLine(const std::string& 
         const std::string* referenced = find(value);
         if (!referenced) {
             mUndefinedName = value;
-            return StopReason::kUndefinedVariable;
+            return StopReason::UndefinedVariable;
         }
         value = *referenced;
     }
@@ -307,18 +307,18 @@ FormatCmdLine::StopReason FormatCmdLine::ProcessVariableLine(const std::string& 
         } else {
             mVariables.emplace_back(std::string(name), resolved);
         }
-        return StopReason::kNone;
+        return StopReason::None;
     }
     if (!current) {
         mUndefinedName = name;
-        return StopReason::kUndefinedVariable;
+        return StopReason::UndefinedVariable;
     }
     const std::int32_t given = ReadAtoi(resolved);
-    if (op[0] == '/' && given == 0) return StopReason::kDivisionByZero;
+    if (op[0] == '/' && given == 0) return StopReason::DivisionByZero;
     const std::optional<std::int32_t> result = Combine(op[0], ReadAtoi(*current), given);
-    if (!result) return StopReason::kQuotientOverflow;
+    if (!result) return StopReason::QuotientOverflow;
     *current = std::to_string(*result);
-    return StopReason::kNone;
+    return StopReason::None;
 }
 
 }  // namespace cmdfile

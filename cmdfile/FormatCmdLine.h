@@ -20,35 +20,35 @@ public:
     /// The kinds a line can have, besides malformed (which ends the reading).
     enum class LineKind { Command, Comment, Variable, Blank };
 
-    /// Why reading ended, or kNone while it goes on.
+    /// Why reading ended, or None while it goes on.
     enum class StopReason {
-        kNone,                 ///< reading goes on
-        kNoInput,              ///< nothing is open (never opened, or the open failed)
-        kEndOfInput,           ///< every line was read: the whole input
-        kReadError,            ///< the system could not read on (detail: its reason)
-        kLineTooLong,          ///< a line longer than kMaxLineLength characters
-        kMalformed,            ///< a line that is not a command, comment, variable or blank line
-        kStrayCarriageReturn,  ///< a malformed line beginning with a CR that ends no line
-        kTooFewWords,          ///< a variable line with fewer than three words
-        kUnknownOperator,      ///< a variable line whose operator is none of the five
-        kUndefinedVariable,    ///< a variable used before it was defined (detail: its name)
-        kDivisionByZero,       ///< "/=" by 0
-        kQuotientOverflow,     ///< the smallest 32-bit integer "/=" -1
-        kSubstitutionTooLong,  ///< variables make a command line longer than kMaxSubstitutedLength
-        kSubstitutionEndless,  ///< more than kMaxSubstitutedLength replacements of one variable
+        None,                 ///< reading goes on
+        NoInput,              ///< nothing is open (never opened, or the open failed)
+        EndOfInput,           ///< every line was read: the whole input
+        ReadError,            ///< the system could not read on (detail: its reason)
+        LineTooLong,          ///< a line longer than kMaxLineLength characters
+        Malformed,            ///< a line that is not a command, comment, variable or blank line
+        StrayCarriageReturn,  ///< a malformed line beginning with a CR that ends no line
+        TooFewWords,          ///< a variable line with fewer than three words
+        UnknownOperator,      ///< a variable line whose operator is none of the five
+        UndefinedVariable,    ///< a variable used before it was defined (detail: its name)
+        DivisionByZero,       ///< "/=" by 0
+        QuotientOverflow,     ///< the smallest 32-bit integer "/=" -1
+        SubstitutionTooLong,  ///< variables make a command line longer than kMaxSubstitutedLength
+        SubstitutionEndless,  ///< more than kMaxSubstitutedLength replacements of one variable
     };
 
     /// Where and why reading ended.
     struct Stop {
-        StopReason reason = StopReason::kNoInput;
-        /// The number of the line reading stopped at, counting from 1; for kEndOfInput the
+        StopReason reason = StopReason::NoInput;
+        /// The number of the line reading stopped at, counting from 1; for EndOfInput the
         /// number of lines read.
         std::size_t line = 0;
-        /// The variable's name (kUndefinedVariable) or the system's reason (kReadError).
+        /// The variable's name (UndefinedVariable) or the system's reason (ReadError).
         std::string detail;
 
         /// True when every line of the input was read.
-        bool WholeInput() const { return reason == StopReason::kEndOfInput; }
+        bool WholeInput() const { return reason == StopReason::EndOfInput; }
         /// Why, as a clause for the user: "the line is longer than 999 characters".
         std::string Describe() const;
     };
@@ -80,7 +80,7 @@ public:
     /// reading has ended: at the end of the input, with nothing open, for a line too long,
     /// a malformed or a faulty variable line. StopInfo() then says which.
     int GetNextLine(std::string& line);
-    /// Where and why reading ended; reason kNone while it goes on.
+    /// Where and why reading ended; reason None while it goes on.
     const Stop& StopInfo() const { return mStop; }
 
     /// The physical lines read so far.
@@ -118,7 +118,7 @@ private:
     int mReadErrno = 0;          // errno of a failed read, 0 at a plain end of file
     std::size_t mLinesRead = 0;  // physical lines read so far
     std::string mPhysical;       // the line being processed; kept for its capacity
-    std::string mUndefinedName;  // the variable named by a kUndefinedVariable line
+    std::string mUndefinedName;  // the variable named by a UndefinedVariable line
     Stop mStop;
     std::string mOpenError;
     bool mDelivery[4] = {false, false, false, false};

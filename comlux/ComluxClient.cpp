@@ -8,6 +8,8 @@ namespace comlux {
 
 // Every operation is the implementation's: the public class only holds it, so that what the
 // implementation holds may change without changing the class callers are built against.
+// The public signatures take their strings by value: they are the library's ABI.
+// NOLINTBEGIN(performance-unnecessary-value-param)
 
 ComluxClient::ComluxClient() : mImpl(new Impl) {}
 
@@ -16,7 +18,7 @@ ComluxClient::~ComluxClient() {
 }
 
 bool ComluxClient::OpenLogFile(std::string fileName) {
-    return mImpl->OpenLogFile(std::move(fileName));
+    return mImpl->OpenLogFile(fileName);
 }
 
 bool ComluxClient::CloseLogFile() {
@@ -24,7 +26,7 @@ bool ComluxClient::CloseLogFile() {
 }
 
 bool ComluxClient::OpenConnection(std::string serverName, bool requestPort) {
-    return mImpl->OpenConnection(std::move(serverName), requestPort);
+    return mImpl->OpenConnection(serverName, requestPort);
 }
 
 bool ComluxClient::CloseConnection() {
@@ -40,15 +42,15 @@ bool ComluxClient::ServerClosedConnection() {
 }
 
 bool ComluxClient::SendCommand(std::string command, std::string& answer) {
-    return mImpl->SendCommand(std::move(command), answer);
+    return mImpl->SendCommand(command, answer);
 }
 
 bool ComluxClient::SendCommandRaw(std::string command, std::vector<unsigned char>& block, int& length) {
-    return mImpl->SendCommandRaw(std::move(command), block, length);
+    return mImpl->SendCommandRaw(command, block, length);
 }
 
 bool ComluxClient::SetApplicationName(std::string name) {
-    return mImpl->SetApplicationName(std::move(name));
+    return mImpl->SetApplicationName(name);
 }
 
 bool ComluxClient::SetComputerName() {
@@ -56,28 +58,28 @@ bool ComluxClient::SetComputerName() {
 }
 
 bool ComluxClient::RequestRingBufferSize(std::string objectName, int& value1, int& value2) {
-    return mImpl->RequestRingBufferSize(std::move(objectName), value1, value2);
+    return mImpl->RequestRingBufferSize(objectName, value1, value2);
 }
 
 bool ComluxClient::RequestRingBuffer(std::string objectName, unsigned char* buffer, int bufferSize,
                                      int& bytesCopied) {
-    return mImpl->RequestRingBuffer(std::move(objectName), buffer, bufferSize, bytesCopied);
+    return mImpl->RequestRingBuffer(objectName, buffer, bufferSize, bytesCopied);
 }
 
 bool ComluxClient::RequestSamplingFrequency(std::string objectName, int& frequency) {
-    return mImpl->RequestSamplingFrequency(std::move(objectName), frequency);
+    return mImpl->RequestSamplingFrequency(objectName, frequency);
 }
 
 bool ComluxClient::RequestADRange(std::string objectName, int& value1, int& value2) {
-    return mImpl->RequestADRange(std::move(objectName), value1, value2);
+    return mImpl->RequestADRange(objectName, value1, value2);
 }
 
 bool ComluxClient::RequestFeature(std::string featureName, int value, std::string& featureValue) {
-    return mImpl->RequestFeature(std::move(featureName), value, featureValue);
+    return mImpl->RequestFeature(featureName, value, featureValue);
 }
 
 bool ComluxClient::LogMessage(std::string message, int value) {
-    return mImpl->LogMessage(std::move(message), value);
+    return mImpl->LogMessage(message, value);
 }
 
 bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames,
@@ -86,11 +88,11 @@ bool ComluxClient::GetObjectsAndTypes(std::vector<std::string>& objectNames,
 }
 
 bool ComluxClient::OpenStream(std::string objectName, std::string dataType) {
-    return mImpl->OpenStream(std::move(objectName), std::move(dataType));
+    return mImpl->OpenStream(objectName, dataType);
 }
 
 bool ComluxClient::CloseStream(std::string objectName, std::string dataType) {
-    return mImpl->CloseStream(std::move(objectName), std::move(dataType));
+    return mImpl->CloseStream(objectName, dataType);
 }
 
 StreamState ComluxClient::GetStreamState(StreamKind kind) {
@@ -156,4 +158,6 @@ bool ComluxClient::SetSendTimeout(std::chrono::milliseconds timeout) {
 bool ComluxClient::SetAnswerTimeout(std::chrono::milliseconds timeout) {
     return mImpl->SetAnswerTimeout(timeout);
 }
+// NOLINTEND(performance-unnecessary-value-param)
+
 }  // namespace comlux

@@ -16,9 +16,9 @@ if [[ "${1:-}" == "--update" ]]; then
     shift
 fi
 library=${1:?usage: abi-check.sh [--update] LIBRARY}
-# The public headers: those directly in comlux/ and the generated ones beside the library.
-generated=$(dirname "$(realpath "$library")")/../comlux/generated/comlux
-headers=(--headers-dir "$source_dir/comlux" --headers-dir "$generated")
+# The public headers: comlux/include/ and the generated ones beside the library.
+generated=$(dirname "$(realpath "$library")")/../comlux/include
+headers=(--headers-dir "$source_dir/comlux/include" --headers-dir "$generated")
 
 if $update; then
     mkdir -p "$(dirname "$baseline")"
@@ -29,7 +29,7 @@ if $update; then
 fi
 
 status=0
-report=$(abidiff --headers-dir2 "$source_dir/comlux" --headers-dir2 "$generated" --drop-private-types \
+report=$(abidiff --headers-dir2 "$source_dir/comlux/include" --headers-dir2 "$generated" --drop-private-types \
     "$baseline" "$library") || status=$?
 # abidiff's status is a bit set: 1 error, 2 usage error, 4 ABI change, 8 incompatible change.
 if ((status & 11)); then

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Part of `make test`: the includes follow the layers. comlux, cmdfile <- app/core <- app/gui,
 # app/cli; galdera stands apart; the Python module (python/src) on Comlux's public headers; Qt only in the window, its tests and its benchmarks
-# (bench/window_*); Comlux's internals only inside Comlux, its tests and benchmarks; every
-# project header included by its path from the top of the tree.
+# (bench/window_*); Comlux's internals only inside Comlux, its tests and benchmarks, and never
+# from its public headers; every project header included by its path from the top of the tree,
+# except Comlux's public headers (comlux/include/comlux/X.h), which everyone includes as
+# "comlux/X.h", the name they are installed under.
 # Prints each offending line as "file:line: rule: include" and exits 1 if there is any.
 # Usage: check-layers.sh [TREE]   (default: the tree this script is in)
 set -uo pipefail
@@ -28,7 +30,11 @@ generated_headers() { printf "%s\n" comlux/ComluxExport.h comlux/Version.h; }
     printf "%s:%d: %s: %s\n", FILENAME, FNR, rule, $0
     failures++
   }
-  NR == FNR { known[$0] = 1; next }
+  NR == FNR {
+    known[$0] = 1
+    if ($0 ~ /^comlux\/include\/comlux\//) { public = $0; sub(/^comlux\/include\//, "", public); known[public] = 1 }
+    next
+  }
   !/^[ \t]*#[ \t]*include[ \t]*[<"]/ { next }
   {
     text = $0
@@ -45,6 +51,9 @@ generated_headers() { printf "%s\n" comlux/ComluxExport.h comlux/Version.h; }
       report("Qt outside the window (app/gui)")
     if (path ~ /^comlux\/internal\// && file !~ /^(comlux|tests|bench)\//)
       report("Comlux internals outside comlux/, tests/ and bench/")
+    if (path ~ /^comlux\/include\//) report("Comlux public header not by its installed name comlux/...")
+    if (file ~ /^comlux\/include\// && path ~ /^(comlux\/internal|app|bench|cmdfile|galdera|python|tests)\//)
+      report("Comlux public headers include only public headers")
     if (!project) next
 
     if (file ~ /^comlux\// && path !~ /^comlux\//) report("comlux includes only comlux/")

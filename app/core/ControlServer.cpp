@@ -131,7 +131,7 @@ bool ControlServer::Start(const ControlServerOptions& options, std::string& reas
     server.Get("/status", [&control](const httplib::Request&, httplib::Response& response) {
         Answer(response, 200, StatusJson(control.Status()));
     });
-    const auto action = [&server](const char* path, std::function<ControlReply()> act) {
+    const auto action = [&server](const char* path, const std::function<ControlReply()>& act) {
         server.Post(path, [act](const httplib::Request& request, httplib::Response& response) {
             if (!Body(request, response, {})) return;
             const ControlReply reply = act();

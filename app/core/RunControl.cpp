@@ -204,7 +204,7 @@ void RunControl::Unsubscribe(const std::shared_ptr<Subscription>& subscription) 
                          mSubscriptions.end());
 }
 
-void RunControl::PublishLocked(ControlEvent event) {
+void RunControl::PublishLocked(const ControlEvent& event) {
     for (const auto& subscription : mSubscriptions) {
         if (subscription->mDropped) continue;
         if (subscription->mEvents.size() >= kQueueLimit) {

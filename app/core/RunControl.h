@@ -131,7 +131,7 @@ public:
     void Unsubscribe(const std::shared_ptr<Subscription>& subscription);
 
 private:
-    void PublishLocked(ControlEvent event);
+    void PublishLocked(const ControlEvent& event);
     static ControlReply Refused(const std::string& message);
     std::string EndedJsonLocked() const;
 

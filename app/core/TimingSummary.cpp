@@ -142,7 +142,7 @@ std::string TimingLine(const RunTiming& timing) {
 }
 
 bool JournalTally::Take(std::string_view line) {
-    if (line.rfind("#", 0) == 0) {
+    if (line.starts_with('#')) {
         TakeComment(line);
         return true;
     }

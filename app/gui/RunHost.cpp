@@ -45,7 +45,7 @@ void RunHost::ShowMessage(const std::string& text) {
 }
 
 void RunHost::ControlsChanged() {
-    mInvoker.Call([this](WindowThreadInvoker::Finish finish) {
+    mInvoker.Call([this](const WindowThreadInvoker::Finish& finish) {
         mApplyControls();
         finish();
     });

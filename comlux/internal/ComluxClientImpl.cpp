@@ -56,7 +56,7 @@ ComluxClient::Impl::~Impl() {
     mNetworkNode.reset();
 }
 
-bool ComluxClient::Impl::OpenLogFile(std::string fileName) {
+bool ComluxClient::Impl::OpenLogFile(const std::string& fileName) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->OpenLogFile(fileName);
@@ -68,7 +68,7 @@ bool ComluxClient::Impl::CloseLogFile() {
     return borrow.Borrowed() && mNetworkNode->Log().CloseLogFile() == 0;
 }
 
-bool ComluxClient::Impl::OpenConnection(std::string serverName, bool requestPort) {
+bool ComluxClient::Impl::OpenConnection(const std::string& serverName, bool requestPort) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     // A close from another thread abandons the whole procedure, not only the attempt under way.
@@ -137,7 +137,7 @@ bool ComluxClient::Impl::ServerClosedConnection() {
     return entry.Entered() && mNetworkNode->PeerEnded();
 }
 
-bool ComluxClient::Impl::SendCommand(std::string command, std::string& answer) {
+bool ComluxClient::Impl::SendCommand(const std::string& command, std::string& answer) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return SendAndReadReply(command, answer);
@@ -150,13 +150,14 @@ bool ComluxClient::Impl::SendAndReadReply(const std::string& command, std::strin
     return true;
 }
 
-bool ComluxClient::Impl::SendCommandRaw(std::string command, std::vector<unsigned char>& block, int& length) {
+bool ComluxClient::Impl::SendCommandRaw(const std::string& command, std::vector<unsigned char>& block,
+                                        int& length) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->SendCommand(command) && mNetworkNode->RecieveMessage(block, length);
 }
 
-bool ComluxClient::Impl::SetApplicationName(std::string name) {
+bool ComluxClient::Impl::SetApplicationName(const std::string& name) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     std::string answer;
@@ -186,14 +187,14 @@ bool ComluxClient::Impl::RequestStatusValues(const std::string& command, int* fi
     return status >= 0;
 }
 
-bool ComluxClient::Impl::RequestRingBufferSize(std::string objectName, int& value1, int& value2) {
+bool ComluxClient::Impl::RequestRingBufferSize(const std::string& objectName, int& value1, int& value2) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestRingBufferSize " + objectName, &value1, &value2);
 }
 
-bool ComluxClient::Impl::RequestRingBuffer(std::string objectName, unsigned char* buffer, int bufferSize,
-                                           int& bytesCopied) {
+bool ComluxClient::Impl::RequestRingBuffer(const std::string& objectName, unsigned char* buffer,
+                                           int bufferSize, int& bytesCopied) {
     bytesCopied = 0;
     if (bufferSize < 0 || (buffer == nullptr && bufferSize > 0)) return false;
     if (bufferSize > 0) std::memset(buffer, 0, static_cast<std::size_t>(bufferSize));
@@ -209,19 +210,20 @@ bool ComluxClient::Impl::RequestRingBuffer(std::string objectName, unsigned char
     return true;
 }
 
-bool ComluxClient::Impl::RequestSamplingFrequency(std::string objectName, int& frequency) {
+bool ComluxClient::Impl::RequestSamplingFrequency(const std::string& objectName, int& frequency) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestSamplingFrequency " + objectName, &frequency, nullptr);
 }
 
-bool ComluxClient::Impl::RequestADRange(std::string objectName, int& value1, int& value2) {
+bool ComluxClient::Impl::RequestADRange(const std::string& objectName, int& value1, int& value2) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return RequestStatusValues("-RequestADRange " + objectName, &value1, &value2);
 }
 
-bool ComluxClient::Impl::RequestFeature(std::string featureName, int value, std::string& featureValue) {
+bool ComluxClient::Impl::RequestFeature(const std::string& featureName, int value,
+                                        std::string& featureValue) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     std::string answer;
@@ -234,7 +236,7 @@ bool ComluxClient::Impl::RequestFeature(std::string featureName, int value, std:
     return true;
 }
 
-bool ComluxClient::Impl::LogMessage(std::string message, int value) {
+bool ComluxClient::Impl::LogMessage(const std::string& message, int value) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     std::string answer;
@@ -258,13 +260,13 @@ bool ComluxClient::Impl::GetObjectsAndTypes(std::vector<std::string>& objectName
     return true;
 }
 
-bool ComluxClient::Impl::OpenStream(std::string objectName, std::string dataType) {
+bool ComluxClient::Impl::OpenStream(const std::string& objectName, const std::string& dataType) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->OpenStream(objectName, dataType);
 }
 
-bool ComluxClient::Impl::CloseStream(std::string objectName, std::string dataType) {
+bool ComluxClient::Impl::CloseStream(const std::string& objectName, const std::string& dataType) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;
     return mNetworkNode->CloseStream(objectName, dataType);

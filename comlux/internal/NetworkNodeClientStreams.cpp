@@ -29,7 +29,7 @@ std::string HostNameAddress() {
     hints.ai_family = AF_INET;
     addrinfo* found = nullptr;
     if (::getaddrinfo(hostName.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return {};
-    const std::string address = Dotted(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr);
+    std::string address = Dotted(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr);
     ::freeaddrinfo(found);
     return address;
 }

@@ -245,7 +245,8 @@ bool NodeConnectionClient::StartReceiveThread(const std::shared_ptr<Run>& run) {
     }
 }
 
-void NodeConnectionClient::ServerStreamThread(NodeConnectionClient* listener, std::shared_ptr<Run> run) {
+void NodeConnectionClient::ServerStreamThread(NodeConnectionClient* listener,
+                                              const std::shared_ptr<Run>& run) {
     const ReceiveThreadScope scope(&run->stopRequested);
     RaiseCurrentThreadPriority();
     if (listener->AcceptClientSocket(*run)) listener->RecieveData(*run);

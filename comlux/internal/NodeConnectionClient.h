@@ -102,7 +102,7 @@ private:
     void ProcessRecieveError(int errorCode);
     void ProcessCloseError(int errorCode);
     void ReportSocketError(const ListenerErrorTable& table, int errorCode);
-    static void ServerStreamThread(NodeConnectionClient* listener, std::shared_ptr<Run> run);
+    static void ServerStreamThread(NodeConnectionClient* listener, const std::shared_ptr<Run>& run);
 
     void RequestStop(Run& run, bool report);
     void CloseSockets(Run& run, bool report);

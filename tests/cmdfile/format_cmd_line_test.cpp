@@ -22,7 +22,7 @@ std::vector<std::string> CommandLines(const std::string& content, FormatCmdLine:
     std::string line;
     while (reader.GetNextLine(line) == 0) lines.push_back(line);
     EXPECT_EQ(reader.GetNextLine(line), -1) << "reading must not resume after it stopped";
-    EXPECT_NE(reader.StopInfo().reason, Reason::kNone);
+    EXPECT_NE(reader.StopInfo().reason, Reason::None);
     if (stop) *stop = reader.StopInfo();
     return lines;
 }
@@ -133,7 +133,7 @@ TEST(FormatCmdLine, SubstitutionCannotGrowALineWithoutBound) {
     file += "-ok %a\n-big " + manyA + "\n-after\n";
     FormatCmdLine::Stop stop;
     EXPECT_EQ(CommandLines(file, &stop), Lines{"-ok " + std::string(900, 'z')});
-    EXPECT_EQ(stop.reason, Reason::kSubstitutionTooLong);
+    EXPECT_EQ(stop.reason, Reason::SubstitutionTooLong);
     EXPECT_EQ(stop.line, 3u);
     EXPECT_EQ(stop.Describe(), "variables make the line longer than 65536 characters");
 }
@@ -147,20 +147,20 @@ TEST(FormatCmdLine, EachStopSaysAtWhichLineAndWhy) {
         std::string why;
     };
     const Case cases[] = {
-        {"-a\n\n" + tooLong + "\n-b\n", Reason::kLineTooLong, 3, "the line is longer than 999 characters"},
-        {"-a\r\n# c\r\n// d\r\nTrial 1\r\n-b\r\n", Reason::kMalformed, 4,
+        {"-a\n\n" + tooLong + "\n-b\n", Reason::LineTooLong, 3, "the line is longer than 999 characters"},
+        {"-a\r\n# c\r\n// d\r\nTrial 1\r\n-b\r\n", Reason::Malformed, 4,
          "the line begins with neither -, %, # nor //"},
-        {"-a\n-b\n" + std::string("\0-c\n", 4), Reason::kMalformed, 3,
+        {"-a\n-b\n" + std::string("\0-c\n", 4), Reason::Malformed, 3,
          "the line begins with neither -, %, # nor //"},
-        {"\r\r-CreateTrialItem\r\t-SetDelay 5\r", Reason::kStrayCarriageReturn, 1,
+        {"\r\r-CreateTrialItem\r\t-SetDelay 5\r", Reason::StrayCarriageReturn, 1,
          "the line begins with a carriage return that is not followed by a line feed"},
-        {"-a\n%x\n", Reason::kTooFewWords, 2, "the variable line has fewer than three words"},
-        {"%x ^= 5\n", Reason::kUnknownOperator, 1,
+        {"-a\n%x\n", Reason::TooFewWords, 2, "the variable line has fewer than three words"},
+        {"%x ^= 5\n", Reason::UnknownOperator, 1,
          "the variable line's operator is none of =, +=, -=, *= and /="},
-        {"-a\n%x -= 5\n", Reason::kUndefinedVariable, 2, "the variable %x is not defined"},
-        {"%x = 1\n%x = %y\n", Reason::kUndefinedVariable, 2, "the variable %y is not defined"},
-        {"%x = 5\n-a %x\n%x /= 0\n", Reason::kDivisionByZero, 3, "the variable line divides by zero"},
-        {"%x = -2147483648\n%x /= -1\n", Reason::kQuotientOverflow, 2,
+        {"-a\n%x -= 5\n", Reason::UndefinedVariable, 2, "the variable %x is not defined"},
+        {"%x = 1\n%x = %y\n", Reason::UndefinedVariable, 2, "the variable %y is not defined"},
+        {"%x = 5\n-a %x\n%x /= 0\n", Reason::DivisionByZero, 3, "the variable line divides by zero"},
+        {"%x = -2147483648\n%x /= -1\n", Reason::QuotientOverflow, 2,
          "the variable line's quotient does not fit in 32 bits"},
     };
     for (const Case& c : cases) {
@@ -189,16 +189,16 @@ TEST(FormatCmdLine, OpenFileStartsAfreshAndReportsFilesThatCannotBeRead) {
     reader.SetDelivery(FormatCmdLine::LineKind::Command, true);
     std::string line;
     EXPECT_EQ(reader.GetNextLine(line), -1) << "no file open";
-    EXPECT_EQ(reader.StopInfo().reason, Reason::kNoInput);
+    EXPECT_EQ(reader.StopInfo().reason, Reason::NoInput);
     ASSERT_EQ(reader.OpenFile(dir.File("one.cfg")), 0);
     EXPECT_EQ(reader.InputBytes(), 19u);
     ASSERT_EQ(reader.GetNextLine(line), 0);
     EXPECT_EQ(line, "-a 1");
     EXPECT_EQ(reader.BytesRead(), 13u);
     EXPECT_EQ(reader.GetNextLine(line), -1);
-    EXPECT_EQ(reader.StopInfo().reason, Reason::kMalformed);
+    EXPECT_EQ(reader.StopInfo().reason, Reason::Malformed);
     ASSERT_EQ(reader.OpenFile(dir.File("two.cfg")), 0);
-    EXPECT_EQ(reader.StopInfo().reason, Reason::kNone) << "a new file forgets the last stop";
+    EXPECT_EQ(reader.StopInfo().reason, Reason::None) << "a new file forgets the last stop";
     ASSERT_EQ(reader.GetNextLine(line), 0);
     EXPECT_EQ(line, "-b %v") << "variables never carry over to the next file";
     EXPECT_EQ(reader.GetNextLine(line), -1);
@@ -209,7 +209,7 @@ TEST(FormatCmdLine, OpenFileStartsAfreshAndReportsFilesThatCannotBeRead) {
         EXPECT_EQ(reader.OpenFile(path), -1) << path;
         EXPECT_FALSE(reader.OpenError().empty()) << path;
         EXPECT_EQ(reader.GetNextLine(line), -1);
-        EXPECT_EQ(reader.StopInfo().reason, Reason::kNoInput);
+        EXPECT_EQ(reader.StopInfo().reason, Reason::NoInput);
     }
     EXPECT_EQ(reader.OpenError(), "Is a directory");
 }
@@ -221,7 +221,7 @@ TEST(FormatCmdLine, AFailedReadIsAStopNotAnEnd) {
     ASSERT_EQ(reader.OpenFile("/proc/self/mem"), 0);
     std::string line;
     EXPECT_EQ(reader.GetNextLine(line), -1);
-    EXPECT_EQ(reader.StopInfo().reason, Reason::kReadError);
+    EXPECT_EQ(reader.StopInfo().reason, Reason::ReadError);
     EXPECT_EQ(reader.StopInfo().line, 1u);
     EXPECT_EQ(reader.StopInfo().Describe(), "the file could not be read further (Input/output error)");
 }

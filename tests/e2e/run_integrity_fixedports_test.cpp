@@ -72,7 +72,7 @@ private:
 class RunIntegrityTest : public testsupport::FixedPortsTest {
 protected:
     std::string WriteList(const std::vector<std::vector<std::string>>& items) {
-        const std::string cfg = dir.File("protocol.cfg");
+        std::string cfg = dir.File("protocol.cfg");
         testsupport::WriteFile(cfg, CfgText(items));
         return cfg;
     }
@@ -130,6 +130,7 @@ protected:
     // A list that sets bits 0 to `count` - 1 on, then waits a minute.
     std::string BitsOnList(int count) {
         std::vector<std::vector<std::string>> items;
+        items.reserve(static_cast<std::size_t>(count));
         for (int bit = 0; bit < count; ++bit) items.push_back({"-SendTTLBit " + std::to_string(bit) + " On"});
         items.back().push_back("-SetDelay 60000");
         return WriteList(items);
@@ -319,6 +320,7 @@ TEST_F(RunIntegrityTest, ASecondCtrlCExitsAtOnceWith130AfterClosingTheLog) {
 TEST_F(RunIntegrityTest, JournalTimesAgreeWithTheServersReceiveStamps) {
     StartServer();
     std::vector<std::vector<std::string>> items;
+    items.reserve(10);
     for (int row = 0; row < 10; ++row)
         items.push_back({"-SendEventString \"e" + std::to_string(row) + "\"", "-SetDelay 15"});
     const std::string cfg = WriteList(items);

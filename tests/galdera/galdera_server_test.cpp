@@ -263,6 +263,7 @@ TEST(ServerLoad, ManyClientsAtOnceAreAllAnsweredAndRecorded) {
     constexpr int kClients = 16;
     constexpr int kCommands = 25;
     std::vector<std::thread> clients;
+    clients.reserve(kClients);
     std::vector<int> answered(kClients, 0);
     for (int c = 0; c < kClients; ++c) {
         clients.emplace_back([&, c] {

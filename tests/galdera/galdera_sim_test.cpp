@@ -150,6 +150,7 @@ public:
             std::vector<std::string> all{SEQUORA_BIN_DIR "/galdera-sim"};
             all.insert(all.end(), arguments.begin(), arguments.end());
             std::vector<char*> argv;
+            argv.reserve(all.size() + 1);
             for (std::string& argument : all) argv.push_back(argument.data());
             argv.push_back(nullptr);
             execv(argv[0], argv.data());

@@ -3,12 +3,15 @@
 # Starts the galdera-sim at $1 on ports the system picks and sets $sim_pid, $handout and
 # $command from what it announces on stderr.
 start_sim_on_free_ports() {
+    : >"$work/sim.err"
     "$1" --quiet --handout-port 0 --command-port 0 2>"$work/sim.err" &
     sim_pid=$!
     local ports=""
-    for _ in $(seq 100); do
+    # A loaded machine may take a while to start it: wait up to 30 s while it lives.
+    for _ in $(seq 300); do
         ports=$(sed -n 's/.*hand-out port \([0-9]*\), command port \([0-9]*\).*/\1 \2/p' "$work/sim.err")
         [[ -n "$ports" ]] && break
+        kill -0 "$sim_pid" 2>/dev/null || break
         sleep 0.1
     done
     [[ -n "$ports" ]] || fail "galdera-sim did not start: $(cat "$work/sim.err")"

@@ -29,8 +29,8 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake 
 libdir=$(dirname "$(find "$prefix" -name 'libcomlux.so.1' | head -n1)")
 [[ -e "$libdir/libcomlux.so.1" ]] || fail "libcomlux.so.1 is not installed"
 
-# Exactly the public headers (those directly in comlux/) and the generated ones.
-expected=$( (cd "$source" && ls comlux/*.h; echo comlux/ComluxExport.h; echo comlux/Version.h) | sort)
+# Exactly the public headers (those in comlux/include/) and the generated ones.
+expected=$( (cd "$source/comlux/include" && ls comlux/*.h; echo comlux/ComluxExport.h; echo comlux/Version.h) | sort)
 installed=$(cd "$prefix/include" && find . -type f | sed 's|^\./||' | sort)
 [[ "$installed" == "$expected" ]] || fail "installed headers differ from the public set:
 $(diff <(echo "$expected") <(echo "$installed"))"

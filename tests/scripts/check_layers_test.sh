@@ -14,8 +14,9 @@ put() {  # file, then its lines
   printf '%s\n' "$@" >"$file"
 }
 
-put comlux/Client.h '#include <string>' '#include "comlux/internal/Channel.h"'
-put comlux/internal/Channel.h '#include <vector>'
+put comlux/include/comlux/Client.h '#include <string>'
+put comlux/Client.cpp '#include "comlux/Client.h"' '#include "comlux/internal/Channel.h"'
+put comlux/internal/Channel.h '#include <vector>' '#include "comlux/Client.h"'
 put cmdfile/Reader.h '#include "cmdfile/Reader.h"'
 put galdera/Server.cpp '#include "galdera/Server.h"' '#include <thread>'
 put galdera/Server.h ''
@@ -36,8 +37,10 @@ if ! out=$(bash "$check" "$tree" 2>&1); then
 fi
 
 put app/core/Bad.cpp '#include "Items.h"' '#include <QString>' '#include "app/gui/Window.h"' \
-  '#include <comlux/Client.h>' '#include "comlux/internal/Channel.h"'
+  '#include <comlux/Client.h>' '#include "comlux/internal/Channel.h"' '#include "comlux/include/comlux/Client.h"' \
+  '#include "comlux/Channel.h"'
 put comlux/Bad.cpp '#include "app/core/Items.h"'
+put comlux/include/comlux/Leak.h '#include "comlux/internal/Channel.h"'
 put cmdfile/Bad.cpp '#include "comlux/Client.h"'
 put galdera/Bad.cpp '#include "comlux/Client.h"'
 put app/cli/Bad.cpp '#include "app/gui/Window.h"'
@@ -50,10 +53,13 @@ app/core/Bad.cpp:2: Qt outside the window (app/gui): #include <QString>
 app/core/Bad.cpp:3: app/core includes only app/core, comlux and cmdfile: #include "app/gui/Window.h"
 app/core/Bad.cpp:4: project header in angle brackets: #include <comlux/Client.h>
 app/core/Bad.cpp:5: Comlux internals outside comlux/, tests/ and bench/: #include "comlux/internal/Channel.h"
+app/core/Bad.cpp:6: Comlux public header not by its installed name comlux/...: #include "comlux/include/comlux/Client.h"
+app/core/Bad.cpp:7: not included by its path from the top of the tree: #include "comlux/Channel.h"
 app/gui/Bad.cpp:1: app/gui includes only app/gui, app/core, comlux and cmdfile: #include "app/cli/Run.h"
 bench/cfg_load.cpp:1: Qt outside the window (app/gui): #include <QTimer>
 cmdfile/Bad.cpp:1: cmdfile includes only cmdfile/: #include "comlux/Client.h"
 comlux/Bad.cpp:1: comlux includes only comlux/: #include "app/core/Items.h"
+comlux/include/comlux/Leak.h:1: Comlux public headers include only public headers: #include "comlux/internal/Channel.h"
 galdera/Bad.cpp:1: galdera includes only galdera/: #include "comlux/Client.h"'
 out=$(bash "$check" "$tree" 2>/dev/null)
 status=$?

@@ -17,6 +17,7 @@ ToolProcess::ToolProcess(const std::string& tool, const TempDir& dir, const std:
     std::vector<std::string> argv{executable};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
     for (std::string& arg : argv) pointers.push_back(arg.data());
     pointers.push_back(nullptr);
     posix_spawn_file_actions_t actions;

@@ -287,6 +287,7 @@ int RecordStreams(const RecorderOptions& options, comlux::ComluxClient& client, 
     }
 
     std::vector<std::string> recorded;
+    recorded.reserve(objects.size());
     for (const StreamObject& object : objects) recorded.push_back(object.name);
     WriteCounts(err, recorder.Counts(recorded));
     if (!recorder.OutputGood()) {

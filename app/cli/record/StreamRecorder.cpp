@@ -105,10 +105,13 @@ void* StreamRecorder::Context(comlux::StreamKind kind) {
     return &mContexts[static_cast<std::size_t>(kind)];
 }
 
+// comlux::RecordCallback's signature passes the name by value.
+// NOLINTBEGIN(performance-unnecessary-value-param)
 void StreamRecorder::OnRecords(void* context, const unsigned char* records, int count,
                                std::string objectName) {
     const auto* route = static_cast<const KindContext*>(context);
     route->recorder->Deliver(route->kind, records, count, objectName);
 }
+// NOLINTEND(performance-unnecessary-value-param)
 
 }  // namespace sequora::record

@@ -83,7 +83,9 @@ TEST(ListSave, UnreadableInputGivesStatusTwoAndAReason) {
         EXPECT_EQ(ListItems(path, out, err), 2) << path;
         EXPECT_EQ(out.str(), "");
         const std::string reason = path == dir.Path() ? "Is a directory" : "No such file or directory";
-        EXPECT_EQ(err.str(), "sequora-run: cannot read " + path + ": " + reason + "\n");
+        EXPECT_EQ(
+            err.str(),
+            std::string("sequora-run: cannot read ").append(path).append(": ").append(reason).append("\n"));
         std::ostringstream saveErr;
         EXPECT_EQ(SaveItems(dir.File("out.cfg"), path, saveErr), 2);
         EXPECT_EQ(saveErr.str(), err.str());

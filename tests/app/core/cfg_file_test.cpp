@@ -97,6 +97,7 @@ private:
 
 std::vector<ItemRow> ManyRows(int count) {
     std::vector<ItemRow> rows;
+    rows.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) rows.push_back(Numbered(kWorkedRow2, i + 1));
     return rows;
 }

@@ -133,8 +133,8 @@ TEST(CfgRoundTrip, EveryListTheWriterAcceptsReadsBackAsItStands) {
 
 TEST(CfgRoundTrip, RowsAsAddItemMakesThemAreNeverRefused) {
     RowGenerator generate(7);
-    std::vector<ItemRow> rows;
-    for (int i = 0; i < 2000; ++i) rows.push_back(generate.PlainRow());
+    std::vector<ItemRow> rows(2000);
+    for (ItemRow& row : rows) row = generate.PlainRow();
     rows = Renumbered(rows);
     // Texts near the longest line are left to the other property.
     std::erase_if(rows, [](const ItemRow& row) {

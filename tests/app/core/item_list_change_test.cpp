@@ -35,6 +35,7 @@ protected:
     }
     static std::vector<std::string> DelaysOf(const std::vector<PackedRow>& rows) {
         std::vector<std::string> delays;
+        delays.reserve(rows.size());
         for (const auto& row : rows) delays.push_back(row.Cell(sequora::kColDelay));
         return delays;
     }

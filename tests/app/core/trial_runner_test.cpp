@@ -28,8 +28,8 @@ using namespace std::chrono_literals;
 std::vector<int> Draws(std::uint32_t seed, int count) {
     sequora::RandomDraw draw;
     draw.Seed(seed);
-    std::vector<int> draws;
-    for (int i = 0; i < count; ++i) draws.push_back(draw.Next());
+    std::vector<int> draws(static_cast<std::size_t>(count));
+    for (int& value : draws) value = draw.Next();
     return draws;
 }
 

@@ -19,6 +19,7 @@ std::string HostName() {
 
 std::vector<std::string> ComboEntries(QComboBox* combo) {
     std::vector<std::string> entries;
+    entries.reserve(static_cast<std::size_t>(combo->count()));
     for (int i = 0; i < combo->count(); ++i) entries.push_back(combo->itemText(i).toStdString());
     return entries;
 }

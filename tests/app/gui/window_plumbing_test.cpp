@@ -135,7 +135,7 @@ TEST_F(PlumbingTest, ShutdownReleasesWaitersAndWithdrawnWorkNeverRuns) {
     bool withdrawnResult = true;
     std::thread impatient([&] {
         withdrawnResult = invoker.Call(
-            [&](WindowThreadInvoker::Finish finish) {
+            [&](const WindowThreadInvoker::Finish& finish) {
                 ++runs;
                 finish();
             },
@@ -150,12 +150,12 @@ TEST_F(PlumbingTest, ShutdownReleasesWaitersAndWithdrawnWorkNeverRuns) {
     std::atomic<bool> begun{false};
     bool stuckResult = true;
     std::thread stuck(
-        [&] { stuckResult = invoker.Call([&](WindowThreadInvoker::Finish) { begun = true; }); });
+        [&] { stuckResult = invoker.Call([&](const WindowThreadInvoker::Finish&) { begun = true; }); });
     ASSERT_TRUE(WaitUntil([&] { return begun.load(); }));
     invoker.Shutdown();
     stuck.join();
     EXPECT_FALSE(stuckResult);
-    EXPECT_FALSE(invoker.Call([&](WindowThreadInvoker::Finish finish) {
+    EXPECT_FALSE(invoker.Call([&](const WindowThreadInvoker::Finish& finish) {
         ++runs;
         finish();
     }));

@@ -44,6 +44,7 @@ public:
         std::vector<std::string> args{kXvfb, "-displayfd", fd,  "-nolisten",
                                       "tcp", "-screen",    "0", "1280x1024x24"};
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
         if (posix_spawn(&mPid, kXvfb, nullptr, nullptr, argv.data(), environ) != 0) mPid = -1;

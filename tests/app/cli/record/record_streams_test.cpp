@@ -80,7 +80,7 @@ protected:
     }
 
     // Answers the stream port requests (every port request after the hand-out's) with `answer`.
-    void AnswerStreamPortRequests(std::string answer) {
+    void AnswerStreamPortRequests(const std::string& answer) {
         auto requests = std::make_shared<std::atomic<int>>(0);
         server->SetAnswerOverride(
             [requests, answer](const std::string& command) -> std::optional<std::string> {
@@ -90,7 +90,7 @@ protected:
     }
 
     // Returns once each object has at least `count` lines in the output (or patience ran out).
-    std::function<void()> UntilLinesOf(std::vector<std::string> objects, std::size_t count) {
+    std::function<void()> UntilLinesOf(const std::vector<std::string>& objects, std::size_t count) {
         return [this, objects, count] {
             const auto deadline = std::chrono::steady_clock::now() + testsupport::kPatience;
             while (std::chrono::steady_clock::now() < deadline) {

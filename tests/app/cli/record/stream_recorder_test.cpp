@@ -31,6 +31,7 @@ TEST(StreamRecorder, SixStreamsDeliveringAtOnceGiveWholeLinesAndExactCounts) {
     recorder.Begin();
     constexpr int kPerStream = 300;
     std::vector<std::thread> streams;
+    streams.reserve(comlux::kStreamKinds.size());
     for (const auto& info : comlux::kStreamKinds) {
         streams.emplace_back([&recorder, info] {
             const auto record = Records(info.kind, 1);

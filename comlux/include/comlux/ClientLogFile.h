@@ -8,6 +8,8 @@
 namespace comlux {
 
 /// Severity of a log entry; any other value is written as UNKNOWN.
+// The names programs on the library write (comlux::Error), so they keep the API's spelling.
+// NOLINTNEXTLINE(readability-identifier-naming)
 enum LogLevel : int { Fatal = 0, Error = 1, Warning = 2, Notice = 3, Data = 4 };
 
 /// Local calendar time down to the millisecond.
