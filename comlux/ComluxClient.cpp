@@ -37,6 +37,10 @@ bool ComluxClient::IsConnected() {
     return mImpl->IsConnected();
 }
 
+bool ComluxClient::ServerClosedConnection() {
+    return mImpl->ServerClosedConnection();
+}
+
 bool ComluxClient::SendCommand(std::string command, std::string& answer) {
     return mImpl->SendCommand(command, answer);
 }

@@ -3,13 +3,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <ostream>
-#include <thread>
 #include <unistd.h>
 
 #include "app/cli/CommandLine.h"
@@ -28,6 +26,7 @@
 #include "app/core/RunMessages.h"
 #include "app/core/ServerSession.h"
 #include "app/core/SteadyRunClock.h"
+#include "app/core/TaskQueue.h"
 #include "app/core/TrialRunner.h"
 #include "comlux/ComluxClient.h"
 #include "comlux/HostNames.h"
@@ -96,66 +95,42 @@ private:
     InterruptWatcher* mWatcher;
 };
 
-// Connects on a thread of its own so that Ctrl-C can abandon an attempt the network holds up
-// (a server whose accept queue is full keeps a connect waiting for minutes). True when
+// Connects through the session's worker so that Ctrl-C can abandon an attempt the network holds
+// up (a server whose accept queue is full keeps a connect waiting for minutes). True when
 // connected and not interrupted; an abandoned attempt reports the usual failure.
-bool ConnectUnlessInterrupted(ServerSession& session, comlux::ComluxClient& client, const std::string& server,
-                              ConsoleObserver& console, InterruptWatcher* watcher) {
-    std::atomic<bool> failureShown{false};
-    const auto show = [&](const std::string& text) {
-        if (text == ServerSession::kConnectionFailed && failureShown.exchange(true)) return;
-        console.Print(text);
-    };
-    if (!watcher) return session.Connect(server, show);
-
-    struct Attempt {
-        std::mutex lock;  // guards the three flags
-        std::condition_variable changed;
-        bool done = false;
-        bool connected = false;
-        bool interrupted = false;
-    } attempt;
-    std::thread connector([&] {
-        const bool connected = session.Connect(server, show);
-        {
-            std::lock_guard guard(attempt.lock);
-            attempt.done = true;
-            attempt.connected = connected;
-        }
-        attempt.changed.notify_all();
-    });
-    watcher->OnInterrupt([&attempt] {
-        {
-            std::lock_guard guard(attempt.lock);
-            attempt.interrupted = true;
-        }
-        attempt.changed.notify_all();
-    });
-    std::unique_lock lock(attempt.lock);
-    attempt.changed.wait(lock, [&] { return attempt.done || attempt.interrupted; });
-    const bool interrupted = attempt.interrupted;
-    lock.unlock();
-    watcher->OnInterrupt({});
-    if (!interrupted) {
-        connector.join();
-        return attempt.connected;
+bool ConnectUnlessInterrupted(ServerSession& session, TaskQueue& tasks, comlux::ComluxClient& client,
+                              const std::string& server, ConsoleObserver& console,
+                              InterruptWatcher* watcher) {
+    std::optional<ServerSession::ConnectOutcome> outcome;
+    if (!session.ConnectAsync(server,
+                              [&outcome](const ServerSession::ConnectOutcome& ended) { outcome = ended; }))
+        return false;
+    const auto over = [&outcome] { return outcome.has_value(); };
+    std::atomic<bool> interrupted{false};
+    if (watcher) {
+        watcher->OnInterrupt([&] {
+            interrupted = true;
+            session.Cancel();
+            tasks.Wake();
+        });
     }
-
-    // Closing the connection cuts short a connect or an answer in progress; it returns once
-    // the attempt has let go of the client.
-    std::thread closer([&client] { client.CloseConnection(); });
-    lock.lock();
-    const bool let = attempt.changed.wait_for(lock, kStopGrace, [&] { return attempt.done; });
-    lock.unlock();
-    if (!failureShown.exchange(true)) console.Print(ServerSession::kConnectionFailed);
-    if (!let) {
-        // Stuck where nothing can reach it (resolving the name, say): end without it.
-        client.CloseLogFile();
-        _exit(kExitConnectionFailed);
+    tasks.RunUntil([&] { return over() || interrupted; });
+    if (watcher) watcher->OnInterrupt({});
+    if (interrupted) {
+        // The attempt lets go of the client once its connection is closed under it.
+        const bool let = tasks.RunUntil(over, std::chrono::steady_clock::now() + kStopGrace);
+        console.Print(ServerSession::kConnectionFailed);
+        if (!let) {
+            // Stuck where nothing can reach it (resolving the name, say): end without it.
+            client.CloseLogFile();
+            _exit(kExitConnectionFailed);
+        }
+        return false;
     }
-    connector.join();
-    closer.join();
-    return false;
+    for (const std::string& message : outcome->messages) console.Print(message);
+    // An answer the client had to give up on while connecting (an object list over its size
+    // limit, say) leaves the channel closed: there is nothing to run on.
+    return outcome->result == ServerSession::ConnectResult::Connected && !outcome->closedDuringRequests;
 }
 
 // Starts the control API; kExitDone when it listens, else the exit status.
@@ -284,7 +259,9 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
     const InterruptActions actions(watcher);
     if (watcher) watcher->OnSecondInterrupt([&client] { client.CloseLogFile(); });
 
-    ServerSession session(client);
+    // Declared before the session, whose worker posts to it until the session is gone.
+    TaskQueue tasks;
+    ServerSession session(client, [&tasks](TaskQueue::Task task) { tasks.Post(std::move(task)); });
     std::unique_ptr<ControlHost> control;
     if (options.controlPort) {
         control = std::make_unique<ControlHost>();
@@ -293,9 +270,7 @@ int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* wat
         if (const int served = ServeControl(*control, options, console); served != kExitDone) return served;
     }
     int status = kExitConnectionFailed;
-    // An answer the client had to give up on while connecting (an object list over its size
-    // limit, say) leaves the channel closed: there is nothing to run on.
-    if (ConnectUnlessInterrupted(session, client, server, console, watcher) && client.IsConnected()) {
+    if (ConnectUnlessInterrupted(session, tasks, client, server, console, watcher)) {
         if (control) control->Control().SetConnected(true, server);
         if (!options.wait || WaitForStart(*control, watcher)) {
             status = PlayTrials(items, session, client, server, options, seed, std::move(journal), console,

@@ -73,6 +73,7 @@ void ConnectionPanel::ShowState() {
 
 void ConnectionPanel::ConnectOrDisconnect() {
     if (mDisconnectPending) return;
+    if (CancelConnect()) return;
     mHooks.readForm();
     if (!Connected()) {
         Connect();
@@ -84,25 +85,48 @@ void ConnectionPanel::ConnectOrDisconnect() {
     mHooks.showForm();
 }
 
+bool ConnectionPanel::CancelConnect() {
+    // The attempt's completion, Cancelled, shows the window disconnected.
+    return mSession.Cancel();
+}
+
 void ConnectionPanel::Connect() {
-    std::vector<std::string> failures;
-    mWatch.BeforeConnecting();
-    {
-        ClientCallScope scope(mInClientCall);
-        mSession.Connect(mHooks.serverName(),
-                         [&failures](const std::string& text) { failures.push_back(text); });
+    const std::string server = mHooks.serverName();
+    if (!mSession.ConnectAsync(
+            server, [this](const ServerSession::ConnectOutcome& outcome) { ConnectEnded(outcome); })) {
+        return;
     }
-    SetConnectedControls(Connected());
-    if (Connected() && mWatch.Connected(mClient.GetCommandPort())) mWatchTimer.start();
-    // Shown once the client is free again, so that a box of another thread can open.
-    for (const std::string& failure : failures) mPrompter.ShowMessage(FromLocal(failure));
+    mControls.SetReadOnly(kIdServerName, true);
+    mControls.As<QPushButton>(kIdConnect)->setText(QString::fromLatin1(status_texts::kCancelConnect));
+    mStatus->SetFullText(FromLocal(status_texts::ConnectingTo(server)));
+    mHooks.connecting(server);
+}
+
+void ConnectionPanel::ConnectEnded(const ServerSession::ConnectOutcome& outcome) {
+    ++mConnectionNumber;
+    const bool connected = outcome.result == ServerSession::ConnectResult::Connected;
+    mCommandPort = outcome.commandPort;
+    SetConnectedControls(connected);
+    if (connected) mWatchTimer.start();
+    for (const std::string& message : outcome.messages) mPrompter.ShowMessage(FromLocal(message));
     // The requests after the connect found the connection gone: nothing is connected.
-    if (Connected() && !mClient.IsConnected()) LoseConnection(status_texts::kConnectRequestsFailed);
+    if (connected && outcome.closedDuringRequests && Connected())
+        LoseConnection(status_texts::kConnectRequestsFailed);
+    mHooks.connectEnded();
 }
 
 void ConnectionPanel::Disconnect() {
     mWatchTimer.stop();
-    mWatch.Forget();
+    ++mConnectionNumber;
+    ++mStepsUnderWay;
+    mSession.DisconnectAsync([this] { --mStepsUnderWay; });
+    SetConnectedControls(false);
+}
+
+void ConnectionPanel::DisconnectNow() {
+    mWatchTimer.stop();
+    ++mConnectionNumber;
+    mSession.Cancel();
     {
         ClientCallScope scope(mInClientCall);
         mSession.Disconnect();
@@ -137,13 +161,25 @@ void ConnectionPanel::DropPendingDisconnect() {
 }
 
 void ConnectionPanel::CheckIdleConnection() {
-    // A run notices a closed connection at its next command; an idle window by looking.
-    if (!Connected() || mHooks.runUnderWay() || mInClientCall) return;
-    if (mWatch.PeerClosed()) LoseConnection(status_texts::kServerClosedConnection);
+    // A run notices a closed connection at its next command; an idle window by looking,
+    // one check at a time.
+    if (!Connected() || mHooks.runUnderWay() || mStepsUnderWay > 0) return;
+    CheckConnection([this] {
+        if (!mHooks.runUnderWay()) LoseConnection(status_texts::kServerClosedConnection);
+    });
 }
 
 void ConnectionPanel::RunLostConnection(const std::string& reason) {
-    if (Connected() && !mClient.IsConnected()) LoseConnection(reason);
+    if (Connected()) CheckConnection([this, reason] { LoseConnection(reason); });
+}
+
+void ConnectionPanel::CheckConnection(const std::function<void()>& lost) {
+    ++mStepsUnderWay;
+    mSession.CheckConnectionAsync([this, lost, number = mConnectionNumber](bool up) {
+        --mStepsUnderWay;
+        // Only about the connection the check was asked for.
+        if (!up && Connected() && number == mConnectionNumber) lost();
+    });
 }
 
 void ConnectionPanel::SetConnectedControls(bool connected) {
@@ -151,9 +187,8 @@ void ConnectionPanel::SetConnectedControls(bool connected) {
     mControls.As<QPushButton>(kIdConnect)
         ->setText(QString::fromLatin1(connected ? kDisconnectCaption : kConnectCaption));
     mHooks.connectionChanged(connected);
-    mStatus->SetFullText(
-        FromLocal(connected ? status_texts::ConnectedTo(mHooks.serverName(), mClient.GetCommandPort())
-                            : status_texts::kNotConnected));
+    mStatus->SetFullText(FromLocal(connected ? status_texts::ConnectedTo(mHooks.serverName(), mCommandPort)
+                                             : status_texts::kNotConnected));
 }
 
 void ConnectionPanel::LoseConnection(const std::string& reason) {

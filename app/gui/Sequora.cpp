@@ -35,8 +35,9 @@ int Sequora::RenderScreenshot(const WindowOptions& options) {
     SequoraDlg window(std::move(windowOptions));
     window.show();
     window.ApplyStartOptions(options);
-    // The picture shows the whole list: the window reads it between turns of the event loop.
-    while (window.Loading()) processEvents(QEventLoop::WaitForMoreEvents);
+    // The picture shows the whole list and the connect's outcome: the window reads the one
+    // between turns of the event loop and hears of the other through it.
+    while (window.Loading() || window.Connecting()) processEvents(QEventLoop::WaitForMoreEvents);
     processEvents();
     if (options.screenshotAfterMs > 0) {
         QEventLoop working;

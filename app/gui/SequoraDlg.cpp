@@ -117,6 +117,8 @@ void SequoraDlg::MakeParts(std::chrono::milliseconds loadPausePerLine) {
         mControl->Model().SetConnected(connected, mForm->Members().serverName);
     };
     connection.pendingChanged = [this] { ApplyRunControls(); };
+    connection.connecting = [this](const std::string& server) { mControl->Model().SetConnecting(server); };
+    connection.connectEnded = [this] { StartIfAsked(); };
     mConnection = std::make_unique<ConnectionPanel>(mControls, *mPrompter, mInvoker, std::move(connection));
 
     ListDocument::Hooks document;
@@ -127,11 +129,9 @@ void SequoraDlg::MakeParts(std::chrono::milliseconds loadPausePerLine) {
     document.loadEnded = [this](const CfgLoadResult& result) {
         ApplyRunControls();
         // The user who cancelled the load wants no run of what was read.
-        const bool start = std::exchange(mStartWhenLoaded, false);
-        if (start && result.end != CfgLoadResult::End::kUnopened &&
-            result.end != CfgLoadResult::End::kCancelled) {
-            OnStart();
-        }
+        if (result.end == CfgLoadResult::End::kUnopened || result.end == CfgLoadResult::End::kCancelled)
+            mStartWhenReady = false;
+        StartIfAsked();
     };
     mDocument = std::make_unique<ListDocument>(*this, mControls, *mForm, *mPrompter, mSettings, mRemembered,
                                                loadPausePerLine, std::move(document));
@@ -213,9 +213,16 @@ void SequoraDlg::ApplyStartOptions(const WindowOptions& options) {
     if (!options.file.empty()) mDocument->Open(QFile::decodeName(options.file.c_str()));
     ServeControl(options.controlPort ? options.controlPort : mRemembered.controlPort);
     if (options.connect && !Connected()) mConnection->ConnectOrDisconnect();
-    // A run starts on the whole list: one being read starts when its load ends.
-    mStartWhenLoaded = options.start && Loading();
-    if (options.start && !mStartWhenLoaded) OnStart();
+    mStartWhenReady = options.start;
+    StartIfAsked();
+}
+
+void SequoraDlg::StartIfAsked() {
+    // A run starts on the whole list and the connection the command line asked for: it
+    // waits for a load's end and for the connect attempt's.
+    if (!mStartWhenReady || Loading() || mConnection->Connecting()) return;
+    mStartWhenReady = false;
+    OnStart();
 }
 
 void SequoraDlg::ShowMessage(const std::string& text) {
@@ -337,9 +344,10 @@ bool SequoraDlg::ConfirmClose() {
 }
 
 void SequoraDlg::reject() {
-    // Escape during a load cancels the load; the window stays.
-    if (Loading() && !mCloseConfirmed) {
+    // Escape during a load or a connection attempt cancels it; the window stays.
+    if ((Loading() || mConnection->Connecting()) && !mCloseConfirmed) {
         CancelLoad();
+        mConnection->CancelConnect();
         return;
     }
     if (!ConfirmClose()) return;
@@ -360,7 +368,7 @@ void SequoraDlg::closeEvent(QCloseEvent* event) {
     // The run turns off the bits it set while the connection is still there.
     StopRunsForClose();
     EndRun();
-    mConnection->Disconnect();
+    mConnection->DisconnectNow();
     // Closes through reject(), which does not ask again.
     QDialog::closeEvent(event);
     mCloseConfirmed = false;

@@ -98,6 +98,10 @@ public:
     int SelectedRow() const { return mDocument->SelectedRow(); }
     /// Between a successful Connect and the next Disconnect.
     bool Connected() const { return mConnection->Connected(); }
+    /// While a connection attempt is under way (the Connect button reads Cancel).
+    bool Connecting() const { return mConnection->Connecting(); }
+    /// While the connection has a connect, a disconnect or a check under way.
+    bool ConnectionBusy() const { return mConnection->Busy(); }
     /// The server's object names fetched by the last Connect.
     const std::vector<std::string>& ObjectNames() const { return mConnection->ObjectNames(); }
     /// Their types, in the same order.
@@ -122,7 +126,8 @@ public:
     QSize TemplateSize() const { return mTemplateSize; }
 
 public slots:
-    /// Escape: asks about an unsaved list or a run, then closes without disconnecting.
+    /// Escape: cancels a load or a connection attempt under way; otherwise asks about an
+    /// unsaved list or a run, then closes without disconnecting.
     void reject() override;
 
 protected:
@@ -147,6 +152,7 @@ private:
     void ApplyRunControls();
     WindowControl::Actions ControlActions();
     void ServeControl(const std::optional<int>& port);
+    void StartIfAsked();
     void StopRunsForClose();
     void EndRun();
     bool ConfirmClose();
@@ -176,7 +182,8 @@ private:
 
     // Set once closing has been confirmed, so the close box's reject() does not ask again.
     bool mCloseConfirmed = false;
-    bool mStartWhenLoaded = false;  // the command line's --start waits for the load's end
+    // The command line's --start, waiting for the load's and the connect attempt's end.
+    bool mStartWhenReady = false;
 };
 
 }  // namespace sequora::gui

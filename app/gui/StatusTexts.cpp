@@ -8,6 +8,10 @@ std::string ConnectedTo(const std::string& server, int commandPort) {
     return "Connected to " + server + " (command port " + std::to_string(commandPort) + ")";
 }
 
+std::string ConnectingTo(const std::string& server) {
+    return "Connecting to " + server + "\u2026";
+}
+
 std::string ConnectionLost(const std::string& reason) {
     return "Connection lost: " + reason;
 }

@@ -12,6 +12,10 @@ namespace status_texts {
 inline constexpr const char kNotConnected[] = "Not connected";
 /// "Connected to <server> (command port <port>)".
 std::string ConnectedTo(const std::string& server, int commandPort);
+/// "Connecting to <server>…" while an attempt is under way.
+std::string ConnectingTo(const std::string& server);
+/// The caption of the button that abandons a connection attempt.
+inline constexpr const char kCancelConnect[] = "Cancel";
 /// "Connection lost: <reason>".
 std::string ConnectionLost(const std::string& reason);
 /// The reason when the requests that follow a connect find the connection gone.

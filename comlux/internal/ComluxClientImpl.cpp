@@ -131,6 +131,12 @@ bool ComluxClient::Impl::IsConnected() {
     return entry.Entered() && mNetworkNode->IsInitialized();
 }
 
+bool ComluxClient::Impl::ServerClosedConnection() {
+    // Never waits: a connection another operation is using is not idle.
+    Operation entry(*mGate, mNetworkNode, true);
+    return entry.Entered() && mNetworkNode->PeerEnded();
+}
+
 bool ComluxClient::Impl::SendCommand(const std::string& command, std::string& answer) {
     Operation entry(*mGate, mNetworkNode);
     if (!entry.Entered()) return false;

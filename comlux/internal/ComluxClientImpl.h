@@ -28,6 +28,7 @@ public:
     bool OpenConnection(const std::string& serverName, bool requestPort);
     bool CloseConnection();
     bool IsConnected();
+    bool ServerClosedConnection();
     bool SendCommand(const std::string& command, std::string& answer);
     bool SendCommandRaw(const std::string& command, std::vector<unsigned char>& block, int& length);
     bool SetApplicationName(const std::string& name);

@@ -236,6 +236,13 @@ int NetworkNodeClient::SendFrame(const std::vector<unsigned char>& frame) {
     return 0;
 }
 
+bool NetworkNodeClient::PeerEnded() const {
+    if (!mInitialized || !mSocket.IsValid()) return false;
+    // The end of the peer's stream shows without taking any byte an answer may need.
+    pollfd watched{mSocket.Fd(), POLLRDHUP, 0};
+    return ::poll(&watched, 1, 0) == 1 && (watched.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 // True when bytes wait on the command connection although no answer is due.
 bool NetworkNodeClient::UnaskedDataWaiting() {
     unsigned char byte = 0;

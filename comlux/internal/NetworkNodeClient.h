@@ -121,6 +121,9 @@ public:
     void ClearInterrupt() { mInterrupted = false; }
     /// True while the command connection is up.
     bool IsInitialized() const { return mInitialized; }
+    /// True when the server has ended the command connection, or it has failed: asks the socket
+    /// without waiting and takes nothing from it. False while it is open or when there is none.
+    bool PeerEnded() const;
     /// True after the six listeners were set up, until the next shutdown.
     bool StreamsInitialized() const { return mStreamsInitialized; }
     /// The client log, shared with the listeners.

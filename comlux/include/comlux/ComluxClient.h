@@ -73,6 +73,10 @@ public:
     bool CloseConnection();
     /// True while the command connection is up. Waits until another thread's operation is over.
     bool IsConnected();
+    /// True when the server has ended the idle command connection (or it has failed), seen
+    /// without sending anything and without taking any byte from it. False while it is open,
+    /// when there is none, and while another thread's operation uses it: this call never waits.
+    bool ServerClosedConnection();
     /// Sends the command; true with the answer's text (answer unchanged on failure).
     bool SendCommand(std::string command, std::string& answer);
     /// Sends the command; true with the raw answer payload in `block` and its size in `length`.

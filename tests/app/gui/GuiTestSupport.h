@@ -199,7 +199,7 @@ protected:
         ASSERT_NE(standIn, nullptr);
         window->Client().SetPorts(standIn->HandoutPort(), standIn->CommandPort());
         Edit(kIdServerName)->setText(QStringLiteral("127.0.0.1"));
-        Click(kIdConnect);
+        ClickConnect();
         ASSERT_TRUE(window->Connected());
     }
 
@@ -228,6 +228,12 @@ protected:
 
     /// Clicks a control in its middle, as the user would.
     void Click(int id) const { QTest::mouseClick(window->Control(id), Qt::LeftButton); }
+    /// Clicks Connect/Disconnect and waits until the connection has done what it began.
+    void ClickConnect() const {
+        Click(kIdConnect);
+        EXPECT_TRUE(WaitUntil([this] { return !window->ConnectionBusy(); }))
+            << "the connection never settles";
+    }
     /// Replaces an edit's text by typing.
     void Type(int id, const QString& text) const {
         Edit(id)->selectAll();

@@ -5,6 +5,7 @@
 
 #include "galdera/GalderaServer.h"
 #include "tests/app/gui/GuiTestSupport.h"
+#include "tests/support/FullAcceptQueue.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/StandIn.h"
 
@@ -54,7 +55,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
     Type(kIdBitNumber, "abc");
     EXPECT_EQ(window->ConnectionStatus(), "Not connected");
     EXPECT_EQ(ShownConnectionStatus().toStdString(), "Not connected") << "a text that fits is shown whole";
-    Click(kIdConnect);
+    ClickConnect();
 
     EXPECT_THAT(prompter->Messages(), ElementsAre("Enter an integer."));
     ASSERT_TRUE(window->Connected());
@@ -75,7 +76,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
               "Connected to 127.0.0.1 (command port " + std::to_string(port) + ")");
     EXPECT_EQ(ShownConnectionStatus().toStdString(), window->ConnectionStatus().toStdString());
 
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_FALSE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
@@ -83,7 +84,7 @@ TEST_F(WindowConnectionTest, ConnectsAnnouncesItselfAndDisconnectsAgain) {
 }
 
 TEST_F(WindowConnectionTest, AServerThatClosesAnIdleConnectionIsNoticedWithoutAnythingSent) {
-    Click(kIdConnect);
+    ClickConnect();
     ASSERT_TRUE(window->Connected());
     server->Stop();
     // The check comes four times a second; the patience only bounds a hang.
@@ -99,7 +100,7 @@ TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDi
             server->SetFault(galdera::Fault::CloseInsteadOfAnswer, 1);
         return std::nullopt;
     });
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_THAT(prompter->Messages(), ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
     EXPECT_FALSE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
@@ -107,21 +108,53 @@ TEST_F(WindowConnectionTest, ConnectionFoundGoneAfterConnectingLeavesTheWindowDi
     EXPECT_EQ(window->ConnectionStatus(), "Connection lost: no answer to the requests after connecting");
 
     server->SetAnswerOverride(nullptr);
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
+}
+
+TEST_F(WindowConnectionTest, CancelOrEscapeAbandonsAConnectThatHangsWithoutABox) {
+    const testsupport::FullAcceptQueue blackHole;
+    ASSERT_TRUE(blackHole.Ready());
+    window->Client().SetPorts(blackHole.Port(), blackHole.Port());
+    // Only a cancel ends the attempt within the test's patience.
+    window->Client().SetConnectTimeout(std::chrono::hours(1));
+    const bool visible = window->isVisible();
+    for (const bool escape : {false, true}) {
+        Click(kIdConnect);
+        EXPECT_TRUE(window->Connecting());
+        EXPECT_EQ(Button(kIdConnect)->text(), "Cancel");
+        EXPECT_EQ(window->ConnectionStatus(), QString::fromUtf8("Connecting to 127.0.0.1\u2026"));
+        EXPECT_TRUE(Edit(kIdServerName)->isReadOnly());
+        if (escape) {
+            QTest::keyClick(Edit(kIdServerName), Qt::Key_Escape);
+        } else {
+            Click(kIdConnect);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return !window->ConnectionBusy(); })) << "the attempt was not cut short";
+        EXPECT_FALSE(window->Connected());
+        EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
+        EXPECT_EQ(window->ConnectionStatus(), "Not connected");
+        EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
+        EXPECT_EQ(window->isVisible(), visible) << "Escape cancels the connect, not the window";
+    }
+    EXPECT_TRUE(prompter->Messages().empty());
+
+    window->Client().SetPorts(server->HandoutPort(), server->CommandPort());
+    ClickConnect();
+    EXPECT_TRUE(window->Connected());
 }
 
 TEST_F(WindowConnectionTest, FailedConnectStaysDisconnectedAndCanBeRetried) {
     const int port = testsupport::UnusedLoopbackPort();
     window->Client().SetPorts(port, port);
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_THAT(prompter->Messages(), ElementsAre("Connection Failed, Please check log file for details"));
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
     EXPECT_FALSE(Edit(kIdServerName)->isReadOnly());
 
     window->Client().SetPorts(server->HandoutPort(), server->CommandPort());
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(prompter->Messages().size(), 1u);
 }
@@ -131,17 +164,17 @@ TEST_F(WindowConnectionTest, FailedObjectListLeavesTheWindowConnected) {
         if (command.rfind("-RequestGalderaObjects", 0) == 0) return "-1";
         return std::nullopt;
     });
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_THAT(prompter->Messages(), ElementsAre("Retrieval of Galdera Objects and Types was Failed"));
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(Button(kIdConnect)->text(), "Disconnect");
 
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_EQ(Button(kIdConnect)->text(), "Connect");
 }
 
 TEST_F(WindowConnectionTest, RunSendsTheRowsAndShowsTheCorruptAnswerBoxOnTheWindowThread) {
-    Click(kIdConnect);
+    ClickConnect();
     ASSERT_TRUE(window->Connected());
     Click(kIdSendEvent);
     Type(kIdEventString, "Tone on");
@@ -167,7 +200,7 @@ TEST_F(WindowConnectionTest, RunSendsTheRowsAndShowsTheCorruptAnswerBoxOnTheWind
 }
 
 TEST_F(WindowConnectionTest, ClosingDuringARunDisconnectsAndEndsTheWorker) {
-    Click(kIdConnect);
+    ClickConnect();
     ASSERT_TRUE(window->Connected());
     Type(kIdDelay, "60000");
     Click(kIdAddItem);
@@ -183,7 +216,7 @@ TEST_F(WindowConnectionTest, ClosingDuringARunDisconnectsAndEndsTheWorker) {
 }
 
 TEST_F(WindowConnectionTest, EscapeEndsTheRunButSkipsTheDisconnect) {
-    Click(kIdConnect);
+    ClickConnect();
     Type(kIdDelay, "60000");
     Click(kIdAddItem);
     Click(kIdStart);

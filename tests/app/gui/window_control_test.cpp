@@ -7,6 +7,7 @@
 
 #include "app/core/RunMessages.h"
 #include "tests/app/gui/GuiTestSupport.h"
+#include "tests/support/FullAcceptQueue.h"
 
 namespace guitest {
 namespace {
@@ -48,6 +49,19 @@ TEST_F(WindowControlTest, StartWithoutAConnectionIsRefusedWithTheWindowsOwnMessa
     EXPECT_EQ(body["error"], sequora::run_messages::kStartNeedsConnection);
     EXPECT_TRUE(prompter->Messages().empty()) << "no box for a request";
     EXPECT_EQ(Request("POST", "/start", "{\"trials\":0}").first, 400);
+}
+
+TEST_F(WindowControlTest, AConnectAttemptIsReportedAsConnectingUntilItEnds) {
+    const testsupport::FullAcceptQueue blackHole;
+    ASSERT_TRUE(blackHole.Ready());
+    window->Client().SetPorts(blackHole.Port(), blackHole.Port());
+    window->Client().SetConnectTimeout(std::chrono::hours(1));
+    Type(kIdServerName, "127.0.0.1");
+    Click(kIdConnect);
+    EXPECT_EQ(Request("GET", "/status").second["state"], "connecting");
+    Click(kIdConnect);
+    EXPECT_TRUE(AwaitState("idle"));
+    EXPECT_EQ(Request("GET", "/status").second["connected"], false);
 }
 
 TEST_F(WindowControlTest, StartPauseContinueAndStopTakeThePathsOfTheButtons) {

@@ -159,11 +159,11 @@ TEST_F(WindowRunTest, DisconnectDuringARunAsksAndTurnsTheBitsOffBeforeTheConnect
     ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Trial 1 of 1 \u00b7 row 1 of 1"); }));
 
     prompter->stopAndDisconnect = false;
-    Click(kIdConnect);
+    ClickConnect();
     EXPECT_TRUE(window->Connected());
     EXPECT_EQ(Shown(), kRunning);
     prompter->stopAndDisconnect = true;
-    Click(kIdConnect);
+    ClickConnect();
     ASSERT_TRUE(WaitUntil([&] { return !window->Connected(); }));
     EXPECT_THAT(prompter->questions,
                 ElementsAre("Stop the run and disconnect?", "Stop the run and disconnect?"));
@@ -352,6 +352,8 @@ TEST_F(WindowRunTest, ServerGoneMidRunEndsTheRunAndTheConnection) {
 
     ASSERT_TRUE(WaitUntil([&] { return window->RunStatus().startsWith("Run stopped: "); }))
         << window->RunStatus().toStdString();
+    // The window asks the client about the connection without waiting for the answer.
+    ASSERT_TRUE(WaitUntil([&] { return !window->ConnectionBusy(); }));
     EXPECT_TRUE(window->ConnectionStatus().startsWith("Connection lost: "))
         << window->ConnectionStatus().toStdString();
     EXPECT_FALSE(window->Connected());

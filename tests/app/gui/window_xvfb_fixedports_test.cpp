@@ -113,6 +113,7 @@ TEST(WindowOnARealDisplay, ConnectsOpensTheDemoAndPlaysItWhenF5IsPressed) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.ApplyStartOptions(*commandLine.options);
+    ASSERT_TRUE(WaitUntil([&] { return !window.Connecting(); })) << "the connect never ends";
     ASSERT_TRUE(window.Connected()) << window.ConnectionStatus().toStdString();
     ASSERT_TRUE(WaitUntil([&] { return !window.Loading(); })) << "the list never finishes loading";
     ASSERT_EQ(window.Items().RowCount(), 4);
