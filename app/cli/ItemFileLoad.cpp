@@ -29,13 +29,13 @@ CfgLoadResult Load(const std::string& path, ItemList& list) {
 
 LoadOutcome LoadItemFile(const std::string& path, ItemList& list, std::ostream& err) {
     const CfgLoadResult result = Load(path, list);
-    if (result.Whole()) return LoadOutcome::kWhole;
+    if (result.Whole()) return LoadOutcome::Whole;
     if (result.Partial()) {
         err << result.StopMessage(path) << '\n';
-        return LoadOutcome::kPartial;
+        return LoadOutcome::Partial;
     }
     err << "sequora-run: cannot read " << path << ": " << result.reason << '\n';
-    return LoadOutcome::kUnreadable;
+    return LoadOutcome::Unreadable;
 }
 
 }  // namespace sequora::cli

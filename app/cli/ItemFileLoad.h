@@ -8,14 +8,11 @@
 namespace sequora::cli {
 
 /// How loading FILE.cfg went.
-// The constants lose their k with their uses in sequora-run's main loop, which is being rewritten.
-// NOLINTBEGIN(readability-identifier-naming)
 enum class LoadOutcome {
-    kWhole,       ///< every line was read
-    kPartial,     ///< reading stopped at a line; the rows before it are in the list
-    kUnreadable,  ///< the file could not be opened; the list is unchanged
+    Whole,       ///< every line was read
+    Partial,     ///< reading stopped at a line; the rows before it are in the list
+    Unreadable,  ///< the file could not be opened; the list is unchanged
 };
-// NOLINTEND(readability-identifier-naming)
 
 /// Loads FILE.cfg ("-": standard input) into `list` as the window's Open does, without its pause per line,
 /// and says on `err` what went wrong: "sequora-run: cannot read PATH: REASON" for a file that cannot be read,

@@ -14,18 +14,18 @@ namespace sequora::cli {
 int ListItems(const std::string& cfgPath, std::ostream& out, std::ostream& err) {
     ItemList list;
     const LoadOutcome loaded = LoadItemFile(cfgPath, list, err);
-    if (loaded == LoadOutcome::kUnreadable) return kExitBadUsage;
+    if (loaded == LoadOutcome::Unreadable) return kExitBadUsage;
     // One row at a time: a copy of a long list would cost many times its packed size.
     for (int row = 0; row < list.RowCount(); ++row) out << JsonStringArray(list.Row(row)) << '\n';
     out.flush();
-    return loaded == LoadOutcome::kPartial ? kExitReadInPart : kExitDone;
+    return loaded == LoadOutcome::Partial ? kExitReadInPart : kExitDone;
 }
 
 int SaveItems(const std::string& outPath, const std::string& cfgPath, std::ostream& err) {
     ItemList list;
     const LoadOutcome loaded = LoadItemFile(cfgPath, list, err);
-    if (loaded == LoadOutcome::kUnreadable) return kExitBadUsage;
-    if (loaded == LoadOutcome::kPartial && SameFile(outPath, cfgPath)) {
+    if (loaded == LoadOutcome::Unreadable) return kExitBadUsage;
+    if (loaded == LoadOutcome::Partial && SameFile(outPath, cfgPath)) {
         err << "sequora-run: " << SaveOverPartlyReadMessage(cfgPath) << '\n';
         return kExitReadInPart;
     }
@@ -37,7 +37,7 @@ int SaveItems(const std::string& outPath, const std::string& cfgPath, std::ostre
         }
         return kExitBadUsage;
     }
-    return loaded == LoadOutcome::kPartial ? kExitReadInPart : kExitDone;
+    return loaded == LoadOutcome::Partial ? kExitReadInPart : kExitDone;
 }
 
 }  // namespace sequora::cli

@@ -224,8 +224,8 @@ int PlayTrials(ItemList& items, ServerSession& session, comlux::ComluxClient& cl
 int RunItemList(const Options& options, std::ostream& err, InterruptWatcher* watcher) {
     ItemList items;
     const LoadOutcome loaded = LoadItemFile(options.cfgPath, items, err);
-    if (loaded == LoadOutcome::kUnreadable) return kExitBadUsage;
-    if (loaded == LoadOutcome::kPartial && !options.partial) {
+    if (loaded == LoadOutcome::Unreadable) return kExitBadUsage;
+    if (loaded == LoadOutcome::Partial && !options.partial) {
         err << "sequora-run: give --partial to run the rows that were read\n";
         return kExitReadInPart;
     }

@@ -89,7 +89,7 @@ bool CfgSetup::BeginText(std::string_view text) {
 
 void CfgSetup::Started() {
     mReading = true;
-    mResult.end = CfgLoadResult::End::kReading;
+    mResult.end = CfgLoadResult::End::Reading;
 }
 
 bool CfgSetup::Step() {
@@ -111,14 +111,14 @@ bool CfgSetup::Step() {
 void CfgSetup::Cancel() {
     if (!mReading) return;
     mReading = false;
-    mResult.end = CfgLoadResult::End::kCancelled;
+    mResult.end = CfgLoadResult::End::Cancelled;
     mResult.line = mReader.LinesRead();
     mResult.reason = kCancelledReason;
 }
 
 void CfgSetup::StopAt(const char* reason) {
     mReading = false;
-    mResult.end = CfgLoadResult::End::kStopped;
+    mResult.end = CfgLoadResult::End::Stopped;
     mResult.line = mReader.LinesRead();
     mResult.reason = reason;
 }
@@ -126,7 +126,7 @@ void CfgSetup::StopAt(const char* reason) {
 void CfgSetup::Ended() {
     mReading = false;
     const cmdfile::FormatCmdLine::Stop& stop = mReader.StopInfo();
-    mResult.end = stop.WholeInput() ? CfgLoadResult::End::kWhole : CfgLoadResult::End::kStopped;
+    mResult.end = stop.WholeInput() ? CfgLoadResult::End::Whole : CfgLoadResult::End::Stopped;
     mResult.line = stop.line;
     if (!stop.WholeInput()) mResult.reason = stop.Describe();
 }

@@ -317,7 +317,7 @@ void ListDocument::OnLoadFinished(const CfgLoadResult& result) {
     mLoadCancel->hide();
     mLoadStatus->clear();
     const std::string file = ToFilePath(mLoadPath);
-    if (result.end == CfgLoadResult::End::kUnopened) {
+    if (result.end == CfgLoadResult::End::Unopened) {
         // Nothing was read: the list and the title stay as they were.
         mLoadReplaced.clear();
         mPrompter.ShowMessage(

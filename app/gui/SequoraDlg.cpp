@@ -129,7 +129,7 @@ void SequoraDlg::MakeParts(std::chrono::milliseconds loadPausePerLine) {
     document.loadEnded = [this](const CfgLoadResult& result) {
         ApplyRunControls();
         // The user who cancelled the load wants no run of what was read.
-        if (result.end == CfgLoadResult::End::kUnopened || result.end == CfgLoadResult::End::kCancelled)
+        if (result.end == CfgLoadResult::End::Unopened || result.end == CfgLoadResult::End::Cancelled)
             mStartWhenReady = false;
         StartIfAsked();
     };

@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sequora::CfgSetup setup(list, std::chrono::milliseconds(0));
     const sequora::CfgLoadResult result = setup.LoadText(text);
 
-    if (result.end != sequora::CfgLoadResult::End::kWhole &&
-        result.end != sequora::CfgLoadResult::End::kStopped) {
+    if (result.end != sequora::CfgLoadResult::End::Whole &&
+        result.end != sequora::CfgLoadResult::End::Stopped) {
         std::abort();
     }
     if (result.itemsLoaded != list.RowCount()) std::abort();

@@ -407,7 +407,7 @@ TEST(CfgFile, LoadSaysWhereItStoppedAndKeepsTheRowsBefore) {
     ItemList list;
     list.AddItemRow(sequora::BlankItemCells());
     const CfgLoadResult result = CfgSetup(list, std::chrono::milliseconds(0)).Load(path);
-    EXPECT_EQ(result.end, CfgLoadResult::End::kStopped);
+    EXPECT_EQ(result.end, CfgLoadResult::End::Stopped);
     EXPECT_TRUE(result.Partial());
     EXPECT_EQ(result.line, 412u);
     EXPECT_EQ(result.itemsLoaded, 37);
@@ -453,7 +453,7 @@ TEST(CfgFile, AFileThatCannotBeOpenedChangesNothingAndSaysWhy) {
     ItemList list;
     for (const std::string& path : {dir.File("missing.cfg"), dir.Path()}) {
         const CfgLoadResult result = CfgSetup(list, std::chrono::milliseconds(0)).Load(path);
-        EXPECT_EQ(result.end, CfgLoadResult::End::kUnopened);
+        EXPECT_EQ(result.end, CfgLoadResult::End::Unopened);
         EXPECT_FALSE(result.Whole());
         EXPECT_FALSE(result.Partial());
         EXPECT_FALSE(result.reason.empty());
@@ -487,7 +487,7 @@ TEST(CfgFile, ALoadReportsItsProgressAndStopsWhenCancelled) {
         CfgSetup(partial, std::chrono::milliseconds(0))
             .Load(
                 path, [&](std::uint64_t, std::uint64_t) { cancel = true; }, &cancel);
-    EXPECT_EQ(cancelled.end, CfgLoadResult::End::kCancelled);
+    EXPECT_EQ(cancelled.end, CfgLoadResult::End::Cancelled);
     EXPECT_TRUE(cancelled.Partial());
     EXPECT_GT(cancelled.itemsLoaded, 0);
     EXPECT_LT(cancelled.itemsLoaded, 100);
@@ -501,7 +501,7 @@ TEST(CfgFile, ALoadCanBeDrivenOneCommandLineAtATime) {
     ItemList list;
     CfgSetup setup(list, std::chrono::milliseconds(0));
     ASSERT_TRUE(setup.BeginText(kWorkedExample));
-    EXPECT_EQ(setup.Result().end, CfgLoadResult::End::kReading);
+    EXPECT_EQ(setup.Result().end, CfgLoadResult::End::Reading);
     EXPECT_TRUE(setup.Step());  // -CreateTrialItem
     EXPECT_TRUE(setup.Step());  // -SendEventString
     EXPECT_EQ(list.RowCount(), 1);
@@ -510,12 +510,12 @@ TEST(CfgFile, ALoadCanBeDrivenOneCommandLineAtATime) {
     EXPECT_LT(setup.BytesRead(), setup.FileBytes());
     setup.Cancel();
     EXPECT_FALSE(setup.Step());
-    EXPECT_EQ(setup.Result().end, CfgLoadResult::End::kCancelled);
+    EXPECT_EQ(setup.Result().end, CfgLoadResult::End::Cancelled);
     EXPECT_EQ(setup.Result().line, 4u);
     EXPECT_EQ(list.RowCount(), 1);
 
     EXPECT_FALSE(setup.Begin("/nonexistent/x.cfg"));
-    EXPECT_EQ(setup.Result().end, CfgLoadResult::End::kUnopened);
+    EXPECT_EQ(setup.Result().end, CfgLoadResult::End::Unopened);
     EXPECT_EQ(setup.Result().reason, "No such file or directory");
     EXPECT_FALSE(setup.Step());
 }
