@@ -152,10 +152,6 @@ private:
     void ProcessItem(int row, Play& play);
     bool SendRow(const RowPlan& plan, Play& play);
     bool Send(const std::string& command, JournalAction action, Play& play);
-    bool Exchange(const std::string& command, JournalAction action, Play& play);
-    static JournalLine CommandLine(const std::string& command, JournalAction action, const Play& play);
-    void RecordNotSent(const std::string& command, JournalAction action, SendFailure failure, Play& play);
-    void Record(Play& play, JournalLine line);
     void ShowMessage(const std::string& text);
     bool StopRun(const RunToken& run);
     void StopLocked();
