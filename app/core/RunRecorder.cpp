@@ -13,6 +13,22 @@ const char kStatusStopped[] = "stopped";
 
 }  // namespace
 
+std::unique_ptr<RunJournal> RunRecorder::OpenJournal(const JournalSettings& settings, JournalHeader header,
+                                                     std::string& refusal) {
+    auto journal = std::make_unique<RunJournal>();
+    if (settings.path.empty()) {
+        std::string unused;
+        journal->Open({}, JournalOpen::Replace, {}, unused);
+        return journal;
+    }
+    header.server = settings.server;
+    header.listFile = settings.listFile;
+    std::string reason;
+    if (journal->Open(settings.path, settings.mode, header, reason)) return journal;
+    refusal = run_messages::JournalNotWritable(settings.path, reason);
+    return nullptr;
+}
+
 RunRecorder::RunRecorder(RunJournal* journal, CommandSender& sender, RunClock& clock,
                          const std::atomic<bool>& stopped)
     : mJournal(journal), mSender(sender), mClock(clock), mStopped(stopped) {}

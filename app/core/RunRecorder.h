@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,14 @@
 #include "app/core/RunObserver.h"
 
 namespace sequora {
+
+/// Where a run's journal goes and what its start line names.
+struct JournalSettings {
+    std::string path;                         ///< the journal file; empty: no journal
+    std::string server;                       ///< the server's name
+    std::string listFile;                     ///< the item list's file, if it came from one
+    JournalOpen mode = JournalOpen::Replace;  ///< CreateNew: Start refuses a file that exists
+};
 
 /// Where in a run an action stands: what its journal line names.
 struct RunPlace {
@@ -35,6 +44,12 @@ public:
         RunClock::TimePoint start{};     ///< the row's last answer, or when the delay was drawn
         RunClock::TimePoint deadline{};  ///< start + the delay
     };
+
+    /// Opens a run's journal as `settings` say and writes `header` (naming the settings' server
+    /// and list file); with an empty path, one that writes no file and only gathers the run's
+    /// timing. Null, with the message that refuses the run, when the file cannot be written.
+    static std::unique_ptr<RunJournal> OpenJournal(const JournalSettings& settings, JournalHeader header,
+                                                   std::string& refusal);
 
     /// `journal` may be null (no journal); `stopped` is the run's stop flag, which cuts a
     /// delay short.

@@ -93,15 +93,10 @@ bool TrialRunner::Start(const std::function<void()>& readForm) {
             run->journalPath = std::move(mOpenedJournalPath);
         }
     }
-    // Opened without the lock: opening a pipe waits for its reader.
+    // Opened without the lock: opening a pipe waits for its reader. Without a file the journal
+    // still gathers the run's timing.
     std::string refusal;
-    if (!run->journal && !run->journalSettings.path.empty()) refusal = OpenJournal(*run);
-    if (!run->journal && refusal.empty()) {
-        // Without a file the journal still gathers the run's timing.
-        run->journal = std::make_unique<RunJournal>();
-        std::string unused;
-        run->journal->Open({}, JournalOpen::Replace, {}, unused);
-    }
+    if (!run->journal) refusal = OpenJournal(*run);
     if (run->journal) {
         run->journal->OnFailure([this, number = run->number](const std::string& message) {
             if (!mClosing) mObserver.JournalStopped(number, message);
@@ -135,19 +130,14 @@ bool TrialRunner::Start(const std::function<void()>& readForm) {
 
 std::string TrialRunner::OpenJournal(RunToken& run) {
     JournalHeader header;
-    header.started = mClock.CalendarNow();
-    header.server = run.journalSettings.server;
-    header.listFile = run.journalSettings.listFile;
+    if (!run.journalSettings.path.empty()) header.started = mClock.CalendarNow();
     header.seed = run.seed;
     header.trials = mTrialCount;
     header.continuous = mRunContinuously;
-    auto journal = std::make_unique<RunJournal>();
-    std::string reason;
-    if (!journal->Open(run.journalSettings.path, run.journalSettings.mode, header, reason))
-        return run_messages::JournalNotWritable(run.journalSettings.path, reason);
-    run.journal = std::move(journal);
-    run.journalPath = run.journalSettings.path;
-    return {};
+    std::string refusal;
+    run.journal = RunRecorder::OpenJournal(run.journalSettings, header, refusal);
+    if (run.journal) run.journalPath = run.journalSettings.path;
+    return refusal;
 }
 
 void TrialRunner::PauseContinue() {
