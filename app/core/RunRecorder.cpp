@@ -132,4 +132,28 @@ void RunRecorder::WriteHeldDelay() {
     mHeldDelay.reset();
 }
 
+RunRecorder::Resets::Resets(RunRecorder& recorder, RunPlace place, StartingHandler starting)
+    : mRecorder(recorder), mPlace(place), mStarting(std::move(starting)) {}
+
+void RunRecorder::Resets::ResetsStarting(const std::vector<int>& bits) {
+    mStarting(bits);
+    mRecorder.DueNow();
+}
+
+bool RunRecorder::Resets::Connected() {
+    return mRecorder.mSender.Connected();
+}
+
+bool RunRecorder::Resets::Exchange(const std::string& command) {
+    return mRecorder.Exchange(command, JournalAction::Bit, mPlace);
+}
+
+void RunRecorder::Resets::NotSent(const std::string& command) {
+    mRecorder.RecordNotSent(command, JournalAction::Bit, SendFailure::NotConnected, mPlace);
+}
+
+SendFailure RunRecorder::Resets::LastFailure() const {
+    return mRecorder.mSender.LastFailure();
+}
+
 }  // namespace sequora

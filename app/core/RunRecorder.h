@@ -1,11 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/core/CommandSender.h"
+#include "app/core/RunBits.h"
 #include "app/core/RunClock.h"
 #include "app/core/RunJournal.h"
 #include "app/core/RunObserver.h"
@@ -33,12 +36,15 @@ struct RunPlace {
 ///
 /// A delay's line is held back until the next command has been sent (or the run ends), so
 /// that journaling never stands between a delay's end and that command. Without a journal
-/// the exchanges and delays are timed all the same and nothing is written.
+/// the exchanges and delays are timed all the same and nothing is written. A Safe Stop's
+/// resets go out through Resets, timed and journaled like the run's other commands.
 ///
 /// Threads: one run's worker thread only, from construction to Finish. The journal, sender,
 /// clock and stop flag belong to the run and must outlive the recorder.
 class RunRecorder {
 public:
+    class Resets;
+
     /// The deadline of one row's delay and where it began.
     struct DelayTimes {
         RunClock::TimePoint start{};     ///< the row's last answer, or when the delay was drawn
@@ -82,6 +88,8 @@ public:
     void Finish(RunEnd how, RunClock::TimePoint end, RunEndInfo& info);
 
 private:
+    friend class Resets;
+
     JournalLine CommandLine(const std::string& command, JournalAction action, RunPlace place) const;
     void Record(JournalLine line);
     void WriteHeldDelay();
@@ -93,6 +101,27 @@ private:
     RunClock::TimePoint mDue{};         // worker thread: when the next action is meant to start
     std::optional<RunClock::TimePoint> mLastAnswered;  // worker thread: the row's last exchange was over
     std::optional<JournalLine> mHeldDelay;  // worker thread: the last delay's line, not yet written
+};
+
+/// The Safe Stop's way out through a run's recorder: its resets are sent, timed and journaled
+/// as the run's bit commands where the run stopped. `starting` hears the bits about to be reset
+/// first; the resets are then due at once.
+class RunRecorder::Resets : public ResetChannel {
+public:
+    using StartingHandler = std::function<void(const std::vector<int>& bits)>;
+
+    Resets(RunRecorder& recorder, RunPlace place, StartingHandler starting);
+
+    void ResetsStarting(const std::vector<int>& bits) override;
+    bool Connected() override;
+    bool Exchange(const std::string& command) override;
+    void NotSent(const std::string& command) override;
+    SendFailure LastFailure() const override;
+
+private:
+    RunRecorder& mRecorder;     // the run's recorder; worker thread only
+    const RunPlace mPlace;      // where the run stopped
+    StartingHandler mStarting;  // called on the worker thread
 };
 
 }  // namespace sequora

@@ -395,31 +395,10 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
     return message;
 }
 
-/// The Safe Stop's way out: the run's own exchanges, timed and journaled as the run's commands.
-class TrialRunner::PlayedResets : public ResetChannel {
-public:
-    PlayedResets(TrialRunner& runner, Play& play) : mRunner(runner), mPlay(play) {}
-
-    void ResetsStarting(const std::vector<int>& bits) override {
-        if (!mRunner.mClosing) mRunner.mObserver.ResetsStarting(mPlay.run.number, bits);
-        mPlay.recorder.DueNow();
-    }
-    bool Connected() override { return mRunner.mSender.Connected(); }
-    bool Exchange(const std::string& command) override {
-        return mPlay.recorder.Exchange(command, JournalAction::Bit, mPlay.Place());
-    }
-    void NotSent(const std::string& command) override {
-        mPlay.recorder.RecordNotSent(command, JournalAction::Bit, SendFailure::NotConnected, mPlay.Place());
-    }
-    SendFailure LastFailure() const override { return mRunner.mSender.LastFailure(); }
-
-private:
-    TrialRunner& mRunner;
-    Play& mPlay;
-};
-
 void TrialRunner::SafeStop(Play& play, RunEndInfo& info) {
-    PlayedResets channel(*this, play);
+    RunRecorder::Resets channel(play.recorder, play.Place(), [this, &play](const std::vector<int>& bits) {
+        if (!mClosing) mObserver.ResetsStarting(play.run.number, bits);
+    });
     play.run.bits.ResetAll(channel, info.resetBits, info.unconfirmedBits);
 }
 

@@ -124,7 +124,6 @@ public:
 private:
     struct RunToken;
     struct Play;
-    class PlayedResets;
     struct Worker {
         std::thread thread;
         std::shared_ptr<RunToken> run;
