@@ -9,6 +9,7 @@
 #include "app/core/RealtimeHold.h"
 #include "app/core/RunBits.h"
 #include "app/core/RunMessages.h"
+#include "app/core/RunRecorder.h"
 
 namespace sequora {
 
@@ -16,8 +17,6 @@ namespace {
 
 // How long the worker holds between two looks at the pause flag when nothing wakes it.
 constexpr std::chrono::milliseconds kPausePoll{100};
-
-const char kStatusStopped[] = "stopped";
 
 }  // namespace
 
@@ -41,14 +40,19 @@ struct TrialRunner::RunToken {
 
 /// What the worker keeps while it plays one run. Worker thread only.
 struct TrialRunner::Play {
-    Play(RunToken& token, const ItemList& items) : run(token), plans(items, token.stopped) {}
+    Play(RunToken& token, const ItemList& items, CommandSender& sender, RunClock& clock)
+        : run(token),
+          plans(items, token.stopped),
+          recorder(token.journal.get(), sender, clock, token.stopped) {}
+
+    RunPlace Place() const { return {trial, row}; }
 
     RunToken& run;
-    ListPlan plans;  // the rows and their number, taken as the run starts
+    ListPlan plans;        // the rows and their number, taken as the run starts
+    RunRecorder recorder;  // times and journals the run's exchanges and delays
     RandomDraw random;
     std::uint32_t seed = 0;
     RunClock::TimePoint start{};  // the run's time zero
-    RunClock::TimePoint due{};    // when the next action is meant to start
     long long trial = 0;          // 1-based, the trial being played
     int row = 0;                  // 1-based, the row being played
     bool failed = false;          // a command failed while the run was not stopped
@@ -56,12 +60,6 @@ struct TrialRunner::Play {
     std::string failedCommand;
     long long failedTrial = 0;
     int failedRow = 0;
-    // A delay's line waits here until the next command has been sent, so that journaling
-    // never stands between a delay's end and that command.
-    std::optional<JournalLine> pendingDelay;
-    // When the row's last exchange was over: the row's delay starts there, so that the
-    // bookkeeping after it (queuing journal lines, reports) costs the run nothing.
-    std::optional<RunClock::TimePoint> lastAnswered;
 };
 
 TrialRunner::TrialRunner(ItemList& items, CommandSender& sender, RunObserver& observer, RunClock& clock)
@@ -95,15 +93,10 @@ bool TrialRunner::Start(const std::function<void()>& readForm) {
             run->journalPath = std::move(mOpenedJournalPath);
         }
     }
-    // Opened without the lock: opening a pipe waits for its reader.
+    // Opened without the lock: opening a pipe waits for its reader. Without a file the journal
+    // still gathers the run's timing.
     std::string refusal;
-    if (!run->journal && !run->journalSettings.path.empty()) refusal = OpenJournal(*run);
-    if (!run->journal && refusal.empty()) {
-        // Without a file the journal still gathers the run's timing.
-        run->journal = std::make_unique<RunJournal>();
-        std::string unused;
-        run->journal->Open({}, JournalOpen::Replace, {}, unused);
-    }
+    if (!run->journal) refusal = OpenJournal(*run);
     if (run->journal) {
         run->journal->OnFailure([this, number = run->number](const std::string& message) {
             if (!mClosing) mObserver.JournalStopped(number, message);
@@ -137,19 +130,14 @@ bool TrialRunner::Start(const std::function<void()>& readForm) {
 
 std::string TrialRunner::OpenJournal(RunToken& run) {
     JournalHeader header;
-    header.started = mClock.CalendarNow();
-    header.server = run.journalSettings.server;
-    header.listFile = run.journalSettings.listFile;
+    if (!run.journalSettings.path.empty()) header.started = mClock.CalendarNow();
     header.seed = run.seed;
     header.trials = mTrialCount;
     header.continuous = mRunContinuously;
-    auto journal = std::make_unique<RunJournal>();
-    std::string reason;
-    if (!journal->Open(run.journalSettings.path, run.journalSettings.mode, header, reason))
-        return run_messages::JournalNotWritable(run.journalSettings.path, reason);
-    run.journal = std::move(journal);
-    run.journalPath = run.journalSettings.path;
-    return {};
+    std::string refusal;
+    run.journal = RunRecorder::OpenJournal(run.journalSettings, header, refusal);
+    if (run.journal) run.journalPath = run.journalSettings.path;
+    return refusal;
 }
 
 void TrialRunner::PauseContinue() {
@@ -287,7 +275,7 @@ void TrialRunner::RunTrials(const std::shared_ptr<RunToken>& run) {
     {
         // Planned while earlier runs may still finish, and before the real-time treatment and
         // the run's time zero: a long list takes a while to plan.
-        Play play(*run, mItems);
+        Play play(*run, mItems, mSender, mClock);
         WaitForEarlierRuns(*run);
         const RealtimeHold realtime(run->realtime);
         BeginRun(play, realtime.Grant());
@@ -325,8 +313,8 @@ void TrialRunner::BeginRun(Play& play, const RealtimeGrant& grant) {
         info.realtime = grant;
         mObserver.RunStarted(info);
     }
-    play.start = play.due = mClock.Now();
-    if (run.journal) run.journal->Begin(play.start);
+    play.start = mClock.Now();
+    play.recorder.Begin(play.start);
 }
 
 RunPosition TrialRunner::Position(const Play& play) const {
@@ -397,13 +385,7 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
     mSendingDone.notify_all();
 
     const RunClock::TimePoint end = mClock.Now();
-    if (run.journal) {
-        if (play.pendingDelay) run.journal->Add(std::move(*play.pendingDelay));
-        run.journal->End(info.how, end);
-        run.journal->Close();
-        info.journalFailure = run.journal->Failure();
-        info.timing = run.journal->Timing();
-    }
+    play.recorder.Finish(info.how, end, info);
     info.trial = play.trial;
     info.row = play.row;
     info.elapsed = end - play.start;
@@ -413,31 +395,10 @@ std::string TrialRunner::FinishRun(Play& play, Ending ending) {
     return message;
 }
 
-/// The Safe Stop's way out: the run's own exchanges, timed and journaled as the run's commands.
-class TrialRunner::PlayedResets : public ResetChannel {
-public:
-    PlayedResets(TrialRunner& runner, Play& play) : mRunner(runner), mPlay(play) {}
-
-    void ResetsStarting(const std::vector<int>& bits) override {
-        if (!mRunner.mClosing) mRunner.mObserver.ResetsStarting(mPlay.run.number, bits);
-        mPlay.due = mRunner.mClock.Now();
-    }
-    bool Connected() override { return mRunner.mSender.Connected(); }
-    bool Exchange(const std::string& command) override {
-        return mRunner.Exchange(command, JournalAction::Bit, mPlay);
-    }
-    void NotSent(const std::string& command) override {
-        mRunner.RecordNotSent(command, JournalAction::Bit, SendFailure::NotConnected, mPlay);
-    }
-    SendFailure LastFailure() const override { return mRunner.mSender.LastFailure(); }
-
-private:
-    TrialRunner& mRunner;
-    Play& mPlay;
-};
-
 void TrialRunner::SafeStop(Play& play, RunEndInfo& info) {
-    PlayedResets channel(*this, play);
+    RunRecorder::Resets channel(play.recorder, play.Place(), [this, &play](const std::vector<int>& bits) {
+        if (!mClosing) mObserver.ResetsStarting(play.run.number, bits);
+    });
     play.run.bits.ResetAll(channel, info.resetBits, info.unconfirmedBits);
 }
 
@@ -452,7 +413,7 @@ bool TrialRunner::HoldWhilePaused(Play& play) {
     }
     if (!held) return true;
     if (run.stopped) return false;
-    play.due = mClock.Now();
+    play.recorder.DueNow();
     if (!mClosing) mObserver.PauseHeld(Position(play), false);
     return true;
 }
@@ -470,39 +431,17 @@ void TrialRunner::ProcessItem(int row, Play& play) {
     const RowPlan* plan = play.plans.Current(row);
     if (!plan) {
         ShowMessage(run_messages::kInvalidItemIndex);
-        play.due = mClock.Now();
+        play.recorder.DueNow();
         return;
     }
-    play.lastAnswered.reset();
+    play.recorder.RowStarting();
     if (!SendRow(*plan, play)) return;
 
     const long long delay = DelayMs(plan->delay, play.random);
-    // One absolute deadline from the end of the sends: the wait neither drifts nor
-    // accumulates wake-up latencies, and the bookkeeping below is part of it.
-    const RunClock::TimePoint delayStart = play.lastAnswered ? *play.lastAnswered : mClock.Now();
-    const RunClock::TimePoint deadline = delayStart + std::chrono::milliseconds(delay);
+    const RunRecorder::DelayTimes times = play.recorder.DelayAfterRow(delay);
     // A stopped run reports no new row: its host may be showing a newer run by now.
     if (!mClosing && !run.stopped) mObserver.RowStarted(Position(play));
-    if (play.pendingDelay) {
-        if (run.journal) run.journal->Add(std::move(*play.pendingDelay));
-        play.pendingDelay.reset();
-    }
-
-    const auto wake = [&] { return run.stopped.load(); };
-    while (!run.stopped && mClock.Now() < deadline) mClock.WaitUntil(deadline, wake);
-    const RunClock::TimePoint slept = mClock.Now();
-    play.due = deadline;
-    if (run.journal) {
-        JournalLine line;
-        line.trial = play.trial;
-        line.row = play.row;
-        line.action = JournalAction::Delay;
-        line.text = std::to_string(delay);
-        line.due = delayStart;
-        line.sent = slept;
-        if (run.stopped && slept < deadline) line.status = kStatusStopped;
-        play.pendingDelay = std::move(line);
-    }
+    play.recorder.SleepDelay(times, delay, play.Place());
 }
 
 bool TrialRunner::SendRow(const RowPlan& plan, Play& play) {
@@ -522,7 +461,7 @@ bool TrialRunner::SendRow(const RowPlan& plan, Play& play) {
 
 bool TrialRunner::Send(const std::string& command, JournalAction action, Play& play) {
     if (play.run.stopped) return false;
-    if (Exchange(command, action, play)) return true;
+    if (play.recorder.Exchange(command, action, play.Place())) return true;
     if (!play.run.stopped) {
         play.failed = true;
         play.failure = mSender.LastFailure();
@@ -531,54 +470,6 @@ bool TrialRunner::Send(const std::string& command, JournalAction action, Play& p
         play.failedRow = play.row;
     }
     return false;
-}
-
-JournalLine TrialRunner::CommandLine(const std::string& command, JournalAction action, const Play& play) {
-    JournalLine line;
-    line.trial = play.trial;
-    line.row = play.row;
-    line.action = action;
-    line.text = command;
-    line.due = play.due;
-    return line;
-}
-
-bool TrialRunner::Exchange(const std::string& command, JournalAction action, Play& play) {
-    JournalLine line;
-    if (play.run.journal) {
-        line = CommandLine(command, action, play);
-        line.sent = mClock.Now();
-    }
-    std::string answer;
-    const bool ok = mSender.SendCommand(command, answer);
-    line.answered = mClock.Now();
-    play.lastAnswered = line.answered;
-    if (!play.run.journal) return ok;
-    if (!ok && mSender.LastFailure() == SendFailure::NotConnected) {
-        RecordNotSent(command, action, SendFailure::NotConnected, play);
-        return false;
-    }
-    if (!ok) line.status = run_messages::FailureStatus(mSender.LastFailure());
-    Record(play, std::move(line));
-    return ok;
-}
-
-void TrialRunner::RecordNotSent(const std::string& command, JournalAction action, SendFailure failure,
-                                Play& play) {
-    if (!play.run.journal) return;
-    JournalLine line = CommandLine(command, action, play);
-    line.wentOut = false;
-    line.status = run_messages::NotSentStatus(failure);
-    Record(play, std::move(line));
-}
-
-void TrialRunner::Record(Play& play, JournalLine line) {
-    RunJournal& journal = *play.run.journal;
-    if (play.pendingDelay) {
-        journal.Add(std::move(*play.pendingDelay));
-        play.pendingDelay.reset();
-    }
-    journal.Add(std::move(line));
 }
 
 }  // namespace sequora

@@ -17,6 +17,7 @@
 #include "app/core/RunClock.h"
 #include "app/core/RunJournal.h"
 #include "app/core/RunObserver.h"
+#include "app/core/RunRecorder.h"
 
 namespace sequora {
 
@@ -30,14 +31,6 @@ struct RunControls {
     bool runContinuouslyEnabled = true;  ///< Run Continuously check box enabled
 
     bool operator==(const RunControls&) const = default;
-};
-
-/// Where a run's journal goes and what its start line names.
-struct JournalSettings {
-    std::string path;                         ///< the journal file; empty: no journal
-    std::string server;                       ///< the server's name
-    std::string listFile;                     ///< the item list's file, if it came from one
-    JournalOpen mode = JournalOpen::Replace;  ///< CreateNew: Start refuses a file that exists
 };
 
 /// Plays the item list as trials on a worker thread. The worker plans the rows once as it
@@ -56,7 +49,8 @@ struct JournalSettings {
 ///
 /// Each run draws its random delays and "|" pieces from one generator seeded once (SetSeed,
 /// or from the clock), may write a journal of every command and delay (SetJournal), and may
-/// ask for real-time scheduling (SetRealtime).
+/// ask for real-time scheduling (SetRealtime). The runner decides what is sent and when a run
+/// ends; its RunRecorder sends, times the exchanges and delays and writes the journal.
 ///
 /// Each run has its own stop token and number: Stop ends that run only, wakes its delay at once
 /// and no further command is sent by it except its resets, so a new Start never shares its run
@@ -65,9 +59,9 @@ struct JournalSettings {
 /// new run's own settings). Every report to the observer carries the run's number.
 ///
 /// Threads: the control operations run on the host's thread; one worker thread per run plans
-/// the rows and calls the sender and the observer. The run flags are atomic; mLock guards the
-/// controls, the settings for the next run and the list of workers; each run's RunBits has its
-/// own lock, taken inside mLock (Stop, BitsNotConfirmed) and never the other way round. The
+/// the rows, calls the observer and, through the run's RunRecorder, the sender and the clock. The run flags
+/// are atomic; mLock guards the controls, the settings for the next run and the list of workers; each run's
+/// RunBits has its own lock, taken inside mLock (Stop, BitsNotConfirmed) and never the other way round. The
 /// runner references the list, sender, observer and clock it is given; they must outlive it.
 /// Destroying the runner closes it.
 class TrialRunner {
@@ -130,7 +124,6 @@ public:
 private:
     struct RunToken;
     struct Play;
-    class PlayedResets;
     struct Worker {
         std::thread thread;
         std::shared_ptr<RunToken> run;
@@ -152,10 +145,6 @@ private:
     void ProcessItem(int row, Play& play);
     bool SendRow(const RowPlan& plan, Play& play);
     bool Send(const std::string& command, JournalAction action, Play& play);
-    bool Exchange(const std::string& command, JournalAction action, Play& play);
-    static JournalLine CommandLine(const std::string& command, JournalAction action, const Play& play);
-    void RecordNotSent(const std::string& command, JournalAction action, SendFailure failure, Play& play);
-    void Record(Play& play, JournalLine line);
     void ShowMessage(const std::string& text);
     bool StopRun(const RunToken& run);
     void StopLocked();
