@@ -12,6 +12,8 @@ inline constexpr char kStartedPrefix[] = "# started ";
 inline constexpr char kEndedPrefix[] = "# ended ";
 /// The status of an action that went as meant.
 inline constexpr char kStatusOk[] = "ok";
+/// The status of a delay that a Stop cut short.
+inline constexpr char kStatusStopped[] = "stopped";
 /// The action column.
 inline constexpr char kEvent[] = "event";
 inline constexpr char kBit[] = "bit";

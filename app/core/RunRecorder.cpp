@@ -3,15 +3,10 @@
 #include <chrono>
 #include <utility>
 
+#include "app/core/JournalWords.h"
 #include "app/core/RunMessages.h"
 
 namespace sequora {
-
-namespace {
-
-const char kStatusStopped[] = "stopped";
-
-}  // namespace
 
 std::unique_ptr<RunJournal> RunRecorder::OpenJournal(const JournalSettings& settings, JournalHeader header,
                                                      std::string& refusal) {
@@ -98,7 +93,7 @@ void RunRecorder::SleepDelay(const DelayTimes& times, long long delayMs, RunPlac
     line.text = std::to_string(delayMs);
     line.due = times.start;
     line.sent = slept;
-    if (mStopped && slept < times.deadline) line.status = kStatusStopped;
+    if (mStopped && slept < times.deadline) line.status = journal_words::kStatusStopped;
     mHeldDelay = std::move(line);
 }
 
