@@ -132,7 +132,7 @@ bool ServerSession::Connecting() const {
 }
 
 void ServerSession::RunAttempt(const std::shared_ptr<Attempt>& attempt, const std::string& serverName,
-                               ConnectDone done) {
+                               const ConnectDone& done) {
     const auto abandoned = [this, &attempt] {
         std::lock_guard guard(mLock);
         return attempt->cancelled;

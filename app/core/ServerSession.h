@@ -103,7 +103,8 @@ private:
     struct Procedure;
 
     Procedure RunProcedure(const std::string& serverName, const std::function<bool()>& abandoned);
-    void RunAttempt(const std::shared_ptr<Attempt>& attempt, const std::string& serverName, ConnectDone done);
+    void RunAttempt(const std::shared_ptr<Attempt>& attempt, const std::string& serverName,
+                    const ConnectDone& done);
     void Deliver(const std::shared_ptr<Attempt>& attempt, Procedure procedure, bool up, int port,
                  const ConnectDone& done);
     bool CancelLocked(bool closeWhatItLeft);

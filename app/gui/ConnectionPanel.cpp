@@ -207,7 +207,7 @@ void ConnectionPanel::ShowClientMessage(const std::string& text) {
     // for the client, the box could never open, so the text goes to stderr instead.
     const QString message = FromLocal(text);
     const bool shown = mInvoker.Call(
-        [this, message](WindowThreadInvoker::Finish finish) {
+        [this, message](const WindowThreadInvoker::Finish& finish) {
             mPrompter.ShowMessage(message);
             finish();
         },
