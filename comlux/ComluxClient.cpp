@@ -100,27 +100,27 @@ StreamState ComluxClient::GetStreamState(StreamKind kind) {
 }
 
 void ComluxClient::SetCallbackSE(RecordCallback callback, void* context) {
-    mImpl->SetCallbackSE(callback, context);
+    mImpl->SetCallback(StreamKind::SingleElectrode, callback, context);
 }
 
 void ComluxClient::SetCallbackST(RecordCallback callback, void* context) {
-    mImpl->SetCallbackST(callback, context);
+    mImpl->SetCallback(StreamKind::Stereotrode, callback, context);
 }
 
 void ComluxClient::SetCallbackTT(RecordCallback callback, void* context) {
-    mImpl->SetCallbackTT(callback, context);
+    mImpl->SetCallback(StreamKind::Tetrode, callback, context);
 }
 
 void ComluxClient::SetCallbackCSC(RecordCallback callback, void* context) {
-    mImpl->SetCallbackCSC(callback, context);
+    mImpl->SetCallback(StreamKind::Csc, callback, context);
 }
 
 void ComluxClient::SetCallbackEV(RecordCallback callback, void* context) {
-    mImpl->SetCallbackEV(callback, context);
+    mImpl->SetCallback(StreamKind::Event, callback, context);
 }
 
 void ComluxClient::SetCallbackVT(RecordCallback callback, void* context) {
-    mImpl->SetCallbackVT(callback, context);
+    mImpl->SetCallback(StreamKind::VideoTracker, callback, context);
 }
 
 std::string ComluxClient::GetServerName() {

@@ -277,30 +277,6 @@ StreamState ComluxClient::Impl::GetStreamState(StreamKind kind) {
     return entry.Entered() ? mNetworkNode->GetStreamState(kind) : StreamState::NotListening;
 }
 
-void ComluxClient::Impl::SetCallbackSE(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::SingleElectrode, callback, context);
-}
-
-void ComluxClient::Impl::SetCallbackST(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Stereotrode, callback, context);
-}
-
-void ComluxClient::Impl::SetCallbackTT(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Tetrode, callback, context);
-}
-
-void ComluxClient::Impl::SetCallbackCSC(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Csc, callback, context);
-}
-
-void ComluxClient::Impl::SetCallbackEV(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::Event, callback, context);
-}
-
-void ComluxClient::Impl::SetCallbackVT(RecordCallback callback, void* context) {
-    SetCallback(StreamKind::VideoTracker, callback, context);
-}
-
 // The registration changes under the gate; the wait for a call of the old callback to end happens
 // outside it, since that call may itself be waiting for the gate. Nor does the wait hold the
 // channel: that call may be destroying the client, which waits for the channel to be let go. The

@@ -44,12 +44,6 @@ public:
     bool OpenStream(const std::string& objectName, const std::string& dataType);
     bool CloseStream(const std::string& objectName, const std::string& dataType);
     StreamState GetStreamState(StreamKind kind);
-    void SetCallbackSE(RecordCallback callback, void* context);
-    void SetCallbackST(RecordCallback callback, void* context);
-    void SetCallbackTT(RecordCallback callback, void* context);
-    void SetCallbackCSC(RecordCallback callback, void* context);
-    void SetCallbackEV(RecordCallback callback, void* context);
-    void SetCallbackVT(RecordCallback callback, void* context);
     std::string GetServerName();
     std::string GetServerIPAddress();
     std::string GetServerApplicationName();
@@ -60,8 +54,10 @@ public:
     bool SetSendTimeout(std::chrono::milliseconds timeout);
     bool SetAnswerTimeout(std::chrono::milliseconds timeout);
 
-private:
+    /// Registers the record callback of the stream of `kind` (the public SetCallback operations).
     void SetCallback(StreamKind kind, RecordCallback callback, void* context);
+
+private:
     bool ConnectThroughHandout(const std::string& serverName);
     bool ConnectAndInitializeStreams(const std::string& serverName, int port);
     bool SendAndReadReply(const std::string& command, std::string& answer);
