@@ -17,6 +17,8 @@ const char kEventStreamType[] = "text/event-stream";
 const char kBearerPrefix[] = "Bearer ";
 // How long POST /stop waits for the run's end: the resets' answers included.
 constexpr std::chrono::milliseconds kStopPatience = 10s;
+// How long a closing host lets the event streams send their last events.
+constexpr std::chrono::milliseconds kDrainPatience = 1s;
 // How often a quiet event stream is checked for a client that went away.
 constexpr std::chrono::milliseconds kEventPoll = 500ms;
 
@@ -195,6 +197,8 @@ bool ControlServer::Start(const ControlServerOptions& options, std::string& reas
 void ControlServer::Stop() {
     if (!mThread.joinable()) return;
     mControl.Close();
+    // The event streams send what is still queued (the run's end, say) before the sockets go.
+    mControl.AwaitSubscribersGone(kDrainPatience);
     mHttp->server.stop();
     mThread.join();
 }

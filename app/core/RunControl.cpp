@@ -199,9 +199,17 @@ std::shared_ptr<RunControl::Subscription> RunControl::Subscribe() {
 }
 
 void RunControl::Unsubscribe(const std::shared_ptr<Subscription>& subscription) {
-    std::lock_guard guard(mLock);
-    mSubscriptions.erase(std::remove(mSubscriptions.begin(), mSubscriptions.end(), subscription),
-                         mSubscriptions.end());
+    {
+        std::lock_guard guard(mLock);
+        mSubscriptions.erase(std::remove(mSubscriptions.begin(), mSubscriptions.end(), subscription),
+                             mSubscriptions.end());
+    }
+    mChanged.notify_all();
+}
+
+void RunControl::AwaitSubscribersGone(std::chrono::milliseconds patience) {
+    std::unique_lock lock(mLock);
+    mChanged.wait_for(lock, patience, [this] { return mSubscriptions.empty(); });
 }
 
 void RunControl::PublishLocked(const ControlEvent& event) {

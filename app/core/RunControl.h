@@ -115,6 +115,9 @@ public:
     void RunEnded(const RunEndInfo& info);
     /// Ends every subscription and wakes every waiting request; the host is going away.
     void Close();
+    /// After Close: waits until every subscriber has taken its last events and gone, at most
+    /// `patience` (a client that reads nothing must not hold the host).
+    void AwaitSubscribersGone(std::chrono::milliseconds patience);
 
     // Asked by the server.
     ControlStatus Status() const;
